@@ -1,0 +1,100 @@
+// FtpConnection: the module's record of one open connection, allocated by xfsopen and
+// freed by FTP_FS_Close, reached through the state record's connection pointer.
+#pragma once
+
+#include <cstdint>
+
+#include "connection/control_stream.h"
+#include "driver/tarvoftp.h"
+
+// State flags of FtpConnection::stateFlags.
+enum : uint32_t {
+    STATE_SEND_PORT = 0x00000008,
+    STATE_STAT_REPORTS_REPRESENTATION = 0x00004000,
+    STATE_DIRECTORY_KNOWN = 0x00008000,
+    STATE_PASSIVE_MODE = 0x00100000,
+    STATE_PASSIVE_CONNECTION_OPEN = 0x00200000,
+    STATE_COPY_PORT_PENDING = 0x00400000,
+    STATE_DATA_TRANSFER = 0x20000000,
+};
+
+// Option flags of FtpConnection::optionFlags.
+enum : uint8_t {
+    OPTION_PARSE_DIRECTORIES = 0x01,
+    OPTION_REPRESENTATION_FIXED = 0x02,
+};
+
+// Host quirks of FtpConnection::hostQuirks.
+enum : uint32_t {
+    QUIRK_LIST_BEFORE_CWD = 0x01,
+    QUIRK_BRACKETED_RMD = 0x02,
+};
+
+// Representation types and structures as the connection remembers them.
+enum : int32_t { TYPE_NONE = 0, TYPE_ASCII = 1, TYPE_IMAGE = 3 };
+enum : int32_t { STRUCTURE_FILE = 1, STRUCTURE_RECORD = 2 };
+
+// HostType values.
+enum : uint8_t {
+    HOST_AUTOMATIC = 1,
+    HOST_DOS = 2,
+    HOST_MACINTOSH = 3,
+    HOST_MVS = 4,
+    HOST_BRANNOCK = 5,
+    HOST_OS2 = 6,
+    HOST_UNIX = 7,
+    HOST_VM = 8,
+    HOST_VMS = 9,
+    HOST_WINDOWS_NT_DOS = 10,
+    HOST_WINDOWS_NT_UNIX = 11,
+    HOST_WINDOWS_95 = 12,
+    HOST_OTHER = 13,
+};
+
+constexpr int LOG_LINE_SIZE = 4 + 256;
+constexpr int WORKING_DIRECTORY_SIZE = 320;
+
+struct FtpConnection {
+    SOCKET controlSocket;
+    ControlStream stream;
+    int32_t currentType;
+    int32_t currentFormat;
+    int32_t currentStructure;
+    int32_t currentMode;
+    int32_t localByteSize;
+    uint32_t stateFlags;
+    uint8_t optionFlags;
+    uint32_t hostQuirks;
+    uint16_t lastReplyCode;
+    char* replyText;  // OrrAlloc block, NUL-terminated text of the last reply
+    uint16_t replyBufferSize;
+    char* greeting;  // OrrAlloc block, or null
+    HWND ownerWindow;
+    HWND protocolWindow;
+    char logLine[LOG_LINE_SIZE];
+    char cachedWorkingDirectory[WORKING_DIRECTORY_SIZE];
+    int32_t textFormat;
+    int32_t sameTypeForRemaining;
+    int32_t lineEndConvention;
+};
+
+// The connection of a state record reached through its memory handle, locked for as long
+// as the guard lives.
+class LockedStateRecord {
+public:
+    explicit LockedStateRecord(HGLOBAL handle)
+        : handle_(handle), record_(static_cast<FsStateRecord*>(GlobalLock(handle))) {}
+    ~LockedStateRecord() {
+        if (record_ != nullptr) GlobalUnlock(handle_);
+    }
+    LockedStateRecord(const LockedStateRecord&) = delete;
+    LockedStateRecord& operator=(const LockedStateRecord&) = delete;
+
+    FsStateRecord* get() const { return record_; }
+    FsStateRecord* operator->() const { return record_; }
+    explicit operator bool() const { return record_ != nullptr; }
+
+private:
+    HGLOBAL handle_;
+    FsStateRecord* record_;
+};

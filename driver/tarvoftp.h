@@ -1,0 +1,217 @@
+// The Tarvo FTP protocol module as a host sees it: the records the host owns and hands to
+// the module, the callbacks it provides, the FsError numbers, and the exported operations.
+// Self-contained: a host includes this header and the platform's <windows.h> (on POSIX
+// systems the platform stand-in, platform/platform.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+#if defined(_WIN32)
+#define TVFTP_EXPORT
+#else
+#define TVFTP_EXPORT __attribute__((visibility("default")))
+#endif
+
+struct FtpConnection;
+
+// ---------------------------------------------------------------------------------------
+// FsError: every negative number the module returns. Socket failures are reported on the
+// same scale as 10000 minus the Winsock error code (FsErrorFromSocket).
+// ---------------------------------------------------------------------------------------
+enum FsError : int32_t {
+    FSE_FAILED = -1,                // failure without a finer code
+    FSE_NOT_FOUND = -2,             // not found or refused
+    FSE_LOCAL_WRITE = -5,           // writing the local file failed
+    FSE_STREAM_CLOSED = -9,         // the socket of the stream is already closed
+    FSE_NO_MEMORY = -12,            // out of memory
+    FSE_ACCESS_DENIED = -13,        // access denied
+    FSE_EXISTS = -17,               // the remote file exists
+    FSE_INVALID = -22,              // invalid request
+    FSE_NO_SPACE = -28,             // no space on the server
+    FSE_WOULD_BLOCK = -35,          // the socket would block
+    FSE_NETWORK_DOWN = -42,         // the network interface is not available
+    FSE_NOT_SUPPORTED = -45,        // not supported
+    FSE_KIND_UNSUPPORTED = -46,     // copy between file-system kinds not handled
+    FSE_CONVERSION = -55,           // code-set conversion failed
+    FSE_CONNECTION_BROKEN = -57,    // control connection broke while a reply was read
+    FSE_LOGON_BROKEN = -60,         // control connection broke during logon
+    FSE_HOST_NOT_FOUND = -67,       // the server's host name does not resolve
+    FSE_NO_RECORD_MARKER = -72,     // the local file lacks the record-file marker
+    FSE_WINDOW_FAILED = -73,        // a dialog, the protocol window or a setting failed
+    FSE_CANCELLED = -86,            // blocking call or auto-detection cancelled
+    FSE_DIRECTORY_TOO_LONG = -100,  // the working directory does not fit the result block
+    FSE_USER_PROMPT_CANCELLED = -150,  // the user-name prompt was cancelled
+    FSE_LOGON_REFUSED = -151,          // logon refused
+    FSE_STOPPED = -152,                // the host or the user asked to stop
+    FSE_SKIP_FILE = -153,              // the user chose to skip this file
+    FSE_BAD_LISTING = -154,            // listing line rejected, or no parser for the host
+    FSE_UNEXPECTED_REPLY = -158,       // unexpected reply
+    FSE_LOCAL_SHORT_WRITE = -159,      // the local file took fewer bytes than written
+    FSE_RETRIEVE_REFUSED = -160,       // no file record, or the retrieve command refused
+    FSE_STORE_REFUSED = -161,          // store or append command refused
+    FSE_NAME_NOT_ALLOWED = -164,       // store or append refused with 553
+};
+
+// A failed socket call reported on the FsError scale (Winsock 10061 becomes -61).
+constexpr int32_t FsErrorFromSocket(int winsockError) { return 10000 - winsockError; }
+
+// ---------------------------------------------------------------------------------------
+// Host-owned records. On 32-bit targets every documented offset holds (checked below);
+// 64-bit builds use the natural layout of the same fields.
+// ---------------------------------------------------------------------------------------
+
+// File-system kinds of an FsStateRecord.
+enum : uint8_t { FS_KIND_LOCAL = 1, FS_KIND_FTP = 2 };
+
+// The host's record for one open file system.
+struct FsStateRecord {
+    union {
+        HGLOBAL hostName;  // NUL-terminated host name; xfsopen lowers its case in place
+        uint8_t hostNameSlot[8];
+    };
+    union {
+        FtpConnection* connection;  // set by xfsopen, cleared by FTP_FS_Close
+        uint8_t connectionSlot[8];
+    };
+    uint32_t hostValue;  // handed unchanged to the file-information line function
+    uint8_t fsKind;      // FS_KIND_LOCAL or FS_KIND_FTP
+    uint8_t hostType;    // in: 1 asks for detection; out: the HostType in use
+    uint8_t hostReserved[2];
+};
+
+// Open flags of OpenParameters::openFlags.
+enum : uint32_t {
+    OPEN_TYPE_ASCII = 0x01,
+    OPEN_LOCAL_BYTE_SIZE = 0x02,
+    OPEN_STRUCTURE_FILE = 0x04,
+    OPEN_PARSE_DIRECTORIES = 0x08,
+    OPEN_REPRESENTATION_FIXED = 0x10,
+    OPEN_SEND_PORT = 0x20,
+    OPEN_SHOW_PROTOCOL = 0x80,
+};
+
+// The host's idle callback: -1 cancels the blocking call in progress.
+typedef LONG(CALLBACK* IdleCallback)();
+
+// The open request that the last argument of xfsopen points to.
+struct OpenParameters {
+    uint8_t hostReserved0;
+    uint8_t accountHostType;  // host type of the logon's account rule
+    uint16_t hostReserved2;
+    uint32_t openFlags;
+    IdleCallback idleCallback;
+    HWND ownerWindow;
+    uint16_t port;    // TCP port of the server, host byte order
+    uint8_t codeSet;  // remote code set of the control connection; 0 none
+    uint8_t hostReserved19;
+};
+
+// The host's handle block of an open file, directory or glob: the second field holds the
+// module's per-handle record.
+struct HostHandleBlock {
+    uint32_t hostReserved;
+    void* handleSlot;
+};
+
+// Host copy callback: (cookie, code, 0, value). Codes: 2 progress, 6 yield.
+typedef LONG(CALLBACK* ProgressCallback)(DWORD cookie, LONG code, LONG zero, LONG value);
+enum : LONG { PROGRESS_CODE_TOTAL = 2, PROGRESS_CODE_YIELD = 6 };
+
+constexpr int COPY_BUFFER_SIZE = 2048;
+
+// The host's copy record of FTP_Passthru.
+struct CopyContext {
+    FsStateRecord* source;
+    FsStateRecord* destination;
+    char inputBuffer[COPY_BUFFER_SIZE];
+    uint32_t inputSize;
+    uint32_t inputCount;
+    char outputBuffer[COPY_BUFFER_SIZE];
+    uint32_t outputSize;
+    uint32_t outputCount;
+    uint32_t total;
+    DWORD cookie;
+    ProgressCallback progress;
+};
+
+// Entry kinds of DirEntry::kind.
+enum : uint8_t { ENTRY_DIRECTORY = 1, ENTRY_FILE = 2 };
+
+// One listing entry, as the host's entry arrays hold them.
+struct DirEntry {
+    uint16_t nameLength;
+    uint16_t lineLength;
+    HGLOBAL name;  // moveable block of the NUL-terminated name; the host's after a read
+    HGLOBAL line;  // moveable block of the whole listing line
+    uint16_t reserved;
+    uint8_t hostData[10];
+    uint8_t kind;
+    uint8_t hostData2[3];
+};
+
+// Attribute flags of AttributeRecord::flags.
+enum : uint8_t {
+    ATTR_DIRECTORY = 1,
+    ATTR_ASCII = 2,
+    ATTR_IMAGE = 4,
+    ATTR_RECORD = 8,
+};
+
+struct AttributeRecord {
+    uint8_t zero[8];
+    uint8_t flags;
+    uint8_t zero2[3];
+};
+
+// The host's function that receives each line of FTP_Get_File_Info.
+typedef LONG(CALLBACK* FileInfoLineFunction)(LPCSTR line, int length, DWORD hostValue);
+
+#if UINTPTR_MAX == 0xffffffffu
+static_assert(offsetof(FsStateRecord, hostName) == 0);
+static_assert(offsetof(FsStateRecord, connection) == 8);
+static_assert(offsetof(FsStateRecord, hostValue) == 16);
+static_assert(offsetof(FsStateRecord, fsKind) == 20);
+static_assert(offsetof(FsStateRecord, hostType) == 21);
+static_assert(offsetof(OpenParameters, accountHostType) == 1);
+static_assert(offsetof(OpenParameters, openFlags) == 4);
+static_assert(offsetof(OpenParameters, idleCallback) == 8);
+static_assert(offsetof(OpenParameters, ownerWindow) == 12);
+static_assert(offsetof(OpenParameters, port) == 16);
+static_assert(offsetof(OpenParameters, codeSet) == 18);
+static_assert(offsetof(HostHandleBlock, handleSlot) == 4);
+static_assert(offsetof(CopyContext, source) == 0);
+static_assert(offsetof(CopyContext, destination) == 4);
+static_assert(offsetof(CopyContext, inputBuffer) == 8);
+static_assert(offsetof(CopyContext, inputSize) == 2056);
+static_assert(offsetof(CopyContext, inputCount) == 2060);
+static_assert(offsetof(CopyContext, outputBuffer) == 2064);
+static_assert(offsetof(CopyContext, outputSize) == 4112);
+static_assert(offsetof(CopyContext, outputCount) == 4116);
+static_assert(offsetof(CopyContext, total) == 4120);
+static_assert(offsetof(CopyContext, cookie) == 4124);
+static_assert(offsetof(CopyContext, progress) == 4128);
+static_assert(sizeof(CopyContext) == 4132);
+static_assert(offsetof(DirEntry, nameLength) == 0);
+static_assert(offsetof(DirEntry, lineLength) == 2);
+static_assert(offsetof(DirEntry, name) == 4);
+static_assert(offsetof(DirEntry, line) == 8);
+static_assert(offsetof(DirEntry, reserved) == 12);
+static_assert(offsetof(DirEntry, kind) == 24);
+static_assert(sizeof(DirEntry) == 28);
+#endif
+static_assert(offsetof(AttributeRecord, flags) == 8);
+static_assert(sizeof(AttributeRecord) == 12);
+
+// ---------------------------------------------------------------------------------------
+// Exported operations
+// ---------------------------------------------------------------------------------------
+extern "C" {
+
+// Forgets the file-type choice of the connection: TextFormat 1, no same-type choice, and
+// the line-end convention of the record's host type. Returns 0.
+TVFTP_EXPORT LONG WINAPI FS_State_Record_Initialize(HGLOBAL stateRecord);
+
+}  // extern "C"
