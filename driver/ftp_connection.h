@@ -51,6 +51,11 @@ enum : uint8_t {
     HOST_OTHER = 13,
 };
 
+// LineEndConvention: how lines end in text files on the server.
+enum : int32_t { LINE_END_UNIX = 2, LINE_END_CRLF = 3 };
+// TextFormat of a connection before the user chose anything.
+constexpr int32_t TEXT_FORMAT_INITIAL = 1;
+
 constexpr int LOG_LINE_SIZE = 4 + 256;
 constexpr int WORKING_DIRECTORY_SIZE = 320;
 

@@ -2,13 +2,10 @@
 // remembered for the connection of a state record.
 #include "driver/ftp_connection.h"
 
-// Line-end conventions of text on the server.
-enum : int32_t { LINE_END_UNIX = 2, LINE_END_CRLF = 3 };
-
 extern "C" TVFTP_EXPORT LONG WINAPI FS_State_Record_Initialize(HGLOBAL stateRecord) {
     LockedStateRecord record(stateRecord);
     FtpConnection* connection = record->connection;
-    connection->textFormat = 1;
+    connection->textFormat = TEXT_FORMAT_INITIAL;
     connection->sameTypeForRemaining = 0;
     connection->lineEndConvention = record->hostType == HOST_UNIX ? LINE_END_UNIX : LINE_END_CRLF;
     return 0;
