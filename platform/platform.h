@@ -6,8 +6,12 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// winbase.h declares a CopyContext function (thread contexts) that would hide the host's
+// copy record of the same name; the module never calls it, so it is declared aside.
+#define CopyContext Win32CopyContext
 #include <windows.h>
 #include <winsock.h>
+#undef CopyContext
 #else
 #include "posix/win32.h"
 #include "posix/winsock.h"

@@ -19,7 +19,10 @@
 typedef unsigned char u_char;
 typedef unsigned short u_short;
 typedef unsigned int u_int;
-typedef uint32_t u_long;
+// Winsock's u_long is 32 bits (in_addr holds one); the system's <sys/types.h> already
+// declared a u_long of its own, as wide as a pointer. Renamed like fd_set below.
+#define u_long WsULong
+typedef uint32_t WsULong;
 typedef UINT_PTR SOCKET;
 
 #define INVALID_SOCKET ((SOCKET)(~0))
@@ -126,9 +129,12 @@ typedef struct WSAData {
 #define SOCK_DGRAM 2
 #define IPPROTO_IP 0
 #define IPPROTO_TCP 6
+#define IPPROTO_UDP 17
 #define INADDR_ANY ((u_long)0x00000000)
 #define INADDR_LOOPBACK ((u_long)0x7f000001)
 #define INADDR_NONE ((u_long)0xffffffff)
+#define INADDR_BROADCAST ((u_long)0xffffffff)
+#define SOMAXCONN 5
 
 #define SOL_SOCKET 0xffff
 #define SO_DEBUG 0x0001
@@ -138,6 +144,7 @@ typedef struct WSAData {
 #define SO_DONTROUTE 0x0010
 #define SO_BROADCAST 0x0020
 #define SO_LINGER 0x0080
+#define SO_DONTLINGER ((int)(~SO_LINGER))
 #define SO_OOBINLINE 0x0100
 #define SO_SNDBUF 0x1001
 #define SO_RCVBUF 0x1002
@@ -190,6 +197,8 @@ typedef struct WSAData {
 #define WSAESHUTDOWN 10058
 #define WSAETIMEDOUT 10060
 #define WSAECONNREFUSED 10061
+#define WSAELOOP 10062
+#define WSAENAMETOOLONG 10063
 #define WSAEHOSTDOWN 10064
 #define WSAEHOSTUNREACH 10065
 #define WSASYSNOTREADY 10091

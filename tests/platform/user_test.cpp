@@ -1,0 +1,371 @@
+// The user services of the POSIX platform: classes, windows and the messages Windows sends
+// them, the thread message queue, string tables, message boxes, text extents and the
+// clipboard.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/hooks.h"
+
+namespace {
+
+// Every message a recording window receives, with the window it went to.
+std::vector<std::pair<UINT, HWND>> gReceived;
+LRESULT gCreateAnswer = 0;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    gReceived.emplace_back(message, window);
+    if (message == WM_CREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        return gCreateAnswer;
+    }
+    if (message >= WM_USER && message < WM_USER + 100) return static_cast<LRESULT>(wParam + lParam);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class UserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gReceived.clear();
+        gCreateAnswer = 0;
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = RecordingProc;
+        windowClass.cbWndExtra = 12;
+        windowClass.cbClsExtra = 4;
+        windowClass.hInstance = kInstance;
+        windowClass.lpszClassName = "TvRecording";
+        ASSERT_NE(RegisterClassA(&windowClass), 0);
+    }
+    void TearDown() override {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        for (HWND window : created_) {
+            if (IsWindow(window)) DestroyWindow(window);
+        }
+        EXPECT_TRUE(UnregisterClassA("TvRecording", kInstance));
+    }
+
+    HWND Create(DWORD style = 0, HWND parent = nullptr, int id = 0, void* param = nullptr) {
+        HWND window =
+            CreateWindowExA(0, "tvrecording", "Title", style, 1, 2, 300, 200, parent,
+                            reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), kInstance, param);
+        if (window != nullptr) created_.push_back(window);
+        return window;
+    }
+
+    std::vector<UINT> MessagesOf(HWND window) const {
+        std::vector<UINT> messages;
+        for (auto& [message, target] : gReceived) {
+            if (target == window) messages.push_back(message);
+        }
+        return messages;
+    }
+
+    static inline const HINSTANCE kInstance = reinterpret_cast<HINSTANCE>(0x400000);
+    std::vector<HWND> created_;
+};
+
+TEST_F(UserTest, ClassesAreFoundByNameAndInstance) {
+    WNDCLASSA duplicate{};
+    duplicate.lpfnWndProc = RecordingProc;
+    duplicate.hInstance = kInstance;
+    duplicate.lpszClassName = "TVRECORDING";
+    EXPECT_EQ(RegisterClassA(&duplicate), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
+
+    WNDCLASSA info{};
+    ASSERT_TRUE(GetClassInfoA(kInstance, "TvRecording", &info));
+    EXPECT_EQ(info.lpfnWndProc, &RecordingProc);
+    EXPECT_EQ(info.cbWndExtra, 12);
+    EXPECT_FALSE(GetClassInfoA(nullptr, "TvRecording", &info));  // another instance's class
+    EXPECT_EQ(
+        CreateWindowExA(0, "TvRecording", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
+
+    // A class with windows stays registered.
+    HWND window = Create();
+    EXPECT_FALSE(UnregisterClassA("TvRecording", kInstance));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_HAS_WINDOWS));
+    EXPECT_EQ(SetClassLongA(window, 0, 77), 0u);
+    EXPECT_EQ(GetClassLongA(window, 0), 77u);
+    EXPECT_EQ(GetClassLongA(window, 1), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
+    DestroyWindow(window);
+}
+
+TEST_F(UserTest, CreationAndDestructionSendWindowsMessagesInOrder) {
+    int marker = 0;
+    HWND parent = Create(WS_OVERLAPPEDWINDOW, nullptr, 0, &marker);
+    ASSERT_NE(parent, nullptr);
+    EXPECT_EQ(GetWindowLongPtrA(parent, 0), reinterpret_cast<LONG_PTR>(&marker));
+    EXPECT_EQ(MessagesOf(parent), (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}));
+    char text[16];
+    EXPECT_EQ(GetWindowTextA(parent, text, sizeof(text)), 5);
+    EXPECT_STREQ(text, "Title");
+
+    HWND child = Create(WS_CHILD | WS_VISIBLE, parent, 42);
+    HWND grandchild = Create(WS_CHILD, child, 43);
+    HWND owned = Create(WS_POPUP, parent);
+    ASSERT_NE(grandchild, nullptr);
+    EXPECT_EQ(GetParent(child), parent);
+    EXPECT_EQ(GetParent(owned), parent);  // a pop-up's owner
+    EXPECT_EQ(GetParent(parent), nullptr);
+    EXPECT_EQ(GetWindowLongA(child, GWL_ID), 42);
+    EXPECT_FALSE(IsWindowVisible(child));  // its parent is hidden
+    ShowWindow(parent, SW_SHOW);
+    EXPECT_TRUE(IsWindowVisible(child));
+
+    gReceived.clear();
+    EXPECT_TRUE(DestroyWindow(parent));
+    std::vector<std::pair<UINT, HWND>> expected = {
+        {WM_DESTROY, owned},   {WM_NCDESTROY, owned},    {WM_DESTROY, parent},
+        {WM_DESTROY, child},   {WM_DESTROY, grandchild}, {WM_NCDESTROY, grandchild},
+        {WM_NCDESTROY, child}, {WM_NCDESTROY, parent}};
+    EXPECT_EQ(gReceived, expected);
+    for (HWND window : {parent, child, grandchild, owned}) EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(DestroyWindow(parent));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+
+    // A refusing WM_CREATE destroys the window and creation fails.
+    gCreateAnswer = -1;
+    gReceived.clear();
+    EXPECT_EQ(Create(), nullptr);
+    ASSERT_EQ(gReceived.size(), 4u);
+    EXPECT_EQ(gReceived[3].first, static_cast<UINT>(WM_NCDESTROY));
+    EXPECT_FALSE(IsWindow(gReceived[0].second));
+
+    EXPECT_EQ(Create(WS_CHILD), nullptr);  // a child needs a parent
+}
+
+TEST_F(UserTest, WindowLongsAndWordsStayInsideTheExtraBytes) {
+    HWND window = Create();
+    EXPECT_EQ(SetWindowLongA(window, 8, 0x11223344), 0);
+    EXPECT_EQ(GetWindowLongA(window, 8), 0x11223344);
+    EXPECT_EQ(GetWindowWord(window, 10), 0x1122);  // little-endian, like the targets
+    EXPECT_EQ(SetWindowWord(window, 10, 0xABCD), 0x1122);
+    EXPECT_EQ(GetWindowLongA(window, 8), static_cast<LONG>(0xABCD3344));
+
+    // The last LONG starts 4 bytes before the end; anything further is refused.
+    for (int index : {9, 12, 100}) {
+        SetLastError(0);
+        EXPECT_EQ(SetWindowLongA(window, index, 1), 0) << index;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX)) << index;
+    }
+    EXPECT_EQ(GetWindowWord(window, 11), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
+    EXPECT_EQ(GetWindowLongPtrA(window, 5), 0);  // 8 bytes from offset 5 pass the end
+
+    EXPECT_EQ(SetWindowLongA(window, GWL_USERDATA, 1234), 0);
+    EXPECT_EQ(GetWindowLongA(window, GWL_USERDATA), 1234);
+    EXPECT_EQ(SetWindowLongA(window, GWL_ID, 9), 0);
+    EXPECT_EQ(GetWindowLongA(window, GWL_ID), 9);
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&RecordingProc));
+    EXPECT_EQ(SetWindowLongA(window, GWL_STYLE, WS_POPUP | WS_DISABLED), 0);
+    EXPECT_FALSE(IsWindowEnabled(window));
+
+    // Subclassing: the new procedure receives what is sent from now on.
+    static int subclassed = 0;
+    WNDPROC sub = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (message == WM_USER) return ++subclassed;
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    };
+    EXPECT_EQ(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(sub)),
+              reinterpret_cast<LONG_PTR>(&RecordingProc));
+    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 0), 1);
+
+    HWND stale = window;
+    DestroyWindow(window);
+    EXPECT_EQ(GetWindowLongA(stale, 0), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(SendMessageA(stale, WM_USER, 1, 1), 0);
+}
+
+TEST_F(UserTest, TextEnableFocusAndGeometry) {
+    HWND parent = Create();
+    HWND child = Create(WS_CHILD, parent, 1);
+    EXPECT_TRUE(SetWindowTextA(child, "a longer text"));
+    EXPECT_EQ(GetWindowTextLengthA(child), 13);
+    char small[5];
+    EXPECT_EQ(GetWindowTextA(child, small, sizeof(small)), 4);
+    EXPECT_STREQ(small, "a lo");
+
+    EXPECT_EQ(SetFocus(child), nullptr);
+    EXPECT_EQ(GetFocus(), child);
+    gReceived.clear();
+    EXPECT_FALSE(EnableWindow(parent, FALSE));  // it was enabled
+    EXPECT_EQ(GetFocus(), nullptr);             // the focus left the disabled window
+    EXPECT_EQ(MessagesOf(child), (std::vector<UINT>{WM_KILLFOCUS}));
+    EXPECT_TRUE(EnableWindow(parent, TRUE));
+
+    MoveWindow(child, 10, 20, 30, 40, FALSE);
+    RECT rect;
+    GetClientRect(child, &rect);
+    EXPECT_EQ(rect.right, 30);
+    EXPECT_EQ(rect.bottom, 40);
+    GetWindowRect(child, &rect);
+    EXPECT_EQ(rect.left, 11);  // offset by the parent's position (1, 2)
+    EXPECT_EQ(rect.top, 22);
+}
+
+TEST_F(UserTest, QueueKeepsOrderAndHonoursFilters) {
+    HWND first = Create();
+    HWND second = Create();
+    HWND child = Create(WS_CHILD, first, 5);
+    PostMessageA(first, WM_USER + 1, 1, 0);
+    PostMessageA(second, WM_USER + 2, 2, 0);
+    PostMessageA(child, WM_USER + 3, 3, 0);
+    PostMessageA(nullptr, WM_USER + 4, 4, 0);  // a thread message
+    PostMessageA(first, WM_TIMER, 5, 0);
+
+    MSG msg;
+    // PM_NOREMOVE looks without taking.
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
+    // A window filter takes the window's and its children's messages only.
+    ASSERT_TRUE(PeekMessageA(&msg, second, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 2u);
+    EXPECT_FALSE(PeekMessageA(&msg, second, 0, 0, PM_REMOVE));
+    // A range filter skips what lies outside it.
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 5u);
+    ASSERT_TRUE(PeekMessageA(&msg, first, WM_USER + 3, WM_USER + 3, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, child);
+
+    // What is left comes in posting order; dispatching reaches the window procedure.
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, first);
+    EXPECT_EQ(DispatchMessageA(&msg), static_cast<LRESULT>(1));
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, nullptr);
+    EXPECT_EQ(msg.wParam, 4u);
+    EXPECT_EQ(DispatchMessageA(&msg), 0);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+
+    // A destroyed window's messages leave the queue with it; posting to it fails.
+    PostMessageA(second, WM_USER, 0, 0);
+    DestroyWindow(second);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_FALSE(PostMessageA(second, WM_USER, 0, 0));
+    EXPECT_FALSE(PeekMessageA(&msg, second, 0, 0, PM_REMOVE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(SendMessageA(first, WM_USER, 20, 22), 42);
+}
+
+TEST_F(UserTest, QuitComesAfterPostedMessagesAndWakesGetMessage) {
+    HWND window = Create();
+    PostQuitMessage(3);
+    PostMessageA(window, WM_USER, 0, 0);
+    MSG msg;
+    // The quit request passes any filter, but only once nothing else matches.
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
+    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
+    EXPECT_EQ(msg.wParam, 3u);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+
+    // GetMessageA sleeps until another thread posts to one of this thread's windows.
+    std::thread poster([window] {
+        Sleep(50);
+        PostMessageA(window, WM_USER + 9, 0, 0);
+    });
+    DWORD before = GetTickCount();
+    EXPECT_EQ(GetMessageA(&msg, window, 0, 0), TRUE);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 9));
+    EXPECT_GE(GetTickCount() - before, 40u);
+    poster.join();
+    EXPECT_EQ(GetMessageA(&msg, reinterpret_cast<HWND>(0x7777), 0, 0), -1);
+}
+
+TEST(StringTables, TextsAreFoundByInstanceAndId) {
+    HINSTANCE instance = TvModuleInstanceOf(reinterpret_cast<const void*>(&RecordingProc));
+    ASSERT_NE(instance, nullptr);
+    TvStringTableEntry entries[] = {{1, "UNIX"}, {2, "Connection to %s refused"}};
+    ASSERT_TRUE(TvRegisterStringTable(instance, entries, 2));
+    char out[8];
+    EXPECT_EQ(LoadStringA(instance, 1, out, sizeof(out)), 4);
+    EXPECT_STREQ(out, "UNIX");
+    EXPECT_EQ(LoadStringA(instance, 2, out, sizeof(out)), 7);  // cut to the buffer
+    EXPECT_STREQ(out, "Connect");
+    EXPECT_EQ(LoadStringA(nullptr, 1, out, sizeof(out)), 4);  // the program's own table
+    EXPECT_EQ(LoadStringA(instance, 99, out, sizeof(out)), 0);
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(LoadStringA(GetModuleHandleA("TVPLATFORM.DLL"), 1, out, sizeof(out)), 0);
+    TvUnregisterStringTables(instance);
+    EXPECT_EQ(LoadStringA(instance, 1, out, sizeof(out)), 0);
+}
+
+TEST(MessageBoxes, DismissedWithoutAHookAnsweredWithOne) {
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OK | MB_ICONSTOP), IDOK);
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_YESNOCANCEL), IDCANCEL);
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_YESNO), IDNO);
+
+    static std::string seen;
+    TvSetMessageBoxHook([](HWND, LPCSTR text, LPCSTR caption, UINT) {
+        seen = std::string(caption) + ": " + text;
+        return IDYES;
+    });
+    EXPECT_EQ(MessageBoxA(nullptr, "Delete?", "FTP", MB_YESNO), IDYES);
+    EXPECT_EQ(seen, "FTP: Delete?");
+    TvSetMessageBoxHook(nullptr);
+}
+
+TEST(Gdi, StockFontsAreDistinctAndMeasuredInCells) {
+    HGDIOBJ fixed = GetStockObject(ANSI_FIXED_FONT);
+    HGDIOBJ system = GetStockObject(SYSTEM_FONT);
+    ASSERT_NE(fixed, nullptr);
+    EXPECT_NE(fixed, system);
+    EXPECT_NE(fixed, GetStockObject(SYSTEM_FIXED_FONT));
+    EXPECT_EQ(GetStockObject(ANSI_FIXED_FONT), fixed);
+    EXPECT_EQ(GetStockObject(9), nullptr);
+
+    HDC dc = GetDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(SelectObject(dc, fixed), system);  // a new context starts with the system font
+    SIZE size;
+    ASSERT_TRUE(GetTextExtentPointA(dc, "PASV", 4, &size));
+    EXPECT_EQ(size.cx, 32);
+    EXPECT_EQ(size.cy, 16);
+    EXPECT_EQ(ReleaseDC(nullptr, dc), 1);
+    EXPECT_FALSE(GetTextExtentPointA(dc, "PASV", 4, &size));
+    EXPECT_EQ(ReleaseDC(nullptr, dc), 0);
+}
+
+TEST(Clipboard, TextBlockChangesHandsAndIsFreedWhenReplaced) {
+    EXPECT_EQ(SetClipboardData(CF_TEXT, nullptr), nullptr);  // not open
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    ASSERT_TRUE(EmptyClipboard());
+    HGLOBAL first = GlobalAlloc(GHND, 6);
+    lstrcpyA(static_cast<char*>(GlobalLock(first)), "hello");
+    GlobalUnlock(first);
+    EXPECT_EQ(SetClipboardData(CF_TEXT, first), first);
+    EXPECT_TRUE(CloseClipboard());
+
+    // Another thread cannot open it while this one holds it.
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    bool otherOpened = true;
+    std::thread([&] { otherOpened = OpenClipboard(nullptr); }).join();
+    EXPECT_FALSE(otherOpened);
+    HANDLE text = GetClipboardData(CF_TEXT);
+    ASSERT_EQ(text, first);
+    EXPECT_STREQ(static_cast<char*>(GlobalLock(text)), "hello");
+    GlobalUnlock(text);
+    HGLOBAL second = GlobalAlloc(GHND, 2);
+    EXPECT_EQ(SetClipboardData(CF_TEXT, second), second);
+    EXPECT_EQ(GlobalSize(first), 0u);  // the clipboard freed the replaced block
+    EXPECT_TRUE(EmptyClipboard());
+    EXPECT_EQ(GlobalSize(second), 0u);
+    EXPECT_TRUE(CloseClipboard());
+    EXPECT_FALSE(CloseClipboard());
+}
+
+}  // namespace
