@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "connection/message_pump.h"
 #include "platform/platform.h"
 
 struct FtpConnection;
@@ -20,7 +21,19 @@ enum class TelnetState : int32_t {
     AfterCr = 6,
 };
 
+// Telnet bytes the stream reacts to or sends.
+enum : unsigned char {
+    TELNET_IAC = 255,
+    TELNET_DONT = 254,
+    TELNET_DO = 253,
+    TELNET_WONT = 252,
+    TELNET_WILL = 251,
+    TELNET_IP = 244,
+    TELNET_DM = 242,
+};
+
 constexpr int CONTROL_RECEIVE_BUFFER_SIZE = 128;
+constexpr int32_t NO_HELD_CHARACTER = -1;
 
 struct ControlStream {
     SOCKET socket;            // INVALID_SOCKET once closed
@@ -28,6 +41,9 @@ struct ControlStream {
     int32_t buffered;         // received bytes not yet handed out
     char receiveBuffer[CONTROL_RECEIVE_BUFFER_SIZE + 1];
     char* cursor;  // next byte to hand out
+    // A CR followed by another byte produces two characters; when the reader asked for
+    // only one, the second waits here and is handed out first by the next read.
+    int32_t heldCharacter;
 };
 
 // Reply classes: the first digit of the last line, or REPLY_BROKEN when the connection
@@ -49,18 +65,38 @@ constexpr int REPLY_BLOCK_GROWTH = 128;
 // Size of the formatting buffer of SendFormattedCommand.
 constexpr int COMMAND_BUFFER_SIZE = 320;
 
-void ControlStreamInit(ControlStream* stream, SOCKET socket);
-int32_t ControlStreamSend(ControlStream* stream, const char* bytes, int32_t length);
-int32_t ControlStreamRead(ControlStream* stream, char* destination, int32_t count);
-int32_t ControlStreamClose(ControlStream* stream);
-int32_t ControlStreamSignal(ControlStream* stream, int32_t code, u_long* argument);
+// The code of ControlStreamSignal that interrupts the server: IAC IP, then IAC DM urgent.
+constexpr long SIGNAL_INTERRUPT = TELNET_IP;
 
+void ControlStreamInit(ControlStream* stream, SOCKET socket);
+// Sends all bytes (converted to the remote code set while conversion runs). The count sent
+// (low 16 bits), -9 on a closed stream, -55 when conversion failed, or a socket failure.
+int32_t ControlStreamSend(ControlStream* stream, const char* bytes, int32_t length);
+// Up to `count` characters through the Telnet filter: at least 1, 0 when the server
+// closed the connection, -35 when nothing has arrived yet, -9, -55, a socket failure, or
+// -22 for a count below 1.
+int32_t ControlStreamRead(ControlStream* stream, char* destination, int32_t count);
+// 0, -9 when already closed, or a socket failure; the stream is closed in any case.
+int32_t ControlStreamClose(ControlStream* stream);
+// SIGNAL_INTERRUPT sends IAC IP, then IAC DM as urgent data; any other code is a socket
+// control (ioctlsocket) with its argument. The result of the last call, -9, or a socket
+// failure.
+int32_t ControlStreamSignal(ControlStream* stream, long code, u_long* argument);
+
+// Sends a complete command line (with its CR LF) and reads the reply: the reply class, or
+// -9 on a closed stream. With a text buffer (256 bytes) the reply text without its code
+// columns is copied there, at most 255 characters.
 int32_t SendCommand(FtpConnection* connection, const char* line, char* text = nullptr);
+// Sends a command line and reads nothing; the caller reads the reply later. Returns 1.
 int32_t SendCommandNoReply(FtpConnection* connection, const char* line);
+// Sends the format (one %s, and its CR LF) filled in with the argument; the reply class.
 int32_t SendFormattedCommand(const char* argument, const char* format,
                              FtpConnection* connection);
+// Reads one complete reply: its class (the first character of its last line less '0',
+// REPLY_BROKEN when the connection broke or failed meanwhile), or -9 on a closed stream.
+// Messages of the thread are dispatched while the reply is awaited; there is no time-out.
 int32_t ReadReply(FtpConnection* connection, char* text = nullptr);
 
-void PumpMessages(HWND window);
-void PumpOneMessage();
-void YieldTick(HWND window);
+// Resizes the connection's reply-text block through its memory handle and records the new
+// size. False, with the block and its size unchanged, when memory is short.
+bool ResizeReplyBlock(FtpConnection* connection, uint32_t newSize);

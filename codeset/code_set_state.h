@@ -1,0 +1,42 @@
+// The module-wide code-set state that all connections share: the CCSS function table
+// (the library's functions or the built-in fallbacks), the outgoing and incoming conversion
+// contexts, the code-set table in force, and the two switches that decide whether text is
+// converted at all.
+#pragma once
+
+#include <cstdint>
+
+#include "codeset/ccss_interface.h"
+
+// A library handle at or below this value means the code-set library is not bound.
+constexpr UINT_PTR CODE_SET_LIBRARY_NOT_BOUND = 32;
+
+struct CodeSetState {
+    HMODULE library;
+    CcssFunctionTable functions;
+    CcssContext* outgoing;  // local to remote: commands and uploaded data
+    CcssContext* incoming;  // remote to local: replies, listings and downloaded data
+    const CodeSetTableRecord* codeSetTable;
+    LONG numberOfCodeSets;
+    // Set by a connection open that names a remote code set; never cleared while loaded.
+    bool conversionActive;
+    // The user's "disable conversion" option of the options dialog; not saved.
+    bool conversionDisabled;
+};
+
+extern CodeSetState gCodeSet;
+
+// Marks the library as not bound and fills the whole function table with the built-in
+// fallbacks. Contexts and the code-set table keep their values.
+void InstallCcssFallbacks();
+
+// Text is converted only while a connection has named a remote code set and the user has
+// not disabled conversion.
+bool ConversionRuns();
+
+// The worst-case expansion of a context, never below 1 whatever the library answers.
+int32_t WorstCaseFactor(CcssContext* context);
+
+// The built-in context and code-set table record used before the library is bound.
+CcssContext* BuiltInContext();
+const CodeSetTableRecord* BuiltInCodeSetTable();
