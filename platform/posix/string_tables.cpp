@@ -4,6 +4,7 @@
 #include "platform/posix/hooks.h"
 #include "platform/posix/module_registry.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
@@ -24,7 +25,47 @@ StringTables& Tables() {
 
 namespace tvplatform {
 
-void ForgetModuleTables(HINSTANCE instance) { TvUnregisterStringTables(instance); }
+void ForgetModuleTables(HINSTANCE instance) {
+    TvUnregisterStringTables(instance);
+    TvUnregisterDialogTemplates(instance);
+}
+
+// Texts are ANSI (Windows-1252); a resource holds them in UTF-16, where the bytes 0x80 to
+// 0x9F stand for the letters and signs of that code page.
+bool StringBundle(HINSTANCE instance, WORD bundle, std::vector<BYTE>& out) {
+    static constexpr WORD kHighControls[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    if (bundle == 0) return false;
+    if (instance == nullptr) instance = MainProgramModule();
+    StringTables& tables = Tables();
+    std::lock_guard<std::mutex> lock(tables.mutex);
+    auto table = tables.byInstance.find(instance);
+    if (table == tables.byInstance.end()) return false;
+    out.clear();
+    bool any = false;
+    auto putWord = [&out](WORD value) {
+        out.push_back(static_cast<BYTE>(value & 0xFF));
+        out.push_back(static_cast<BYTE>(value >> 8));
+    };
+    UINT first = (static_cast<UINT>(bundle) - 1) * 16;
+    for (UINT id = first; id < first + 16; ++id) {
+        auto entry = table->second.find(id);
+        if (entry == table->second.end()) {
+            putWord(0);
+            continue;
+        }
+        any = true;
+        const std::string& text = entry->second;
+        putWord(static_cast<WORD>(std::min<size_t>(text.size(), 0xFFFF)));
+        for (size_t i = 0; i < text.size() && i < 0xFFFF; ++i) {
+            auto c = static_cast<unsigned char>(text[i]);
+            putWord(c >= 0x80 && c < 0xA0 ? kHighControls[c - 0x80] : c);
+        }
+    }
+    return any;
+}
 
 }  // namespace tvplatform
 

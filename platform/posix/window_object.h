@@ -1,7 +1,7 @@
 // The user library's objects behind window and class handles, and the one table that
 // holds them with the threads' message queues. Everything here is internal to the
-// platform: the Win32 calls of window_classes.cpp, windows.cpp and message_queue.cpp
-// (and, later, dialogs) work on these records.
+// platform: the Win32 calls of window_classes.cpp, windows.cpp, message_queue.cpp,
+// controls.cpp and dialogs.cpp work on these records.
 //
 // Locking: one mutex guards the tables and the fields of every record. It is never held
 // while a window procedure runs, because procedures call back into the platform.
@@ -98,5 +98,19 @@ bool IsSelfOrDescendantLocked(HWND ancestor, HWND window);
 
 // Removes the posted messages of a window that is going away (lock held).
 void PurgeWindowMessagesLocked(HWND window);
+
+// CreateWindowExA with a state record hung on the window before its first message: a
+// dialog's procedure must be found from WM_NCCREATE on.
+HWND CreateWindowWithState(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                           int y, int width, int height, HWND parent, HMENU menu,
+                           HINSTANCE instance, LPVOID param,
+                           std::unique_ptr<WindowExtension> state);
+
+// The state record of a window as the type its procedure gave it, or null (lock held).
+template <typename State>
+State* StateOfLocked(HWND window) {
+    auto object = FindWindowLocked(window);
+    return object == nullptr ? nullptr : dynamic_cast<State*>(object->controlState.get());
+}
 
 }  // namespace tvplatform

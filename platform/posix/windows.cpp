@@ -208,6 +208,14 @@ LONG_PTR WindowLong(HWND window, int index, size_t width, const LONG_PTR* write)
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
                             int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param) {
+    return CreateWindowWithState(exStyle, className, windowName, style, x, y, width, height, parent,
+                                 menu, instance, param, nullptr);
+}
+
+HWND tvplatform::CreateWindowWithState(DWORD exStyle, LPCSTR className, LPCSTR windowName,
+                                       DWORD style, int x, int y, int width, int height,
+                                       HWND parent, HMENU menu, HINSTANCE instance, LPVOID param,
+                                       std::unique_ptr<WindowExtension> state) {
     const bool child = (style & WS_CHILD) != 0;
     auto object = std::make_shared<WindowObject>();
     HWND window;
@@ -245,6 +253,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
         object->rect = RECT{x, y, x + width, y + height};
         object->extraBytes.assign(static_cast<size_t>(windowClass->windowExtraBytes), 0);
         object->thread = std::this_thread::get_id();
+        object->controlState = std::move(state);
         windowClass->windowCount++;
         user.windows[reinterpret_cast<uintptr_t>(window)] = object;
         if (child) FindWindowLocked(parent)->children.push_back(window);
@@ -649,4 +658,87 @@ BOOL WINAPI UpdateWindow(HWND window) {
         return FALSE;
     }
     return TRUE;
+}
+
+// Only the z-order request that the module makes is kept: whether the window stays on top
+// of the others (WS_EX_TOPMOST). Moving, sizing and showing go through the usual calls.
+BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height,
+                         UINT flags) {
+    RECT rect;
+    {
+        std::lock_guard<std::mutex> lock(User().mutex);
+        auto object = FindWindowLocked(window);
+        if (object == nullptr) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        }
+        if (!(flags & SWP_NOZORDER)) {
+            if (insertAfter == HWND_TOPMOST) object->exStyle |= WS_EX_TOPMOST;
+            if (insertAfter == HWND_NOTOPMOST)
+                object->exStyle &= ~static_cast<DWORD>(WS_EX_TOPMOST);
+        }
+        rect = object->rect;
+    }
+    if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
+        if (flags & SWP_NOMOVE) {
+            x = rect.left;
+            y = rect.top;
+        }
+        if (flags & SWP_NOSIZE) {
+            width = rect.right - rect.left;
+            height = rect.bottom - rect.top;
+        }
+        MoveWindow(window, x, y, width, height, !(flags & SWP_NOREDRAW));
+    }
+    if (flags & SWP_SHOWWINDOW) ShowWindow(window, SW_SHOW);
+    if (flags & SWP_HIDEWINDOW) ShowWindow(window, SW_HIDE);
+    return TRUE;
+}
+
+// Children are kept in creation order, which is also their order on the screen and the
+// order in which a dialog's controls are visited. Top-level windows are taken in the order
+// they were made.
+HWND WINAPI GetWindow(HWND window, UINT relation) {
+    std::lock_guard<std::mutex> lock(User().mutex);
+    auto object = FindWindowLocked(window);
+    if (object == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    if (relation == GW_CHILD) return object->children.empty() ? nullptr : object->children.front();
+    if (relation == GW_OWNER) return object->owner;
+    std::vector<HWND> siblings;
+    if (object->parent != nullptr) {
+        if (auto parent = FindWindowLocked(object->parent)) siblings = parent->children;
+    } else {
+        for (auto& [key, other] : User().windows) {
+            if (other->parent == nullptr) siblings.push_back(other->handle);
+        }
+        std::sort(siblings.begin(), siblings.end());
+    }
+    auto at = std::find(siblings.begin(), siblings.end(), window);
+    if (at == siblings.end()) return nullptr;
+    switch (relation) {
+        case GW_HWNDFIRST: return siblings.front();
+        case GW_HWNDLAST: return siblings.back();
+        case GW_HWNDNEXT: return at + 1 == siblings.end() ? nullptr : *(at + 1);
+        case GW_HWNDPREV: return at == siblings.begin() ? nullptr : *(at - 1);
+        default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
+    }
+}
+
+int WINAPI GetClassNameA(HWND window, LPSTR out, int max) {
+    if (out == nullptr || max <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    out[0] = '\0';
+    std::lock_guard<std::mutex> lock(User().mutex);
+    auto object = FindWindowLocked(window);
+    if (object == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    lstrcpynA(out, object->windowClass->name.c_str(), max);
+    return lstrlenA(out);
 }

@@ -1,0 +1,44 @@
+// The ids of the resource module's strings and dialog controls, shared by the resource
+// scripts (strings.rc, dialogs.rc) and the code that loads the strings and reads the
+// controls. Only #define lines of plain numbers, so the resource compilers read it too.
+#pragma once
+
+// Names of the remote system types; the name of HostType n is string n - 1.
+#define IDS_HOST_OTHER_UNDETECTED 0
+#define IDS_HOST_DOS 1
+#define IDS_HOST_MACINTOSH 2
+#define IDS_HOST_MVS 3
+#define IDS_HOST_BRANNOCK 4
+#define IDS_HOST_OS2 5
+#define IDS_HOST_UNIX 6
+#define IDS_HOST_VM 7
+#define IDS_HOST_VMS 8
+#define IDS_HOST_NT_DOS 9
+#define IDS_HOST_NT_UNIX 10
+#define IDS_HOST_WINDOWS_95 11
+#define IDS_HOST_OTHER 12
+
+// The caption and texts of the message a refused transfer option brings up.
+#define IDS_OPTION_ERROR_CAPTION 14
+#define IDS_NO_BINARY_TYPE 15
+#define IDS_NO_ASCII_TYPE 16
+#define IDS_NO_FILE_STRUCTURE 17
+#define IDS_NO_RECORD_STRUCTURE 18
+#define IDS_NO_LOCAL_BYTE_TYPE 19
+
+// A listing that did not fit in memory.
+#define IDS_LISTING_INCOMPLETE 20
+
+// The question of the system-type dialog.
+#define IDS_AUTODETECT_QUESTION 21
+
+// Labels and other controls that nothing reads.
+#define IDC_STATIC (-1)
+
+// Prompts for a password (user or account) and for a user name.
+#define IDC_PROMPT_PASSWORD 500
+#define IDC_PROMPT_USERNAME 501
+
+// The system-type dialog: its question and the list of system names.
+#define IDC_AUTODETECT_TEXT 807
+#define IDC_AUTODETECT_LIST 808
