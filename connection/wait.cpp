@@ -36,3 +36,31 @@ void WaitForReplyBytes(SOCKET socket) {
     WaitReadable(socket);
     DispatchThreadMessages();
 }
+
+void WaitForDataConnection(SOCKET listener, HWND window) {
+    // A listening socket reads as ready when a connection waits to be accepted.
+    WaitReadable(listener);
+    YieldTick(window);
+}
+
+ConnectProgress WaitForConnect(SOCKET socket) {
+    fd_set writeSet;
+    fd_set exceptSet;
+    FD_ZERO(&writeSet);
+    FD_ZERO(&exceptSet);
+    FD_SET(socket, &writeSet);
+    FD_SET(socket, &exceptSet);
+    timeval timeout{0, static_cast<long>(WAIT_SLICE_MS * 1000)};
+    int ready = select(0, nullptr, &writeSet, &exceptSet, &timeout);
+    // A failed connect shows in the exception set; a socket select() refuses will never
+    // connect either.
+    if (ready == SOCKET_ERROR || FD_ISSET(socket, &exceptSet)) return ConnectProgress::Failed;
+    if (FD_ISSET(socket, &writeSet)) return ConnectProgress::Connected;
+    PumpOneMessage();
+    return ConnectProgress::Pending;
+}
+
+void WaitBeforeBindRetry(HWND window) {
+    Sleep(WAIT_SLICE_MS);
+    YieldTick(window);
+}

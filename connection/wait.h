@@ -19,3 +19,21 @@ bool WaitWritable(SOCKET socket, DWORD milliseconds = WAIT_SLICE_MS);
 // The work between two receives of a reply that has not arrived yet: wait a slice for the
 // control socket, then dispatch every waiting message of the thread.
 void WaitForReplyBytes(SOCKET socket);
+
+// The work between two accepts that would block: wait a slice for the server's connection
+// on the listening socket, then count one pass of YieldTick for the window, so that its
+// messages keep flowing while the server takes its time.
+void WaitForDataConnection(SOCKET listener, HWND window);
+
+// How a non-blocking connect stands after a wait.
+enum class ConnectProgress { Connected, Failed, Pending };
+
+// Waits a slice for a pending non-blocking connect to end: Connected once the socket can
+// send, Failed when the connect failed (or the socket cannot be watched). While it is still
+// pending, one message of the window with the keyboard focus is dispatched before the
+// answer, so a long connect keeps the host alive.
+ConnectProgress WaitForConnect(SOCKET socket);
+
+// The pause before a bind refused with address-in-use is tried again: a slice of waiting,
+// then one pass of YieldTick for the window.
+void WaitBeforeBindRetry(HWND window);

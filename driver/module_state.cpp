@@ -1,4 +1,11 @@
-// The one instance of the module-wide state.
+// The one instance of the module-wide state, and the settings reads of the module's own
+// section.
 #include "driver/module_state.h"
 
+#include "util/orr.h"
+
 ModuleState gModule;
+
+uint16_t ReadSetting(const char* key, uint16_t defaultValue) {
+    return LOWORD(OrrGetProfileWord(SETTINGS_SECTION, key, defaultValue, 0, 0));
+}

@@ -210,8 +210,97 @@ static_assert(sizeof(AttributeRecord) == 12);
 // ---------------------------------------------------------------------------------------
 extern "C" {
 
+// Size of the user name, password and account buffers a host passes to xfsopen: when the
+// server refuses one and the user answers a prompt, the answer (at most 319 characters and
+// a NUL) is copied back into that buffer, so that the host sees what was used. A null text
+// stands for an empty one that the module keeps itself.
+constexpr int LOGON_TEXT_SIZE = 320;
+
+// Opens a connection to the server named in the state record (a moveable global memory
+// block holding an FsStateRecord): connects, reads the greeting, logs on (asking the user
+// through prompts when the server refuses), settles the remote system type and applies
+// the initial transfer options. `unused` is not read. 0 or an FsError; after a failure
+// that left the connection pointer set, FTP_FS_Close releases the connection.
+TVFTP_EXPORT LONG WINAPI xfsopen(HGLOBAL stateRecord, DWORD unused, LPSTR user, LPSTR password,
+                                 LPSTR account, const OpenParameters* parameters);
+
+// Logs off with QUIT, closes the control connection, destroys the protocol window and frees
+// the connection; the record's connection pointer becomes null. A record without a
+// connection is left alone. Returns 0.
+TVFTP_EXPORT LONG WINAPI FTP_FS_Close(FsStateRecord* record);
+
+// Interrupts the running transfer of the record's connection: the Telnet interrupt (IAC IP,
+// then IAC DM as urgent data), then ABOR, whose reply is read and not examined. The record
+// must have a connection. Returns 0.
+TVFTP_EXPORT LONG WINAPI FTP_Abort(FsStateRecord* record);
+
+// The blocking hook of the name lookup and connect of xfsopen: runs the host's idle
+// callback and cancels the blocking call when it answers -1. Returns 0. Its type is the
+// platform's FARPROC, as a blocking hook's must be.
+TVFTP_EXPORT INT_PTR WINAPI LocalBlockingHook();
+
+// The dialog procedure of the password prompts USER_PASSWORD and FTP_CD_DLG.
+TVFTP_EXPORT INT_PTR CALLBACK FTPChdirProc(HWND dialog, UINT message, WPARAM wParam,
+                                           LPARAM lParam);
+
+// Ends the module's use of the code-set library. `unused` is not read. Returns 1.
+TVFTP_EXPORT LONG WINAPI WEP(LONG unused);
+
 // Forgets the file-type choice of the connection: TextFormat 1, no same-type choice, and
 // the line-end convention of the record's host type. Returns 0.
 TVFTP_EXPORT LONG WINAPI FS_State_Record_Initialize(HGLOBAL stateRecord);
+
+}  // extern "C"
+
+// ---------------------------------------------------------------------------------------
+// The protocol window of a connection
+// ---------------------------------------------------------------------------------------
+extern "C" {
+
+// The window procedure of the window class "FTP_ProtocolWindow".
+TVFTP_EXPORT LRESULT CALLBACK FTP_ProtocolWP(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam);
+
+// 1 when the record's connection has a protocol window, else 0.
+TVFTP_EXPORT LONG WINAPI IsProtocolWnd(FsStateRecord* record);
+
+// `show` 0: asks the connection's protocol window to close (it closes once the host's
+// message loop runs) and returns 1. Otherwise opens the window, owned by the connection's
+// owner window, or brings the open one to the front: 0, or FSE_WINDOW_FAILED when it
+// cannot be created.
+TVFTP_EXPORT LONG WINAPI ShowProtocolWnd(LONG show, FsStateRecord* record);
+
+}  // extern "C"
+
+// ---------------------------------------------------------------------------------------
+// Path operations. Names are NUL-terminated texts in the server's own syntax; on VMS
+// servers directory names may be given as file names (SUBDIR.DIR;1). A name whose command
+// would not fit the command line, or that holds a CR or LF, is refused with FSE_INVALID
+// and nothing is sent.
+// ---------------------------------------------------------------------------------------
+extern "C" {
+
+// Changes the working directory; asks the user for an account when the server wants one
+// (a cancel gives FSE_CANCELLED). 2, or an FsError.
+TVFTP_EXPORT LONG WINAPI FTP_Chdir(LPCSTR directory, FsStateRecord* record);
+
+// Makes a directory. 0; FSE_CONNECTION_BROKEN, FSE_NOT_SUPPORTED or FSE_NO_SPACE; any other
+// refusal gives FSE_INVALID.
+TVFTP_EXPORT LONG WINAPI FTP_Mkdir(LPCSTR directory, FsStateRecord* record);
+
+// Removes a directory. 2, or an FsError.
+TVFTP_EXPORT LONG WINAPI FTP_Rmdir(LPCSTR directory, FsStateRecord* record);
+
+// Deletes a file. 0, or an FsError.
+TVFTP_EXPORT LONG WINAPI FTP_Delete(LPCSTR file, FsStateRecord* record);
+
+// Renames a file or directory. 2, or an FsError.
+TVFTP_EXPORT LONG WINAPI FTP_Rename(LPCSTR oldName, LPCSTR newName, FsStateRecord* record);
+
+// The working directory: 0 with *result the handle of a 320-byte moveable block holding it
+// as NUL-terminated text, which the host then owns and frees; or an FsError with *result
+// null (FSE_NOT_SUPPORTED when the server does not tell it readably, FSE_DIRECTORY_TOO_LONG
+// when it does not fit the block).
+TVFTP_EXPORT LONG WINAPI FTP_Pwd(FsStateRecord* record, HGLOBAL* result);
 
 }  // extern "C"

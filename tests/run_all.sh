@@ -25,6 +25,7 @@ packages=(
     libgtest-dev libgmock-dev googletest
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
     wine64 wine
+    xvfb xauth
 )
 
 install_missing_packages() {

@@ -3,12 +3,14 @@
 // HFILE_ERROR and sets the Windows error code of the cause.
 #include "platform/posix/win32.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -90,6 +92,22 @@ void FillOfStruct(LPOFSTRUCT reOpen, const char* fileName, WORD error) {
         }
     }
     lstrcpynA(reOpen->szPathName, full.c_str(), OFS_MAXPATHNAME);
+}
+
+// The file that stands for a Windows library name without a folder ("BKCS32.DLL" ->
+// "libbkcs32.so") beside the module at `caller`, where LoadLibraryA looks first; empty
+// for any other name.
+std::string LibraryBesideCaller(const char* fileName, const void* caller) {
+    std::string name(fileName);
+    if (name.find_first_of("/\\") != std::string::npos || name.size() <= 4) return "";
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name.compare(name.size() - 4, 4, ".dll") != 0) return "";
+    Dl_info info;
+    if (dladdr(caller, &info) == 0 || info.dli_fname == nullptr) return "";
+    std::string directory(info.dli_fname);
+    size_t slash = directory.rfind('/');
+    if (slash == std::string::npos) return "";
+    return directory.substr(0, slash + 1) + "lib" + name.substr(0, name.size() - 4) + ".so";
 }
 
 }  // namespace
@@ -181,6 +199,15 @@ HFILE WINAPI OpenFile(LPCSTR fileName, LPOFSTRUCT reOpen, UINT style) {
     HFILE file = (style & OF_CREATE)
                      ? OpenDescriptor(fileName, OpenFlagsOf(style) | O_CREAT | O_TRUNC, 0666)
                      : OpenDescriptor(fileName, OpenFlagsOf(style), 0);
+    // Windows searches further for a name without a folder; for a library name the place
+    // that matters is the one LoadLibraryA looks at first, beside the module that asks.
+    if (file == HFILE_ERROR && (style & OF_EXIST)) {
+        std::string library = LibraryBesideCaller(fileName, __builtin_return_address(0));
+        if (!library.empty() && access(library.c_str(), F_OK) == 0) {
+            FillOfStruct(reOpen, library.c_str(), 0);
+            return TRUE;
+        }
+    }
     if (file == HFILE_ERROR) return fail();
     if (style & OF_EXIST) {
         close(file);

@@ -491,6 +491,7 @@ BOOL WINAPI BringWindowToTop(HWND window);
 BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
 BOOL WINAPI GetWindowRect(HWND window, LPRECT rect);
+BOOL WINAPI ScreenToClient(HWND window, LPPOINT point);
 BOOL WINAPI InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 BOOL WINAPI UpdateWindow(HWND window);
 
@@ -681,6 +682,14 @@ typedef const DLGTEMPLATE* LPCDLGTEMPLATEA;
 #define IDHELP 9
 
 #define WM_GETMINMAXINFO 0x0024
+// What WM_GETMINMAXINFO asks a window to fill in: its limits when the user sizes it.
+typedef struct tagMINMAXINFO {
+    POINT ptReserved;
+    POINT ptMaxSize;
+    POINT ptMaxPosition;
+    POINT ptMinTrackSize;
+    POINT ptMaxTrackSize;
+} MINMAXINFO, *LPMINMAXINFO;
 #define WM_NEXTDLGCTL 0x0028
 #define WM_GETDLGCODE 0x0087
 #define DM_GETDEFID (WM_USER + 0)

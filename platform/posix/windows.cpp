@@ -643,6 +643,21 @@ BOOL WINAPI GetWindowRect(HWND window, LPRECT rect) {
     return TRUE;
 }
 
+// Screen coordinates relative to the window's client area, whose origin (without a frame)
+// is the window's own position on the screen.
+BOOL WINAPI ScreenToClient(HWND window, LPPOINT point) {
+    std::lock_guard<std::mutex> lock(User().mutex);
+    auto object = FindWindowLocked(window);
+    if (object == nullptr || point == nullptr) {
+        SetLastError(object == nullptr ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    POINT origin = ClientOriginLocked(*object);
+    point->x -= origin.x;
+    point->y -= origin.y;
+    return TRUE;
+}
+
 // Nothing is painted, so there is nothing to invalidate or update.
 BOOL WINAPI InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
     if (window != nullptr && !IsWindow(window)) {

@@ -42,3 +42,13 @@
 // The system-type dialog: its question and the list of system names.
 #define IDC_AUTODETECT_TEXT 807
 #define IDC_AUTODETECT_LIST 808
+
+// The protocol window: the command to send (its "Send" button is IDOK), the log, the two
+// check boxes that choose what is logged, and its buttons.
+#define IDC_PROTOCOL_COMMAND 800
+#define IDC_PROTOCOL_LOG 802
+#define IDC_PROTOCOL_REQUESTS 803
+#define IDC_PROTOCOL_REPLIES 804
+#define IDC_PROTOCOL_COPY 805
+#define IDC_PROTOCOL_CLEAR 806
+#define IDC_PROTOCOL_HELP 200

@@ -1,0 +1,357 @@
+// Data connections: the listening socket announced with PORT (or left on the default data
+// port), the accept of the server's connection, the PASV request and the connect to the
+// server's address, and the start of a file transfer with RETR, STOR or APPE.
+#include "connection/data_connection.h"
+
+#include <cstdint>
+
+#include "connection/wait.h"
+#include "transfer/remote_file_handle.h"
+#include "util/orr.h"
+
+namespace {
+
+// Attempts at making the passive connect's socket before giving up.
+constexpr int kSocketAttempts = 5;
+
+// A bind refused with address-in-use is tried again after a short pause. What is worth
+// waiting for is a previous data connection of the same port that the system still holds
+// for a moment; a port that is still taken after a second is held for good (a socket
+// without reuse-address owns it), and waiting on without a limit would hang the host.
+constexpr int kBindAttempts = 20;
+
+// The reply code that carries the server's passive address.
+constexpr uint16_t kEnteringPassiveMode = 227;
+// Reply codes that refine a refused STOR or APPE.
+constexpr uint16_t kNameNotAllowed = 553;
+constexpr uint16_t kInsufficientStorage = 452;
+
+constexpr int kPassiveNumbers = 6;
+
+int32_t SocketFailure() { return FsErrorFromSocket(WSAGetLastError()); }
+
+// Closes the socket in a slot, if any, and marks the slot empty.
+void CloseSlot(SOCKET* slot) {
+    if (*slot == INVALID_SOCKET) return;
+    closesocket(*slot);
+    *slot = INVALID_SOCKET;
+}
+
+// Reports the socket failure that just happened, then closes the slot: the close must not
+// replace the error the caller is told about.
+int32_t FailAndCloseSlot(SOCKET* slot) {
+    int32_t failure = SocketFailure();
+    CloseSlot(slot);
+    return failure;
+}
+
+// A socket that is closed on every path unless it is released.
+class SocketGuard {
+public:
+    explicit SocketGuard(SOCKET socket) : socket_(socket) {}
+    ~SocketGuard() {
+        if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    }
+    SocketGuard(const SocketGuard&) = delete;
+    SocketGuard& operator=(const SocketGuard&) = delete;
+    SOCKET get() const { return socket_; }
+    SOCKET Release() {
+        SOCKET socket = socket_;
+        socket_ = INVALID_SOCKET;
+        return socket;
+    }
+
+private:
+    SOCKET socket_;
+};
+
+// A memory handle's text, locked for as long as the guard lives.
+class LockedText {
+public:
+    explicit LockedText(HGLOBAL handle)
+        : handle_(handle),
+          text_(handle == nullptr ? nullptr : static_cast<const char*>(GlobalLock(handle))) {}
+    ~LockedText() {
+        if (text_ != nullptr) GlobalUnlock(handle_);
+    }
+    LockedText(const LockedText&) = delete;
+    LockedText& operator=(const LockedText&) = delete;
+    const char* get() const { return text_; }
+
+private:
+    HGLOBAL handle_;
+    const char* text_;
+};
+
+bool SetOption(SOCKET socket, int option) {
+    const int on = 1;
+    return setsockopt(socket, SOL_SOCKET, option, reinterpret_cast<const char*>(&on),
+                      sizeof on) != SOCKET_ERROR;
+}
+
+// Makes the listening socket in the slot for the address: reuse-address in default-port
+// mode (the port is the control connection's own), keep-alive, bind, listen for one
+// connection, non-blocking. The address actually bound is read back into *bound.
+int32_t ListenOn(const sockaddr_in& address, bool defaultPort, HWND window, SOCKET* slot,
+                 sockaddr_in* bound) {
+    *slot = socket(AF_INET, SOCK_STREAM, 0);
+    if (*slot == INVALID_SOCKET) return SocketFailure();
+    if ((defaultPort && !SetOption(*slot, SO_REUSEADDR)) || !SetOption(*slot, SO_KEEPALIVE)) {
+        return FailAndCloseSlot(slot);
+    }
+    for (int attempt = 1;; ++attempt) {
+        if (bind(*slot, reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
+            SOCKET_ERROR) {
+            break;
+        }
+        if (WSAGetLastError() != WSAEADDRINUSE || attempt == kBindAttempts) {
+            return FailAndCloseSlot(slot);
+        }
+        WaitBeforeBindRetry(window);
+    }
+    u_long nonBlocking = 1;
+    int length = sizeof *bound;
+    if (listen(*slot, 1) == SOCKET_ERROR ||
+        ioctlsocket(*slot, FIONBIO, &nonBlocking) == SOCKET_ERROR ||
+        getsockname(*slot, reinterpret_cast<sockaddr*>(bound), &length) == SOCKET_ERROR) {
+        return FailAndCloseSlot(slot);
+    }
+    return 0;
+}
+
+bool IsDigit(char character) { return character >= '0' && character <= '9'; }
+
+// One field of a passive address: blanks, then a decimal number of 0 to 255 (what follows
+// its digits is not looked at). OrrStrToLong holds an overlong number at its limit, so no
+// run of digits can overflow here.
+bool ParseAddressByte(const char* field, uint8_t* value) {
+    const char* digits = OrrSkipBlanks(field);
+    if (digits == nullptr || !IsDigit(*digits)) return false;
+    int32_t number = OrrStrToLong(digits, 10);
+    if (number < 0 || number > 255) return false;
+    *value = static_cast<uint8_t>(number);
+    return true;
+}
+
+}  // namespace
+
+bool CommandLineFits(const char* word, const char* argument) {
+    int32_t length = lstrlenA(word) + 2;  // the CR LF
+    if (argument != nullptr) length += 1 + lstrlenA(argument);
+    return length < COMMAND_BUFFER_SIZE;
+}
+
+int32_t OpenListeningSocket(FtpConnection* connection, SOCKET* listeningSlot) {
+    for (;;) {
+        CloseSlot(listeningSlot);
+        sockaddr_in address{};
+        int length = sizeof address;
+        if (getsockname(connection->controlSocket, reinterpret_cast<sockaddr*>(&address),
+                        &length) == SOCKET_ERROR) {
+            return SocketFailure();
+        }
+        // With PORT the system chooses a free port; without, the data connection comes to
+        // the control connection's own local address and port, the default data port.
+        const bool sendPort = (connection->stateFlags & STATE_SEND_PORT) != 0;
+        if (sendPort) address.sin_port = 0;
+
+        sockaddr_in bound{};
+        int32_t result =
+            ListenOn(address, !sendPort, connection->ownerWindow, listeningSlot, &bound);
+        if (result < 0) return result;
+        if (!sendPort) return LISTENING_READY;
+
+        const in_addr& host = bound.sin_addr;
+        const u_short port = ntohs(bound.sin_port);
+        char line[COMMAND_BUFFER_SIZE];
+        wsprintfA(line, "PORT %d,%d,%d,%d,%d,%d\r\n", host.S_un.S_un_b.s_b1,
+                  host.S_un.S_un_b.s_b2, host.S_un.S_un_b.s_b3, host.S_un.S_un_b.s_b4,
+                  port >> 8, port & 0xff);
+        int32_t replyClass = SendCommand(connection, line);
+        if (replyClass == REPLY_PERMANENT) {
+            // A server that refuses PORT gets none again on this connection: it will
+            // connect to the default data port.
+            connection->stateFlags &= ~STATE_SEND_PORT;
+            continue;
+        }
+        if (replyClass == REPLY_BROKEN || replyClass < 0) {
+            CloseSlot(listeningSlot);
+            return replyClass == REPLY_BROKEN ? FSE_CONNECTION_BROKEN : replyClass;
+        }
+        // A server that answers PORT oddly may still connect; the caller decides.
+        return replyClass == REPLY_COMPLETE ? LISTENING_READY : LISTENING_PORT_ODDLY;
+    }
+}
+
+int32_t AcceptDataConnection(FtpConnection* connection, SOCKET* listeningSlot,
+                             SOCKET* dataSocket) {
+    SOCKET accepted;
+    while ((accepted = accept(*listeningSlot, nullptr, nullptr)) == INVALID_SOCKET) {
+        if (WSAGetLastError() != WSAEWOULDBLOCK) return FailAndCloseSlot(listeningSlot);
+        WaitForDataConnection(*listeningSlot, connection->ownerWindow);
+    }
+    SocketGuard data(accepted);
+    u_long nonBlocking = 1;
+    if (ioctlsocket(data.get(), FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+        return FailAndCloseSlot(listeningSlot);
+    }
+    connection->stateFlags |= STATE_DATA_TRANSFER;
+    *dataSocket = data.Release();
+    return 0;
+}
+
+int32_t ParsePassiveAddress(const char* replyText, sockaddr_in* address) {
+    if (replyText == nullptr) return FSE_FAILED;
+    // The numbers follow the code and its separator, after whatever text the server puts
+    // in front of them.
+    int32_t length = lstrlenA(replyText);
+    const char* at = replyText + (length < 4 ? length : 4);
+    while (*at != '\0' && !IsDigit(*at)) at = CharNextA(at);
+    if (*at == '\0') return FSE_FAILED;
+
+    // The fields are cut out in place, so they are cut from a copy.
+    int32_t rest = lstrlenA(at);
+    char* copy = static_cast<char*>(OrrAlloc(static_cast<uint32_t>(rest) + 1));
+    if (copy == nullptr) return FSE_NO_MEMORY;
+    OrrCopyStringN(copy, at, rest);
+
+    // Each of the six fields must be a number that fits a byte: a field that is missing,
+    // empty or larger would otherwise give an address or port the server never named.
+    uint8_t numbers[kPassiveNumbers];
+    char* cursor = copy;
+    bool complete = true;
+    for (int i = 0; complete && i < kPassiveNumbers; ++i) {
+        const char* field = OrrNextToken(&cursor, ",.)");
+        complete = field != nullptr && ParseAddressByte(field, &numbers[i]);
+    }
+    OrrFree(copy);
+    if (!complete) return FSE_FAILED;
+
+    *address = sockaddr_in{};
+    address->sin_family = AF_INET;
+    address->sin_port = htons(static_cast<u_short>(numbers[4] * 256 + numbers[5]));
+    address->sin_addr.S_un.S_un_b.s_b1 = numbers[0];
+    address->sin_addr.S_un.S_un_b.s_b2 = numbers[1];
+    address->sin_addr.S_un.S_un_b.s_b3 = numbers[2];
+    address->sin_addr.S_un.S_un_b.s_b4 = numbers[3];
+    return 0;
+}
+
+int32_t RequestPassive(FtpConnection* connection, sockaddr_in* address) {
+    int32_t replyClass = SendCommand(connection, "PASV\r\n");
+    // Without a complete reply the last reply code is still that of an earlier reply,
+    // perhaps an earlier 227: a broken connection is reported as such, not parsed.
+    if (replyClass < 0) return replyClass;
+    if (replyClass == REPLY_BROKEN) return FSE_CONNECTION_BROKEN;
+    if (connection->lastReplyCode != kEnteringPassiveMode) return FSE_NOT_FOUND;
+    return ParsePassiveAddress(connection->replyText, address);
+}
+
+int32_t ConnectDataSocket(const sockaddr_in& address, SOCKET* connected) {
+    SOCKET made = INVALID_SOCKET;
+    int32_t failure = FSE_FAILED;
+    for (int attempt = 0; attempt < kSocketAttempts; ++attempt) {
+        SocketGuard candidate(socket(AF_INET, SOCK_STREAM, 0));
+        if (candidate.get() == INVALID_SOCKET) {
+            failure = SocketFailure();
+            if (WSAGetLastError() == WSAENOBUFS) continue;
+            return failure;
+        }
+        // Niceties only: a data socket works without them, so their refusal is ignored.
+        SetOption(candidate.get(), SO_REUSEADDR);
+        SetOption(candidate.get(), SO_KEEPALIVE);
+        sockaddr_in any{};
+        any.sin_family = AF_INET;
+        any.sin_addr.s_addr = htonl(INADDR_ANY);
+        any.sin_port = 0;
+        if (bind(candidate.get(), reinterpret_cast<const sockaddr*>(&any), sizeof any) !=
+            SOCKET_ERROR) {
+            made = candidate.Release();
+            break;
+        }
+        failure = SocketFailure();
+        if (WSAGetLastError() != WSAEADDRINUSE) return failure;
+    }
+    if (made == INVALID_SOCKET) return failure;
+
+    SocketGuard data(made);
+    u_long nonBlocking = 1;
+    if (ioctlsocket(data.get(), FIONBIO, &nonBlocking) == SOCKET_ERROR) return SocketFailure();
+    if (connect(data.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+        SOCKET_ERROR) {
+        if (WSAGetLastError() != WSAEWOULDBLOCK) return FSE_FAILED;
+        // No time-out of its own: the system's connect time-out ends a connect that
+        // never completes, and it shows as a failure.
+        ConnectProgress progress;
+        do {
+            progress = WaitForConnect(data.get());
+        } while (progress == ConnectProgress::Pending);
+        if (progress == ConnectProgress::Failed) return FSE_FAILED;
+    }
+    *connected = data.Release();
+    return 0;
+}
+
+int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket) {
+    sockaddr_in address;
+    int32_t result = RequestPassive(connection, &address);
+    if (result != 0) return result;
+    SOCKET connected;
+    result = ConnectDataSocket(address, &connected);
+    if (result < 0) return result;
+    *dataSocket = connected;
+    connection->stateFlags |= STATE_PASSIVE_CONNECTION_OPEN;
+    return 0;
+}
+
+int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record) {
+    FtpConnection* connection = record->connection;
+    handle->listeningSocket = INVALID_SOCKET;
+    LockedText path(handle->path);
+    if (path.get() == nullptr) return FSE_INVALID;
+
+    const char* word;
+    const char* format;
+    if ((handle->openMode & FILE_MODE_READ) != 0) {
+        word = "RETR";
+        format = "RETR %s\r\n";
+    } else if ((handle->openMode & (FILE_MODE_WRITE | FILE_MODE_CREATE)) != 0) {
+        word = "STOR";
+        format = "STOR %s\r\n";
+    } else if ((handle->openMode & FILE_MODE_APPEND) != 0) {
+        word = "APPE";
+        format = "APPE %s\r\n";
+    } else {
+        return FSE_NOT_SUPPORTED;
+    }
+    // A path that would not fit the command line is refused as an invalid request before
+    // anything is sent: cut short, it would name another file, and the transfer would
+    // read or overwrite that one.
+    if (!CommandLineFits(word, path.get())) return FSE_INVALID;
+
+    int32_t prepared = OpenListeningSocket(connection, &handle->listeningSocket);
+    if (prepared < 0) return prepared;
+
+    char line[COMMAND_BUFFER_SIZE];
+    wsprintfA(line, format, path.get());
+    int32_t replyClass = SendCommand(connection, line);
+    if (replyClass == REPLY_PRELIMINARY) {
+        SOCKET data;
+        int32_t accepted = AcceptDataConnection(connection, &handle->listeningSocket, &data);
+        if (accepted < 0) return accepted;
+        handle->dataSocket = data;
+        handle->recordBytesLeft = 0;
+        handle->recordReadPosition = 0;
+        return prepared;
+    }
+
+    CloseSlot(&handle->listeningSocket);
+    if (replyClass == REPLY_BROKEN) return FSE_CONNECTION_BROKEN;
+    if (replyClass < 0) return replyClass;
+    if ((handle->openMode & FILE_MODE_READ) != 0) return FSE_RETRIEVE_REFUSED;
+    switch (connection->lastReplyCode) {
+        case kNameNotAllowed: return FSE_NAME_NOT_ALLOWED;
+        case kInsufficientStorage: return FSE_NO_SPACE;
+        default: return FSE_STORE_REFUSED;
+    }
+}

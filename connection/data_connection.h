@@ -1,0 +1,72 @@
+// Data connections: every transfer of file data or of a listing runs on a TCP connection
+// of its own. Either the module listens (announced with PORT, or on the default data port
+// of the control connection) and accepts the server's connection, or it asks the server to
+// listen with PASV and connects. File transfers start here with RETR, STOR or APPE.
+//
+// Every socket these operations hand out is non-blocking. Results are 0 or more on success
+// and an FsError otherwise; a failed socket call is reported as FsErrorFromSocket.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/ftp_connection.h"
+
+struct RemoteFileHandle;
+
+// Results of OpenListeningSocket besides the FsErrors.
+enum : int32_t {
+    LISTENING_READY = 0,       // PORT accepted, or no PORT needed (default data port)
+    LISTENING_PORT_ODDLY = 1,  // PORT answered with class 1, 3 or 4; the socket listens
+};
+
+// Opens a socket on which the server's data connection will be accepted and puts it in
+// *listeningSlot (a socket held there before is closed first). With the connection's
+// STATE_SEND_PORT flag set it listens on a fresh port of the control connection's local
+// address and announces it with PORT; a PORT refused with class 5 clears the flag for good
+// and the socket listens on the control connection's own local port instead, with no
+// command sent. LISTENING_READY, LISTENING_PORT_ODDLY, -57 when the control connection
+// broke, or a socket failure; on failure *listeningSlot is INVALID_SOCKET.
+int32_t OpenListeningSocket(FtpConnection* connection, SOCKET* listeningSlot);
+
+// Waits for the server to connect to *listeningSlot and puts the non-blocking data socket
+// in *dataSocket, setting STATE_DATA_TRANSFER. The listening socket stays open for the
+// caller to close at the end of the transfer. While nothing has arrived the owner window's
+// messages keep flowing (YieldTick). 0, or a socket failure, after which the listening
+// socket is closed and *listeningSlot is INVALID_SOCKET.
+int32_t AcceptDataConnection(FtpConnection* connection, SOCKET* listeningSlot,
+                             SOCKET* dataSocket);
+
+// Sends PASV and reads the server's address from its 227 reply. 0 with *address filled;
+// -2 when the reply code is not 227; -1 when the reply does not hold six numbers of 0 to
+// 255; -57 when the control connection broke; -9 on a closed stream; -12 when memory is
+// short.
+int32_t RequestPassive(FtpConnection* connection, sockaddr_in* address);
+
+// The server's address from the whole text of a 227 reply: the first decimal digit after
+// the code and its separator starts six numbers parted by ",", "." or ")", four address
+// bytes and the port's high and low byte. 0 with *address filled; -1 when a number is
+// missing, empty or above 255, or the text holds no digit; -12 when memory is short.
+int32_t ParsePassiveAddress(const char* replyText, sockaddr_in* address);
+
+// Connects a fresh non-blocking socket to the address and puts it in *connected. While the
+// connect is pending one message of the focus window is dispatched per wait. 0; -1 when
+// the connect failed; or a socket failure of making the socket.
+int32_t ConnectDataSocket(const sockaddr_in& address, SOCKET* connected);
+
+// RequestPassive, then ConnectDataSocket to the address given: 0 with the data socket in
+// *dataSocket and STATE_PASSIVE_CONNECTION_OPEN set, or the first failure.
+int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket);
+
+// Opens the data connection of a remote file by its open mode: RETR for reading, STOR for
+// writing or creating, APPE for appending, sent after OpenListeningSocket and followed by
+// the accept. The completion reply is left for the file's close. Returns what
+// OpenListeningSocket returned (0 or 1) with the handle's data and listening sockets set,
+// or: -45 for a mode with no direction, -22 for a path too long for a command line, -160
+// when RETR is refused, -164 when STOR or APPE is refused with 553, -28 with 452, -161
+// otherwise, -57 when the control connection broke, or the failure of the PORT step or of
+// the accept. After a failure the handle holds no socket.
+int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record);
+
+// Whether "word argument\r\n" (or "word\r\n" for a null argument) fits the 320-byte
+// command buffer with its NUL.
+bool CommandLineFits(const char* word, const char* argument);

@@ -1,0 +1,76 @@
+// The listing probe of VMS servers that want a directory listed before they let the client
+// change into it: NLST of the directory over a data connection, its names read and thrown
+// away, the transfer's completion reply read, the representation put back.
+#include "connection/message_pump.h"
+#include "connection/wait.h"
+#include "fsops/path_operations.h"
+#include "listing/send_listing_command.h"
+#include "transfer/representation.h"
+
+namespace {
+
+// The names are not kept, so they are read in small pieces.
+constexpr int kPieceSize = 320;
+
+// Reads the data connection to its end: 0 when the server closed it, else the socket
+// failure. The owner window's messages keep flowing between the reads.
+int32_t DrainDataConnection(SOCKET data, HWND window) {
+    char piece[kPieceSize];
+    for (;;) {
+        int received = recv(data, piece, sizeof piece, 0);
+        if (received == 0) return 0;
+        if (received == SOCKET_ERROR) {
+            int error = WSAGetLastError();
+            if (error != WSAEWOULDBLOCK) return FsErrorFromSocket(error);
+            WaitReadable(data);
+        }
+        YieldTick(window);
+    }
+}
+
+}  // namespace
+
+int32_t RunListingProbe(FtpConnection* connection, const char* name, FsStateRecord* record) {
+    // Listings travel as ASCII text with file structure; whatever the connection was set to
+    // before is put back afterwards.
+    TransferRepresentation saved{};
+    saved.recordKind = REPRESENTATION_RECORD_KIND;
+    saved.type = static_cast<uint32_t>(connection->currentType);
+    saved.format = static_cast<uint32_t>(connection->currentFormat);
+    saved.structure = static_cast<uint32_t>(connection->currentStructure);
+    saved.mode = static_cast<uint32_t>(connection->currentMode);
+    saved.byteSize = static_cast<uint32_t>(connection->localByteSize);
+    const bool switchRepresentation = connection->currentType != TYPE_ASCII ||
+                                      connection->currentStructure == STRUCTURE_RECORD;
+    if (switchRepresentation) {
+        TransferRepresentation listing{};
+        listing.recordKind = REPRESENTATION_RECORD_KIND;
+        listing.type = REPRESENTATION_TYPE_ASCII;
+        listing.structure = REPRESENTATION_STRUCTURE_FILE;
+        if (int32_t switched = ApplyRepresentation(listing, record); switched < 0) return switched;
+    }
+
+    // The probe reads the completion reply itself, so the transfer flags that tell a later
+    // file close to read one must look afterwards as they did before.
+    const uint32_t transferFlags =
+        connection->stateFlags & (STATE_DATA_TRANSFER | STATE_PASSIVE_CONNECTION_OPEN);
+    SOCKET listening = INVALID_SOCKET;
+    SOCKET data = INVALID_SOCKET;
+    int32_t result = SendListingCommand(connection, &listening, "NLST", name, &data);
+    if (result >= 0) {
+        result = DrainDataConnection(data, connection->ownerWindow);
+        closesocket(data);
+        ReadReply(connection);
+        // In passive mode the slot holds the data socket itself, closed just now.
+        if (listening != data && listening != INVALID_SOCKET) closesocket(listening);
+        connection->stateFlags =
+            (connection->stateFlags & ~(STATE_DATA_TRANSFER | STATE_PASSIVE_CONNECTION_OPEN)) |
+            transferFlags;
+    }
+
+    // Transfers bring the connection to the representation they need themselves, so a
+    // failed restore does not make the change of directory fail; a connection that broke
+    // meanwhile shows at the CWD.
+    if (switchRepresentation) ApplyRepresentation(saved, record);
+    return result < 0 ? result : 0;
+}

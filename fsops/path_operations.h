@@ -1,0 +1,90 @@
+// The name operations of the remote file system: change, make and remove a directory,
+// delete and rename a file, report the working directory. Besides the exports, connection
+// open, host detection and the code that tells a directory from a file use the change- and
+// print-directory operations directly. Every operation turns a refusal of the server into an
+// FsError by one shared rule, falls back once to the old X form of MKD, RMD and PWD, and
+// writes directory names as VMS servers want them.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/ftp_connection.h"
+
+// ---------------------------------------------------------------------------------------
+// Command lines
+// ---------------------------------------------------------------------------------------
+
+// Most path commands are formatted into a buffer of COMMAND_BUFFER_SIZE bytes. CWD (with the
+// ACCT that may follow it) and DELE get this larger one: it holds "ACCT " with the longest
+// answer the account prompt can give, and the full paths by which hosts delete files.
+constexpr int LARGE_COMMAND_BUFFER_SIZE = 512;
+
+// Formats `format` (one %s and its CR LF) around the argument into `line` of `size` bytes.
+// False, with nothing written, when the line would not fit or when the argument holds a CR
+// or an LF: either would make the server read something other than the one command meant.
+bool FormatCommandLine(char* line, int32_t size, const char* format, const char* argument);
+
+// ---------------------------------------------------------------------------------------
+// Reply classifier
+// ---------------------------------------------------------------------------------------
+
+// The FsError of a reply that did not succeed, from its class and the last reply code and
+// reply text of the connection: -57 for a broken connection, -28 for 452, -45 for 502, for
+// 550 -13 or (when the text speaks of no space and of no denial) -28, else -2.
+int32_t ClassifyFailedReply(const FtpConnection* connection, int32_t replyClass);
+
+// Sends the command line and, when the server does not know the command (500 or 502), the
+// same request once more in its X form: the class of the reply that decides.
+int32_t SendWithXFallback(FtpConnection* connection, const char* line, const char* xLine);
+
+// ---------------------------------------------------------------------------------------
+// VMS directory names
+// ---------------------------------------------------------------------------------------
+
+// A directory name as it goes to the server: on request rewritten for VMS ("SUBDIR.DIR;1"
+// becomes "[.SUBDIR]"; a name with a "[" stays as it is) in a block of its own that lives as
+// long as this object, else the caller's name itself.
+class DirectoryNameForServer {
+public:
+    DirectoryNameForServer(const char* name, bool rewriteForVms);
+    ~DirectoryNameForServer();
+    DirectoryNameForServer(const DirectoryNameForServer&) = delete;
+    DirectoryNameForServer& operator=(const DirectoryNameForServer&) = delete;
+
+    // Null when the rewritten name could not be allocated.
+    const char* get() const { return name_; }
+
+private:
+    const char* name_;
+    char* block_ = nullptr;
+};
+
+// Whether directory names go to this record's server in VMS form.
+inline bool IsVmsHost(const FsStateRecord* record) { return record->hostType == HOST_VMS; }
+
+// ---------------------------------------------------------------------------------------
+// The operations
+// ---------------------------------------------------------------------------------------
+
+// Changes the working directory (VMS names rewritten, the listing probe first where the
+// server needs it, the account prompt when the server asks for one): 2, or an FsError.
+// Forgets the cached working directory on success.
+int32_t ChangeDirectory(FtpConnection* connection, const char* name, FsStateRecord* record);
+
+// Writes the working directory, NUL-terminated, into `directory` (`size` bytes): 0, -45 when
+// the server does not tell it in a form that can be read, -100 when it does not fit (nor the
+// connection's cache), -57, or -12. Asks the server only when the cache does not know it.
+int32_t PrintWorkingDirectory(FtpConnection* connection, char* directory, int32_t size);
+
+// MKD: 0, or -57, -45, -28, -12, and -22 for every other refusal.
+int32_t MakeRemoteDirectory(FtpConnection* connection, const char* name, FsStateRecord* record);
+// RMD: 2, or an FsError.
+int32_t RemoveRemoteDirectory(FtpConnection* connection, const char* name, FsStateRecord* record);
+// DELE: 0, or an FsError.
+int32_t DeleteRemoteFile(FtpConnection* connection, const char* name);
+// RNFR and, when the server asks for it, RNTO: 2, or an FsError.
+int32_t RenameRemoteFile(FtpConnection* connection, const char* oldName, const char* newName);
+
+// Lists the directory about to be entered with NLST and throws the names away, as some VMS
+// servers need before they accept a CWD into it: 0, or an FsError.
+int32_t RunListingProbe(FtpConnection* connection, const char* name, FsStateRecord* record);

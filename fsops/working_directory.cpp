@@ -1,0 +1,129 @@
+// The working directory: changing it (with the account a server may ask for on the way),
+// and reporting it, from the connection's cache while no change has made that stale.
+#include <string_view>
+
+#include "fsops/path_operations.h"
+#include "ui/prompts.h"
+#include "util/orr.h"
+
+namespace {
+
+// The text of the reply in the connection's block without the code columns, in a block
+// of its own: from the fifth character of each line on, each line ended by its LF.
+class CollectedReplyText {
+public:
+    explicit CollectedReplyText(const FtpConnection* connection) {
+        const char* reply = connection->replyText != nullptr ? connection->replyText : "";
+        block_ = static_cast<char*>(OrrAlloc(static_cast<uint32_t>(lstrlenA(reply)) + 1));
+        if (block_ == nullptr) return;
+        char* out = block_;
+        int linePosition = 0;
+        for (const char* p = reply; *p != '\0'; ++p) {
+            if (linePosition < kFirstTextPosition) ++linePosition;
+            if (linePosition == kFirstTextPosition) *out++ = *p;
+            if (*p == '\n') linePosition = 0;
+        }
+        *out = '\0';
+        length_ = static_cast<size_t>(out - block_);
+    }
+    ~CollectedReplyText() { OrrFree(block_); }
+    CollectedReplyText(const CollectedReplyText&) = delete;
+    CollectedReplyText& operator=(const CollectedReplyText&) = delete;
+
+    bool ok() const { return block_ != nullptr; }
+    std::string_view view() const { return {block_, length_}; }
+
+private:
+    static constexpr int kFirstTextPosition = 5;
+    char* block_ = nullptr;
+    size_t length_ = 0;
+};
+
+// The directory a 257 reply names: between the first double quote and the next one, else
+// between the first single quote and the next one, else everything before the first
+// blank. False when a quote is left open or the text has neither quote nor blank.
+bool FindDirectoryInReply(std::string_view text, std::string_view* directory) {
+    for (char quote : {'"', '\''}) {
+        size_t open = text.find(quote);
+        if (open == std::string_view::npos) continue;
+        size_t close = text.find(quote, open + 1);
+        if (close == std::string_view::npos) return false;
+        *directory = text.substr(open + 1, close - open - 1);
+        return true;
+    }
+    size_t blank = text.find(' ');
+    if (blank == std::string_view::npos) return false;
+    *directory = text.substr(0, blank);
+    return true;
+}
+
+// Asks the user for the account a server wants before it lets the connection into a
+// directory, then sends it: the class of the ACCT reply, or -86 when the user cancelled.
+int32_t SendAccountForDirectory(FtpConnection* connection) {
+    // A cancel sends nothing: the answer buffer would still hold whatever the last prompt
+    // was given (the logon password, say), and that must not go to the server as an
+    // account the user never confirmed.
+    INT_PTR answered = RunDialog(ACCOUNT_PASSWORD_PROMPT, connection->ownerWindow, FTPChdirProc);
+    if (answered != 1) return FSE_CANCELLED;
+    char line[LARGE_COMMAND_BUFFER_SIZE];
+    if (!FormatCommandLine(line, sizeof line, "ACCT %s\r\n", gPromptAnswer)) return FSE_INVALID;
+    return SendCommand(connection, line);
+}
+
+}  // namespace
+
+int32_t ChangeDirectory(FtpConnection* connection, const char* name, FsStateRecord* record) {
+    DirectoryNameForServer directory(name, IsVmsHost(record));
+    if (directory.get() == nullptr) return FSE_NO_MEMORY;
+    char line[LARGE_COMMAND_BUFFER_SIZE];
+    if (!FormatCommandLine(line, sizeof line, "CWD %s\r\n", directory.get())) return FSE_INVALID;
+
+    if (IsVmsHost(record) && (connection->hostQuirks & QUIRK_LIST_BEFORE_CWD)) {
+        int32_t probe = RunListingProbe(connection, directory.get(), record);
+        if (probe < 0) return probe;
+    }
+
+    int32_t replyClass = SendCommand(connection, line);
+    if (replyClass == REPLY_INTERMEDIATE) replyClass = SendAccountForDirectory(connection);
+    if (replyClass < 0) return replyClass;
+    if (replyClass != REPLY_COMPLETE) return ClassifyFailedReply(connection, replyClass);
+    connection->stateFlags &= ~STATE_DIRECTORY_KNOWN;
+    return 2;
+}
+
+int32_t PrintWorkingDirectory(FtpConnection* connection, char* directory, int32_t size) {
+    // What is reported is also what the cache must be able to give back later.
+    const int32_t limit = size < WORKING_DIRECTORY_SIZE ? size : WORKING_DIRECTORY_SIZE;
+    const int32_t cachedLength = lstrlenA(connection->cachedWorkingDirectory);
+    if (connection->stateFlags & STATE_DIRECTORY_KNOWN) {
+        if (cachedLength + 1 > limit) return FSE_DIRECTORY_TOO_LONG;
+        OrrCopyStringN(directory, connection->cachedWorkingDirectory, cachedLength);
+        return 0;
+    }
+
+    auto fail = [connection](int32_t error) {
+        connection->cachedWorkingDirectory[0] = '\0';
+        return error;
+    };
+    int32_t replyClass = SendWithXFallback(connection, "PWD\r\n", "XPWD\r\n");
+    if (replyClass < 0) return fail(replyClass);
+    if (replyClass == REPLY_BROKEN) return fail(FSE_CONNECTION_BROKEN);
+    if (replyClass != REPLY_COMPLETE) return fail(FSE_NOT_SUPPORTED);
+
+    // The directory is taken from the whole reply the connection keeps, not from a copy
+    // cut at 255 characters, so that a long directory is reported as too long (or in full)
+    // rather than as a reply that cannot be read because its closing quote was cut off.
+    CollectedReplyText text(connection);
+    if (!text.ok()) return fail(FSE_NO_MEMORY);
+    std::string_view found;
+    if (!FindDirectoryInReply(text.view(), &found)) return fail(FSE_NOT_SUPPORTED);
+    if (static_cast<int32_t>(found.size()) + 1 > limit) return fail(FSE_DIRECTORY_TOO_LONG);
+
+    OrrCopyBytes(found.data(), directory, static_cast<int32_t>(found.size()));
+    directory[found.size()] = '\0';
+    OrrCopyBytes(found.data(), connection->cachedWorkingDirectory,
+                 static_cast<int32_t>(found.size()));
+    connection->cachedWorkingDirectory[found.size()] = '\0';
+    connection->stateFlags |= STATE_DIRECTORY_KNOWN;
+    return 0;
+}

@@ -1,0 +1,31 @@
+// The terminal side of ftpsh: reading command lines (with line editing and history on a
+// terminal), reading answers for dialog forms (hidden for passwords), and Ctrl-C, which
+// cancels a blocking connect or name lookup and never ends ftpsh at its prompt.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace ftpsh {
+
+void InstallInterruptHandling();
+// True once for each Ctrl-C pressed since the last call or ClearInterrupts().
+bool TakeInterrupt();
+void ClearInterrupts();
+// While a command runs, a third Ctrl-C that nothing took ends ftpsh, so that a server that
+// never answers cannot hold it forever.
+void SetCommandRunning(bool running);
+
+bool InputIsTerminal();
+
+// A command line, without its line end; nothing at the end of the input. On a terminal the
+// line is edited in place and remembered for the arrow keys; Ctrl-C there drops the line
+// being typed and gives "".
+std::optional<std::string> ReadCommandLine(const std::string& prompt);
+
+// An answer typed into a dialog form: `initial` is shown for editing (not for secrets,
+// which are read without echo). Nothing when the user cancels with Ctrl-C or end of input.
+std::optional<std::string> ReadFormAnswer(const std::string& prompt, bool secret,
+                                          const std::string& initial);
+
+}  // namespace ftpsh

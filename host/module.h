@@ -1,0 +1,44 @@
+// The protocol module as ftpsh holds it: the library loaded from beside the program and
+// the exports it calls, found by name as a host finds them. Nothing else of the module is
+// reached.
+#pragma once
+
+#include <string>
+
+#include "driver/tarvoftp.h"
+
+namespace ftpsh {
+
+// The exports' own types, from the module's public header; nothing is linked against it.
+using OpenExport = decltype(&xfsopen);
+using RecordExport = decltype(&FTP_FS_Close);
+using ShowProtocolExport = decltype(&ShowProtocolWnd);
+
+class ProtocolModule {
+public:
+    ProtocolModule() = default;
+    ~ProtocolModule();
+    ProtocolModule(const ProtocolModule&) = delete;
+    ProtocolModule& operator=(const ProtocolModule&) = delete;
+
+    // Loads the module; false with a reason in error() when it cannot be loaded. An export
+    // the module lacks stays null, and the command that needs it says so.
+    bool Load();
+    const std::string& error() const { return error_; }
+
+    OpenExport open = nullptr;
+    RecordExport close = nullptr;
+    // The protocol window's pair; null while the module does not offer it.
+    ShowProtocolExport showProtocol = nullptr;
+    decltype(&IsProtocolWnd) isProtocol = nullptr;
+
+private:
+    HMODULE library_ = nullptr;
+    std::string error_;
+};
+
+// The library's file name as a host names it; the POSIX platform maps it to
+// libtarvoftp.so beside the program.
+constexpr const char* kModuleFileName = "TARVOFTP.DLL";
+
+}  // namespace ftpsh

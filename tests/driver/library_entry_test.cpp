@@ -1,0 +1,175 @@
+// The module as a loaded library: start-up (settings file, PeekInterval, resource module,
+// log font, binary byte set, window classes), the attach count that runs it once, and the
+// last detach that unregisters the classes and releases the code-set library exactly once;
+// also the real shared library, whose constructor and destructor attach and detach it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "codeset/code_set_state.h"
+#include "connection/message_pump.h"
+#include "driver/library_entry.h"
+#include "driver/module_state.h"
+#include "tests/support/counting_window.h"
+#include "ui/protocol_window.h"
+
+namespace {
+
+bool Registered(HINSTANCE instance, const char* className, WNDCLASSA* out = nullptr) {
+    WNDCLASSA info;
+    return GetClassInfoA(instance, className, out != nullptr ? out : &info) != FALSE;
+}
+
+bool Loaded(const char* path) { return GetModuleHandleA(path) != nullptr; }
+
+// A settings file of the test's own, found through TARVO_ORR_INI.
+class SettingsFile {
+public:
+    explicit SettingsFile(const std::string& contents)
+        : path_(::testing::TempDir() + "tarvo-lifecycle.ini") {
+        std::ofstream(path_) << contents;
+        const char* previous = std::getenv("TARVO_ORR_INI");
+        hadPrevious_ = previous != nullptr;
+        if (hadPrevious_) previous_ = previous;
+        setenv("TARVO_ORR_INI", path_.c_str(), 1);
+    }
+    ~SettingsFile() {
+        if (hadPrevious_) {
+            setenv("TARVO_ORR_INI", previous_.c_str(), 1);
+        } else {
+            unsetenv("TARVO_ORR_INI");
+        }
+        std::remove(path_.c_str());
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+class ModuleLifecycle : public ::testing::Test {
+protected:
+    void TearDown() override {
+        gModule.peekInterval = PEEK_INTERVAL_DEFAULT;
+        gModule.yieldCounter = 0;
+        gModule.codeSetLibraryName = CODE_SET_LIBRARY_NAME;
+    }
+    HINSTANCE instance_ = GetModuleHandleA(nullptr);
+};
+
+}  // namespace
+
+TEST_F(ModuleLifecycle, StartUpReadsTheSettingsAndRegistersBothClasses) {
+    {
+        SettingsFile settings("[Other]\nPeekInterval=5\n");
+        ASSERT_EQ(gModule.attachCount, 0);
+        gModule.peekInterval = 99;
+        ASSERT_TRUE(LibraryEntry(instance_, ENTRY_PROCESS_ATTACH));
+        EXPECT_EQ(gModule.peekInterval, 8);
+        EXPECT_EQ(std::string(gModule.settingsPath), settings.path());
+        EXPECT_EQ(gModule.moduleInstance, instance_);
+        char text[32] = {};
+        EXPECT_NE(gModule.resourceInstance, instance_);
+        EXPECT_GT(LoadStringA(gModule.resourceInstance, 6, text, sizeof text), 0);
+        EXPECT_STREQ(text, "UNIX");
+        EXPECT_EQ(gModule.protocolFont, GetStockObject(ANSI_FIXED_FONT));
+        EXPECT_EQ(gModule.binaryByteSet, BinaryByteSet::Second);
+        // Nothing found under the library's plain name beside the test program.
+        EXPECT_EQ(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
+
+        WNDCLASSA protocol;
+        ASSERT_TRUE(Registered(instance_, PROTOCOL_WINDOW_CLASS, &protocol));
+        EXPECT_EQ(protocol.style, 0x4003u);
+        EXPECT_EQ(protocol.cbClsExtra, 30);
+        EXPECT_EQ(protocol.cbWndExtra, DLGWINDOWEXTRA + 4 + int(sizeof(void*)));
+        EXPECT_EQ(reinterpret_cast<INT_PTR>(protocol.hbrBackground), 6);
+        EXPECT_EQ(protocol.hCursor, LoadCursorA(nullptr, IDC_ARROW));
+        EXPECT_EQ(protocol.hIcon, nullptr);
+        EXPECT_EQ(protocol.lpszMenuName, nullptr);
+        EXPECT_EQ(protocol.hInstance, instance_);
+        WNDCLASSA fileType;
+        ASSERT_TRUE(Registered(instance_, FILE_TYPE_DIALOG_CLASS, &fileType));
+        EXPECT_EQ(fileType.style, 0x0003u);
+        EXPECT_EQ(fileType.cbClsExtra, 0);
+        EXPECT_EQ(fileType.lpfnWndProc, DefDlgProcA);
+        EXPECT_EQ(reinterpret_cast<INT_PTR>(fileType.hbrBackground), 6);
+
+        EXPECT_TRUE(LibraryEntry(instance_, ENTRY_THREAD_ATTACH));
+        EXPECT_TRUE(LibraryEntry(instance_, ENTRY_THREAD_DETACH));
+        EXPECT_FALSE(LibraryEntry(instance_, 7));
+        EXPECT_EQ(gModule.attachCount, 1);
+        EXPECT_TRUE(LibraryEntry(instance_, ENTRY_PROCESS_DETACH));
+        EXPECT_EQ(gModule.attachCount, 0);
+        EXPECT_FALSE(Registered(instance_, PROTOCOL_WINDOW_CLASS));
+        EXPECT_FALSE(Registered(instance_, FILE_TYPE_DIALOG_CLASS));
+    }
+
+    // The module's section in any case of its name.
+    SettingsFile settings("[ftp_protocol]\npeekinterval=3\n");
+    ASSERT_TRUE(ModuleAttach(instance_));
+    EXPECT_EQ(gModule.peekInterval, 3);
+    tvtest::CountingWindow window;
+    gModule.yieldCounter = 0;
+    int pumpedAt[6] = {};
+    for (int tick = 0; tick < 6; ++tick) {
+        window.Post();
+        YieldTick(window.handle());
+        pumpedAt[tick] = window.dispatched();
+    }
+    EXPECT_EQ(std::vector<int>(pumpedAt, pumpedAt + 6), (std::vector<int>{0, 0, 3, 3, 3, 6}));
+    ModuleDetach(instance_);
+}
+
+TEST_F(ModuleLifecycle, OnlyTheFirstAttachStartsAndTheLastDetachEndsOnce) {
+    // The test holds a reference of its own to the library, so that a second release by
+    // the module would unload it before the test lets go.
+    HMODULE own = LoadLibraryA(TVFTP_BKCS32_PATH);
+    ASSERT_NE(own, nullptr);
+    gModule.codeSetLibraryName = TVFTP_BKCS32_PATH;
+
+    ASSERT_TRUE(ModuleAttach(instance_));
+    EXPECT_GT(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
+    ASSERT_TRUE(UnregisterClassA(FILE_TYPE_DIALOG_CLASS, instance_));
+    ASSERT_TRUE(ModuleAttach(instance_));
+    EXPECT_FALSE(Registered(instance_, FILE_TYPE_DIALOG_CLASS));  // not registered again
+    ASSERT_TRUE(ModuleDetach(instance_));
+    EXPECT_TRUE(Registered(instance_, PROTOCOL_WINDOW_CLASS));
+    EXPECT_GT(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
+
+    // The host ends the code-set library with WEP; the last detach then finds nothing left
+    // to release.
+    EXPECT_EQ(WEP(0), 1);
+    EXPECT_EQ(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
+    ASSERT_TRUE(ModuleDetach(instance_));
+    EXPECT_FALSE(Registered(instance_, PROTOCOL_WINDOW_CLASS));
+    EXPECT_TRUE(Loaded(TVFTP_BKCS32_PATH));
+    FreeLibrary(own);
+    EXPECT_FALSE(Loaded(TVFTP_BKCS32_PATH));
+}
+
+TEST_F(ModuleLifecycle, SharedLibraryAttachesWhenLoadedAndDetachesWhenFreed) {
+    // The shipped library sits beside the code-set library in the build directory.
+    std::string path = TVFTP_BKCS32_PATH;
+    path = path.substr(0, path.rfind('/') + 1) + "libtarvoftp.so";
+    ASSERT_FALSE(Registered(nullptr, PROTOCOL_WINDOW_CLASS));
+    ASSERT_FALSE(Loaded(TVFTP_BKCS32_PATH));
+    HMODULE module = LoadLibraryA(path.c_str());
+    ASSERT_NE(module, nullptr);
+    // Start-up found the code-set library beside the module by its Windows name.
+    EXPECT_TRUE(Loaded(TVFTP_BKCS32_PATH));
+    WNDCLASSA protocol;
+    ASSERT_TRUE(Registered(module, PROTOCOL_WINDOW_CLASS, &protocol));
+    EXPECT_EQ(protocol.hInstance, module);
+    EXPECT_EQ(reinterpret_cast<void*>(protocol.lpfnWndProc),
+              reinterpret_cast<void*>(GetProcAddress(module, "FTP_ProtocolWP")));
+    EXPECT_TRUE(Registered(module, FILE_TYPE_DIALOG_CLASS));
+    ASSERT_TRUE(FreeLibrary(module));
+    EXPECT_FALSE(Loaded(path.c_str()));
+    EXPECT_FALSE(Loaded(TVFTP_BKCS32_PATH));
+    EXPECT_FALSE(Registered(module, PROTOCOL_WINDOW_CLASS));
+    EXPECT_FALSE(Registered(module, FILE_TYPE_DIALOG_CLASS));
+}

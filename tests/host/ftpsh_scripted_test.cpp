@@ -1,0 +1,260 @@
+// ftpsh end to end against the scripted FTP server: the exact bytes a command line makes
+// the module send, the protocol lines and messages ftpsh prints, and its exit status.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/host/ftpsh_process.h"
+#include "tests/support/scripted_server.h"
+
+namespace {
+
+using ftpsh_test::Outcome;
+using ftpsh_test::ProtocolLines;
+using ftpsh_test::RunFtpsh;
+using ftpsh_test::TempFile;
+using tvtest::ScriptedServer;
+
+std::string Address(const std::string& credentials, const ScriptedServer& server) {
+    return "ftp://" + credentials + "127.0.0.1:" + std::to_string(server.Port());
+}
+
+// Greeting, USER and PASS. Most runs name the remote system (--host-type UNIX), so that
+// no detection takes part.
+void Logon(ScriptedServer& server, const std::string& user, const std::string& password) {
+    server.Reply("220 scripted ready\r\n")
+        .Expect("USER " + user + "\r\n")
+        .Reply("331 Password required\r\n")
+        .Expect("PASS " + password + "\r\n")
+        .Reply("230 Logged on\r\n");
+}
+
+// The initial transfer options that end every open.
+void Options(ScriptedServer& server, const std::string& type, const std::string& structure) {
+    server.Expect("TYPE " + type + "\r\n")
+        .Reply("200 Type set\r\n")
+        .Expect("STRU " + structure + "\r\n")
+        .Reply("200 Structure set\r\n");
+}
+
+void Quit(ScriptedServer& server) { server.Expect("QUIT\r\n").Reply("221 Goodbye\r\n"); }
+
+std::string Show(const Outcome& outcome) {
+    return "exit " + std::to_string(outcome.exitCode) + "\n--- out:\n" + outcome.out +
+           "--- err:\n" + outcome.err;
+}
+
+TEST(Ftpsh, OpenQuoteCloseSendsExactlyTheseCommands) {
+    ScriptedServer server;
+    Logon(server, "bob", "secret");
+    // ftpsh asks the module to detect the remote system; until detection asks the server,
+    // the type stays "OTHER" and the options follow the logon at once.
+    Options(server, "A", "F");
+    server.Expect("SYST\r\n").Reply("215 UNIX Type: L8\r\n");
+    Quit(server);
+    server.Start();
+
+    Outcome outcome = RunFtpsh(
+        {"-c", "open " + Address("bob:secret@", server) + "; quote SYST; close"});
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
+    // Without --show-protocol only the typed command's exchange is printed.
+    EXPECT_EQ(ProtocolLines(outcome.out),
+              (std::vector<std::string>{"--> SYST", "<-- 215 UNIX Type: L8"}));
+    EXPECT_NE(outcome.out.find("Connected to 127.0.0.1 port " + std::to_string(server.Port()) +
+                               " as bob (remote system "),
+              std::string::npos)
+        << outcome.out;
+    EXPECT_NE(outcome.out.find("Closed the connection to 127.0.0.1."), std::string::npos);
+}
+
+TEST(Ftpsh, ShownProtocolMasksThePasswordAndARefusedQuoteEndsTheScript) {
+    ScriptedServer server;
+    server.Reply("220-Welcome to the\r\n220 scripted server\r\n")
+        .Expect("USER bob\r\n")
+        .Reply("331 Password required\r\n")
+        .Expect("PASS s3cret\r\n")
+        .Reply("230 Logged on\r\n");
+    Options(server, "A", "F");
+    server.Expect("FEAT\r\n").Reply("500 FEAT \x1b[2Jnot\x07 understood\r\n");
+    // The script stops at the refusal; leaving still logs off.
+    Quit(server);
+    server.Start();
+
+    Outcome outcome = RunFtpsh({"--show-protocol", "--host-type", "UNIX", "-c",
+                                "open " + Address("bob:s3cret@", server) +
+                                    "; quote FEAT; close"});
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
+    EXPECT_NE(outcome.err.find("quote: the server answered 500"), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.out.find("Closed the connection"), std::string::npos) << outcome.out;
+    EXPECT_EQ(ProtocolLines(outcome.out), (std::vector<std::string>{
+                                              "<-- 220-Welcome to the",
+                                              "<-- 220 scripted server",
+                                              "--> USER bob",
+                                              "<-- 331 Password required",
+                                              "--> PASS ******",
+                                              "<-- 230 Logged on",
+                                              "--> TYPE A",
+                                              "<-- 200 Type set",
+                                              "--> STRU F",
+                                              "<-- 200 Structure set",
+                                              "--> FEAT",
+                                              // The server's control characters are shown.
+                                              "<-- 500 FEAT ^[[2Jnot^G understood",
+                                              "--> QUIT",
+                                              "<-- 221 Goodbye",
+                                          }));
+    EXPECT_EQ(outcome.out.find("s3cret"), std::string::npos);
+}
+
+TEST(Ftpsh, SavedOptionsAndCommandLineChooseTheInitialRepresentation) {
+    struct Case {
+        std::string settings;
+        std::vector<std::string> options;
+        std::string type;
+        std::string structure;
+    };
+    const std::string fixedAsciiRecord =
+        "[FTP_Protocol]\nFileType=1\nFileStructure=0\nDetermineFileType=0\n";
+    const Case cases[] = {
+        // Nothing saved: the program determines the type, so ASCII with file structure.
+        {"", {}, "A", "F"},
+        {fixedAsciiRecord, {}, "A", "R"},
+        {fixedAsciiRecord, {"--binary", "--file-structure"}, "I", "F"},
+        // A fixed type from the command line alone keeps the saved file structure default.
+        {"", {"--binary"}, "I", "F"},
+        {fixedAsciiRecord, {"--determine-type"}, "A", "F"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.settings + " with " + std::to_string(test.options.size()) + " options");
+        TempFile settings(test.settings);
+        ScriptedServer server;
+        Logon(server, "bob", "pw");
+        Options(server, test.type, test.structure);
+        Quit(server);
+        server.Start();
+        std::vector<std::string> arguments = {"--host-type", "UNIX"};
+        arguments.insert(arguments.end(), test.options.begin(), test.options.end());
+        arguments.insert(arguments.end(), {"-c", "open " + Address("bob:pw@", server)});
+        Outcome outcome = RunFtpsh(arguments, settings.SettingsEnvironment());
+        EXPECT_EQ(server.Finish(), "");
+        EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
+    }
+}
+
+TEST(Ftpsh, RefusedPasswordsAreAnsweredFromTheScriptInOrder) {
+    ScriptedServer server;
+    // Percent escapes in the address give the texts that are sent.
+    server.Reply("220 scripted ready\r\n")
+        .Expect("USER bob@home\r\n")
+        .Reply("331 Password required\r\n")
+        .Expect("PASS wr:ng\r\n")
+        .Reply("530 Login incorrect\r\n")
+        .Expect("USER bob@home\r\n")
+        .Reply("331 Password required\r\n")
+        .Expect("PASS still wrong\r\n")
+        .Reply("530 Login incorrect\r\n")
+        .Expect("USER bob@home\r\n")
+        .Reply("331 Password required\r\n")
+        .Expect("PASS right\r\n")
+        .Reply("230 Logged on\r\n");
+    Options(server, "A", "F");
+    Quit(server);
+    server.Start();
+
+    // The file's answers come before those of the commands.
+    TempFile answers("# first refusal\nUSER_PASSWORD 500=\"still wrong\" OK\n", "answers");
+    Outcome outcome = RunFtpsh({"--batch", "--host-type", "7", "--answers", answers.path(), "-c",
+                                "answer USER_PASSWORD 500=right OK; open " +
+                                    Address("bob%40home:wr%3Ang@", server) + "; close"});
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
+    const std::string answered =
+        "[dialog USER_PASSWORD \"Password Required\" answered from the script]";
+    size_t first = outcome.out.find(answered);
+    ASSERT_NE(first, std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find(answered, first + 1), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("as bob@home"), std::string::npos) << outcome.out;
+}
+
+TEST(Ftpsh, PromptsWithoutAUsableAnswerAreCancelled) {
+    // No user name in the address: the server refuses the empty one and the module asks.
+    for (const std::string answer : {"", "answer FTP_UN_DLG 999=bob OK; "}) {
+        SCOPED_TRACE(answer);
+        ScriptedServer server;
+        server.Reply("220 scripted ready\r\n")
+            .Expect("USER \r\n")
+            .Reply("530 Not logged in\r\n");
+        // The module leaves the failed connection attached; ftpsh releases it.
+        Quit(server);
+        server.Start();
+        Outcome outcome =
+            RunFtpsh({"--batch", "-c", answer + "open " + Address("", server) + "; help"});
+        EXPECT_EQ(server.Finish(), "");
+        EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
+        EXPECT_NE(outcome.err.find("open: error -150 (user name prompt cancelled)"),
+                  std::string::npos)
+            << outcome.err;
+        EXPECT_EQ(outcome.out.find("Commands:"), std::string::npos) << "help ran after a failure";
+        if (answer.empty()) {
+            EXPECT_NE(outcome.out.find("[dialog FTP_UN_DLG \"Username Required\" cancelled: "
+                                       "no answer given]"),
+                      std::string::npos)
+                << outcome.out;
+        } else {
+            EXPECT_NE(outcome.out.find("no control 999; dialog cancelled"), std::string::npos)
+                << outcome.out;
+        }
+    }
+
+    // A refused password whose prompt nobody answers: the logon is refused.
+    ScriptedServer server;
+    server.Reply("220 scripted ready\r\n")
+        .Expect("USER bob\r\n")
+        .Reply("331 Password required\r\n")
+        .Expect("PASS bad\r\n")
+        .Reply("530 Login incorrect\r\n");
+    Quit(server);
+    server.Start();
+    Outcome outcome = RunFtpsh({"--batch", "-c", "open " + Address("bob:bad@", server)});
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
+    EXPECT_NE(outcome.err.find("open: error -151 (logon refused)"), std::string::npos) << outcome.err;
+}
+
+TEST(Ftpsh, AtATerminalPromptsAreFormsAndPasswordsAreNotShown) {
+    ScriptedServer server;
+    server.Reply("220 scripted ready\r\n")
+        .Expect("USER bob\r\n")
+        .Reply("331 Password required\r\n")
+        .Expect("PASS \r\n")
+        .Reply("530 Login incorrect\r\n")
+        .Expect("USER bob\r\n")
+        .Reply("331 Password required\r\n")
+        .Expect("PASS Zq9-secret\r\n")
+        .Reply("230 Logged on\r\n");
+    Options(server, "A", "F");
+    Quit(server);
+    server.Start();
+
+    TempFile settings;
+    ftpsh_test::Terminal terminal({"--host-type", "UNIX"}, settings.SettingsEnvironment());
+    ASSERT_TRUE(terminal.WaitFor("ftpsh> ", 5000)) << terminal.screen();
+    // Ctrl-C at the prompt drops the line being typed, and ftpsh stays.
+    terminal.Type("open nowhere\x03");
+    ASSERT_TRUE(terminal.WaitFor("^C", 5000)) << terminal.screen();
+    ASSERT_TRUE(terminal.WaitFor("ftpsh> ", 5000)) << terminal.screen();
+    terminal.Type("open " + Address("bob@", server) + "\r");
+    ASSERT_TRUE(terminal.WaitFor("== Password Required ==", 5000)) << terminal.screen();
+    ASSERT_TRUE(terminal.WaitFor("Please Enter Your User Password: ", 5000)) << terminal.screen();
+    terminal.Type("Zq9-secret\r");
+    ASSERT_TRUE(terminal.WaitFor("Connected to 127.0.0.1", 5000)) << terminal.screen();
+    ASSERT_TRUE(terminal.WaitFor("ftpsh 127.0.0.1> ", 5000)) << terminal.screen();
+    terminal.Type("quit\r");
+    EXPECT_EQ(terminal.Finish(5000), 0) << terminal.screen();
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_EQ(terminal.screen().find("Zq9"), std::string::npos) << terminal.screen();
+}
+
+}  // namespace
