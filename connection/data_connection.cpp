@@ -2,6 +2,7 @@
 // port), the accept of the server's connection, the PASV request and the connect to the
 // server's address, and the start of a file transfer with RETR, STOR or APPE.
 #include "connection/data_connection.h"
+#include "connection/socket_guard.h"
 
 #include <cstdint>
 
@@ -44,26 +45,6 @@ int32_t FailAndCloseSlot(SOCKET* slot) {
     CloseSlot(slot);
     return failure;
 }
-
-// A socket that is closed on every path unless it is released.
-class SocketGuard {
-public:
-    explicit SocketGuard(SOCKET socket) : socket_(socket) {}
-    ~SocketGuard() {
-        if (socket_ != INVALID_SOCKET) closesocket(socket_);
-    }
-    SocketGuard(const SocketGuard&) = delete;
-    SocketGuard& operator=(const SocketGuard&) = delete;
-    SOCKET get() const { return socket_; }
-    SOCKET Release() {
-        SOCKET socket = socket_;
-        socket_ = INVALID_SOCKET;
-        return socket;
-    }
-
-private:
-    SOCKET socket_;
-};
 
 // A memory handle's text, locked for as long as the guard lives.
 class LockedText {

@@ -9,6 +9,7 @@
 #include "connection/close.h"
 #include "connection/detection.h"
 #include "connection/logon.h"
+#include "connection/socket_guard.h"
 #include "driver/ftp_connection.h"
 #include "driver/module_state.h"
 #include "transfer/representation.h"
@@ -56,26 +57,6 @@ void LowerHostName(FsStateRecord* record) {
     CharLowerA(name);
     GlobalUnlock(record->hostName);
 }
-
-// The control socket of an address tried: closed unless it is handed on.
-class SocketGuard {
-public:
-    explicit SocketGuard(SOCKET socket) : socket_(socket) {}
-    ~SocketGuard() {
-        if (socket_ != INVALID_SOCKET) closesocket(socket_);
-    }
-    SocketGuard(const SocketGuard&) = delete;
-    SocketGuard& operator=(const SocketGuard&) = delete;
-    SOCKET get() const { return socket_; }
-    SOCKET Release() {
-        SOCKET socket = socket_;
-        socket_ = INVALID_SOCKET;
-        return socket;
-    }
-
-private:
-    SOCKET socket_;
-};
 
 // One address tried: 0 with the connected socket in *connected, or an FsError (-86 when
 // the host cancelled the connect). A failure to make or set up the socket ends the open;

@@ -1,0 +1,24 @@
+// A socket closed on every path unless it is released: the data sockets and the control
+// sockets of addresses tried while they are being set up.
+#pragma once
+
+#include "platform/platform.h"
+
+class SocketGuard {
+public:
+    explicit SocketGuard(SOCKET socket) : socket_(socket) {}
+    ~SocketGuard() {
+        if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    }
+    SocketGuard(const SocketGuard&) = delete;
+    SocketGuard& operator=(const SocketGuard&) = delete;
+    SOCKET get() const { return socket_; }
+    SOCKET Release() {
+        SOCKET socket = socket_;
+        socket_ = INVALID_SOCKET;
+        return socket;
+    }
+
+private:
+    SOCKET socket_;
+};
