@@ -22,31 +22,13 @@ python=/usr/bin/python3
 
 packages=(cmake make g++ python3)
 
-install_missing_packages() {
-    local missing=() package
-    for package in "${packages[@]}"; do
-        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
-            missing+=("$package")
-        fi
-    done
-    if [ ${#missing[@]} -eq 0 ]; then
-        return
-    fi
-    echo "== installing: ${missing[*]}"
-    if [ "$(id -u)" != 0 ]; then
-        echo "missing packages, and only root can install them: ${missing[*]}" >&2
-        exit 1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
-}
+source "$source_dir/tests/install_packages.sh"
 
 server_ready() {
     "$python" "$launcher" check "$1" >/dev/null 2>&1
 }
 
-install_missing_packages
+install_missing_packages "${packages[@]}"
 # The servers come with their installer, which also makes the local account they serve.
 if [ "$(id -u)" = 0 ] && ! server_ready vsftpd && ! server_ready pyftpdlib; then
     echo "== installing the FTP servers"

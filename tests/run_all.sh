@@ -28,25 +28,7 @@ packages=(
     xvfb xauth
 )
 
-install_missing_packages() {
-    local missing=() package
-    for package in "${packages[@]}"; do
-        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
-            missing+=("$package")
-        fi
-    done
-    if [ ${#missing[@]} -eq 0 ]; then
-        return
-    fi
-    echo "== installing: ${missing[*]}"
-    if [ "$(id -u)" != 0 ]; then
-        echo "missing packages, and only root can install them: ${missing[*]}" >&2
-        exit 1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
-}
+source "$source_dir/tests/install_packages.sh"
 
 configure_and_build() {
     local name=$1
@@ -74,7 +56,7 @@ run_tests() {
         2>&1 | tee "$build_root/$name/ctest.log" || failed+=("tests of $name")
 }
 
-install_missing_packages
+install_missing_packages "${packages[@]}"
 # The real FTP servers that the interoperability tests start on loopback, and their
 # local account; with them in place a missing server fails the run instead of skipping.
 if [ "$(id -u)" = 0 ]; then
