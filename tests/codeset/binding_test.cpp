@@ -24,8 +24,6 @@ protected:
     }
 };
 
-bool Loaded(const char* path) { return GetModuleHandleA(path) != nullptr; }
-
 }  // namespace
 
 TEST_F(Binding, WithoutTheLibraryEveryFunctionAnswersItsFallback) {
@@ -74,15 +72,19 @@ TEST_F(Binding, WithoutTheLibraryEveryFunctionAnswersItsFallback) {
 }
 
 TEST_F(Binding, LibraryLackingAFunctionIsReleasedAndNotUsed) {
-    ASSERT_FALSE(Loaded(TVFTP_BKCS32_NO_ISBINARY_PATH));
-    EXPECT_EQ(BindCodeSetLibrary(TVFTP_BKCS32_NO_ISBINARY_PATH), 0);
+    PrivateLibraries libraries("tarvo-binding-incomplete");
+    const std::string incomplete = libraries.Copy(TVFTP_BKCS32_NO_ISBINARY_PATH);
+    EXPECT_EQ(BindCodeSetLibrary(incomplete.c_str()), 0);
     EXPECT_EQ(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
-    EXPECT_FALSE(Loaded(TVFTP_BKCS32_NO_ISBINARY_PATH));
+    EXPECT_FALSE(Loaded(incomplete));
     EXPECT_EQ(gCodeSet.functions.convertBlock(gCodeSet.outgoing, "a", 1, nullptr), 3);
 }
 
 TEST_F(Binding, BoundLibraryConvertsControlTextAndTheLastConnectionsCodeSetWins) {
-    ASSERT_EQ(BindCodeSetLibrary(TVFTP_BKCS32_PATH), 1);
+    PrivateLibraries libraries("tarvo-binding");
+    const std::string codeSets = libraries.Copy(TVFTP_BKCS32_PATH);
+    ASSERT_EQ(BindCodeSetLibrary(codeSets.c_str()), 1);
+    EXPECT_TRUE(Loaded(codeSets));
     EXPECT_GT(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
     EXPECT_NE(gCodeSet.outgoing, BuiltInContext());
     EXPECT_NE(gCodeSet.codeSetTable, BuiltInCodeSetTable());
@@ -126,7 +128,7 @@ TEST_F(Binding, BoundLibraryConvertsControlTextAndTheLastConnectionsCodeSetWins)
     EXPECT_EQ(first.Finish(), "");
 
     UnbindCodeSetLibrary();
-    EXPECT_FALSE(Loaded(TVFTP_BKCS32_PATH));
+    EXPECT_FALSE(Loaded(codeSets));
     EXPECT_EQ(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
     EXPECT_EQ(gCodeSet.incoming, BuiltInContext());
 }

@@ -1,6 +1,6 @@
 // Closing and interrupting a connection: QUIT and the release of everything the
-// connection holds, a second close and a close after the server went away, the exact
-// bytes of an abort, and the blocking hook's use of the host's idle callback.
+// connection holds, a second close and a close after the server went away, and the exact
+// bytes of an abort.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -28,13 +28,6 @@ LONG Open(HostRecord& record, uint16_t port) {
 
 bool Freed(const void* block) {
     return GlobalFlags(GlobalHandle(block)) == GMEM_INVALID_HANDLE;
-}
-
-int gIdleCalls = 0;
-LONG gIdleAnswer = 0;
-LONG CALLBACK CountingIdle() {
-    ++gIdleCalls;
-    return gIdleAnswer;
 }
 
 class Close : public ::testing::Test {
@@ -126,18 +119,4 @@ TEST_F(Close, AbortSendsTheInterruptTheUrgentMarkAndAbor) {
         EXPECT_EQ(urgent[0].offset, before + 3);
     }
     EXPECT_EQ(server.Finish(), "");
-}
-
-TEST_F(Close, BlockingHookRunsTheIdleCallbackOfTheLastOpen) {
-    gModule.idleCallback = nullptr;
-    EXPECT_EQ(LocalBlockingHook(), 0);
-    gModule.idleCallback = CountingIdle;
-    gIdleCalls = 0;
-    gIdleAnswer = 0;
-    EXPECT_EQ(LocalBlockingHook(), 0);
-    // Outside a blocking call there is nothing to cancel, and nothing breaks.
-    gIdleAnswer = -1;
-    EXPECT_EQ(LocalBlockingHook(), 0);
-    EXPECT_EQ(gIdleCalls, 2);
-    gModule.idleCallback = nullptr;
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "driver/ftp_connection.h"
@@ -96,6 +97,37 @@ struct LogonText {
     operator char*() { return text; }
     std::string str() const { return text; }
 };
+
+// Copies of built libraries in a folder of the test's own: loaded from there they are
+// libraries of their own, which no other test has loaded, so whether one is loaded shows
+// what the module did with it.
+class PrivateLibraries {
+public:
+    explicit PrivateLibraries(const std::string& folder)
+        : folder_(::testing::TempDir() + folder + "/") {
+        std::filesystem::create_directories(folder_);
+    }
+    ~PrivateLibraries() { std::filesystem::remove_all(folder_); }
+    PrivateLibraries(const PrivateLibraries&) = delete;
+    PrivateLibraries& operator=(const PrivateLibraries&) = delete;
+    // Copies the library at `builtPath`; returns the copy's path.
+    std::string Copy(const std::string& builtPath) {
+        std::string copy = folder_ + builtPath.substr(builtPath.rfind('/') + 1);
+        std::filesystem::copy_file(builtPath, copy,
+                                   std::filesystem::copy_options::overwrite_existing);
+        return copy;
+    }
+    // Copies the library `name` of the build directory.
+    std::string CopyBuilt(const std::string& name) {
+        std::string built = TVFTP_BKCS32_PATH;
+        return Copy(built.substr(0, built.rfind('/') + 1) + name);
+    }
+
+private:
+    std::string folder_;
+};
+
+inline bool Loaded(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }
 
 // The end of every transcript: the close that the record's destructor makes.
 inline void ExpectQuit(ScriptedServer& server) {

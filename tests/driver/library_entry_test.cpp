@@ -12,8 +12,12 @@
 #include "connection/message_pump.h"
 #include "driver/library_entry.h"
 #include "driver/module_state.h"
+#include "tests/connection/open_fixture.h"
 #include "tests/support/counting_window.h"
 #include "ui/protocol_window.h"
+
+using tvtest::Loaded;
+using tvtest::PrivateLibraries;
 
 namespace {
 
@@ -21,8 +25,6 @@ bool Registered(HINSTANCE instance, const char* className, WNDCLASSA* out = null
     WNDCLASSA info;
     return GetClassInfoA(instance, className, out != nullptr ? out : &info) != FALSE;
 }
-
-bool Loaded(const char* path) { return GetModuleHandleA(path) != nullptr; }
 
 // A settings file of the test's own, found through TARVO_ORR_INI.
 class SettingsFile {
@@ -127,9 +129,11 @@ TEST_F(ModuleLifecycle, StartUpReadsTheSettingsAndRegistersBothClasses) {
 TEST_F(ModuleLifecycle, OnlyTheFirstAttachStartsAndTheLastDetachEndsOnce) {
     // The test holds a reference of its own to the library, so that a second release by
     // the module would unload it before the test lets go.
-    HMODULE own = LoadLibraryA(TVFTP_BKCS32_PATH);
+    PrivateLibraries libraries("tarvo-lifecycle");
+    const std::string codeSets = libraries.CopyBuilt("libbkcs32.so");
+    HMODULE own = LoadLibraryA(codeSets.c_str());
     ASSERT_NE(own, nullptr);
-    gModule.codeSetLibraryName = TVFTP_BKCS32_PATH;
+    gModule.codeSetLibraryName = codeSets.c_str();
 
     ASSERT_TRUE(ModuleAttach(instance_));
     EXPECT_GT(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
@@ -146,21 +150,22 @@ TEST_F(ModuleLifecycle, OnlyTheFirstAttachStartsAndTheLastDetachEndsOnce) {
     EXPECT_EQ(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
     ASSERT_TRUE(ModuleDetach(instance_));
     EXPECT_FALSE(Registered(instance_, PROTOCOL_WINDOW_CLASS));
-    EXPECT_TRUE(Loaded(TVFTP_BKCS32_PATH));
+    EXPECT_TRUE(Loaded(codeSets));
     FreeLibrary(own);
-    EXPECT_FALSE(Loaded(TVFTP_BKCS32_PATH));
+    EXPECT_FALSE(Loaded(codeSets));
 }
 
 TEST_F(ModuleLifecycle, SharedLibraryAttachesWhenLoadedAndDetachesWhenFreed) {
-    // The shipped library sits beside the code-set library in the build directory.
-    std::string path = TVFTP_BKCS32_PATH;
-    path = path.substr(0, path.rfind('/') + 1) + "libtarvoftp.so";
+    // The shipped library with its resource module and code-set library beside it.
+    PrivateLibraries libraries("tarvo-lifecycle");
+    const std::string path = libraries.CopyBuilt("libtarvoftp.so");
+    libraries.CopyBuilt("libquentl32.so");
+    const std::string codeSets = libraries.CopyBuilt("libbkcs32.so");
     ASSERT_FALSE(Registered(nullptr, PROTOCOL_WINDOW_CLASS));
-    ASSERT_FALSE(Loaded(TVFTP_BKCS32_PATH));
     HMODULE module = LoadLibraryA(path.c_str());
     ASSERT_NE(module, nullptr);
     // Start-up found the code-set library beside the module by its Windows name.
-    EXPECT_TRUE(Loaded(TVFTP_BKCS32_PATH));
+    EXPECT_TRUE(Loaded(codeSets));
     WNDCLASSA protocol;
     ASSERT_TRUE(Registered(module, PROTOCOL_WINDOW_CLASS, &protocol));
     EXPECT_EQ(protocol.hInstance, module);
@@ -168,8 +173,8 @@ TEST_F(ModuleLifecycle, SharedLibraryAttachesWhenLoadedAndDetachesWhenFreed) {
               reinterpret_cast<void*>(GetProcAddress(module, "FTP_ProtocolWP")));
     EXPECT_TRUE(Registered(module, FILE_TYPE_DIALOG_CLASS));
     ASSERT_TRUE(FreeLibrary(module));
-    EXPECT_FALSE(Loaded(path.c_str()));
-    EXPECT_FALSE(Loaded(TVFTP_BKCS32_PATH));
+    EXPECT_FALSE(Loaded(path));
+    EXPECT_FALSE(Loaded(codeSets));
     EXPECT_FALSE(Registered(module, PROTOCOL_WINDOW_CLASS));
     EXPECT_FALSE(Registered(module, FILE_TYPE_DIALOG_CLASS));
 }
