@@ -304,3 +304,70 @@ TVFTP_EXPORT LONG WINAPI FTP_Rename(LPCSTR oldName, LPCSTR newName, FsStateRecor
 TVFTP_EXPORT LONG WINAPI FTP_Pwd(FsStateRecord* record, HGLOBAL* result);
 
 }  // extern "C"
+
+// ---------------------------------------------------------------------------------------
+// Remote system detection
+// ---------------------------------------------------------------------------------------
+extern "C" {
+
+// The dialog procedure of AUTODETECT_DLG, which asks the user for the remote system type
+// when detection found none: ends with the HostType chosen, 0 without a usable choice, or
+// -1 on Cancel.
+TVFTP_EXPORT INT_PTR CALLBACK FTPAutoDetect(HWND dialog, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+
+}  // extern "C"
+
+// ---------------------------------------------------------------------------------------
+// Directory and glob listings. The handle block is the host's; the open stores the module's
+// listing record in its second field. Reads fill up to `count` (low 16 bits) consecutive
+// DirEntry records and return how many they filled, 0 at the end of the listing; the name
+// and line blocks of the filled entries then belong to the host. A read that fails frees
+// what it put into the entries.
+// ---------------------------------------------------------------------------------------
+extern "C" {
+
+// Opens a listing of the working directory, or of what the pattern (a memory handle of a
+// NUL-terminated text, or 0) names. 0 or more, or an FsError; a server that answers 550
+// gives an empty listing.
+TVFTP_EXPORT LONG WINAPI FTP_Dir_Open(HGLOBAL handleBlock, HGLOBAL pattern,
+                                      HGLOBAL stateRecord);
+TVFTP_EXPORT LONG WINAPI FTP_Dir_Read(HostHandleBlock* handleBlock, DirEntry* entries,
+                                      LONG count);
+// Code 1 sets the kind mask (bit 0 directories, bit 1 files): 0. Any other code: -22.
+TVFTP_EXPORT LONG WINAPI FTP_Dir_Ioctl(HostHandleBlock* handleBlock, LONG code, LONG value);
+// 0, or the error of putting the connection's representation back.
+TVFTP_EXPORT LONG WINAPI FTP_Dir_Close(HostHandleBlock* handleBlock);
+
+// The same for a wildcard listing: the pattern is always sent, and names keep the path the
+// server put in front of them.
+TVFTP_EXPORT LONG WINAPI FTP_Glob_Open(HGLOBAL handleBlock, HGLOBAL pattern,
+                                       HGLOBAL stateRecord);
+TVFTP_EXPORT LONG WINAPI FTP_Glob_Read(HostHandleBlock* handleBlock, DirEntry* entries,
+                                       LONG count);
+// Does nothing; 0.
+TVFTP_EXPORT LONG WINAPI FTP_Glob_Write(LONG unused1, LONG unused2, LONG unused3);
+TVFTP_EXPORT LONG WINAPI FTP_Glob_Ioctl(HostHandleBlock* handleBlock, LONG code, LONG value);
+TVFTP_EXPORT LONG WINAPI FTP_Glob_Close(HostHandleBlock* handleBlock);
+
+}  // extern "C"
+
+// ---------------------------------------------------------------------------------------
+// File information and attributes
+// ---------------------------------------------------------------------------------------
+extern "C" {
+
+// For each name of the host's name list (a memory handle of the file-system layer's block,
+// whose names the module reaches through VAULT32's LockNameListName/UnlockNameListName),
+// lists the name with LIST and hands every line to `lineFunction`. 0 or more, or the
+// FsError of the first name whose listing command failed.
+TVFTP_EXPORT LONG WINAPI FTP_Get_File_Info(HGLOBAL nameList, FsStateRecord* record,
+                                           FileInfoLineFunction lineFunction);
+// Fills the attribute record of a remote name: directory, or on servers that report it the
+// representation type and structure. Always 0; a failed query leaves the record as it was.
+TVFTP_EXPORT LONG WINAPI FTP_Get_Attributes(LPCSTR name, FsStateRecord* record,
+                                            AttributeRecord* attributes);
+// FTP has no way to set attributes: does nothing; 0.
+TVFTP_EXPORT LONG WINAPI FTP_Set_Attributes(LONG unused1, LONG unused2, LONG unused3);
+
+}  // extern "C"

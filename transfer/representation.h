@@ -52,3 +52,10 @@ static_assert(sizeof(TransferRepresentation) == 32);
 // accepted. 0; -22 for a type or structure without a command (nothing further is sent);
 // -158 when the server refuses (the remembered values keep what it last accepted).
 int32_t ApplyRepresentation(const TransferRepresentation& wanted, FsStateRecord* record);
+
+// Whether a remote path is a directory or a file: by STAT on servers that report the
+// representation, else by trying to change into it (a directory) or not (a file). With
+// `restore` the working directory is entered again afterwards; without it a directory stays
+// the working directory. A non-negative value, or an FsError.
+int32_t QueryPathKind(const char* path, TransferRepresentation* out, FsStateRecord* record,
+                      bool restore);
