@@ -4,6 +4,7 @@
 #include "connection/message_pump.h"
 #include "connection/wait.h"
 #include "fsops/path_operations.h"
+#include "listing/listing_representation.h"
 #include "listing/send_listing_command.h"
 #include "transfer/representation.h"
 
@@ -34,21 +35,8 @@ int32_t RunListingProbe(FtpConnection* connection, const char* name, FsStateReco
     // Listings travel as ASCII text with file structure; whatever the connection was set to
     // before is put back afterwards.
     TransferRepresentation saved{};
-    saved.recordKind = REPRESENTATION_RECORD_KIND;
-    saved.type = static_cast<uint32_t>(connection->currentType);
-    saved.format = static_cast<uint32_t>(connection->currentFormat);
-    saved.structure = static_cast<uint32_t>(connection->currentStructure);
-    saved.mode = static_cast<uint32_t>(connection->currentMode);
-    saved.byteSize = static_cast<uint32_t>(connection->localByteSize);
-    const bool switchRepresentation = connection->currentType != TYPE_ASCII ||
-                                      connection->currentStructure == STRUCTURE_RECORD;
-    if (switchRepresentation) {
-        TransferRepresentation listing{};
-        listing.recordKind = REPRESENTATION_RECORD_KIND;
-        listing.type = REPRESENTATION_TYPE_ASCII;
-        listing.structure = REPRESENTATION_STRUCTURE_FILE;
-        if (int32_t switched = ApplyRepresentation(listing, record); switched < 0) return switched;
-    }
+    const int32_t switched = SwitchToListingRepresentation(record, connection, &saved);
+    if (switched < 0) return switched;
 
     // The probe reads the completion reply itself, so the transfer flags that tell a later
     // file close to read one must look afterwards as they did before.
@@ -71,6 +59,6 @@ int32_t RunListingProbe(FtpConnection* connection, const char* name, FsStateReco
     // Transfers bring the connection to the representation they need themselves, so a
     // failed restore does not make the change of directory fail; a connection that broke
     // meanwhile shows at the CWD.
-    if (switchRepresentation) ApplyRepresentation(saved, record);
+    if (switched == LISTING_REPRESENTATION_SWITCHED) ApplyRepresentation(saved, record);
     return result < 0 ? result : 0;
 }

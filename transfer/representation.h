@@ -6,6 +6,8 @@
 
 #include "driver/tarvoftp.h"
 
+struct FtpConnection;
+
 // Attribute flags of TransferRepresentation::attributeFlags.
 enum : uint32_t {
     REPRESENTATION_IMAGE = 0x1000,
@@ -53,9 +55,31 @@ static_assert(sizeof(TransferRepresentation) == 32);
 // -158 when the server refuses (the remembered values keep what it last accepted).
 int32_t ApplyRepresentation(const TransferRepresentation& wanted, FsStateRecord* record);
 
+// ---------------------------------------------------------------------------------------
+// What the server says about a remote path
+// ---------------------------------------------------------------------------------------
+
+// Asks a server that reports representations (STAT-reports-representation flag) about the
+// path with "STAT path" and fills `out` from the letters its reply begins with. 2 on a 2xx
+// reply; -57 when the control connection broke; -22 for any other reply, and for a path
+// that cannot be sent as one command line (nothing is sent then).
+int32_t QueryRepresentationByStat(FtpConnection* connection, const char* path,
+                                  TransferRepresentation* out);
+
+// Fills `out` (cleared first, record kind 2) from the representation letters at the start
+// of `text`, in either case and without blanks between them: a type (A, D for a directory,
+// E, I, or L with any digits after it, read as byte size 8), a format (N, T, C), a
+// structure (F, R, P) and a mode (S, B, C), each optional. A character that is not a letter
+// of its group is left to the next group. Returns where the text goes on after the last
+// letter taken.
+const char* ParseRepresentationLetters(TransferRepresentation* out, const char* text);
+
 // Whether a remote path is a directory or a file: by STAT on servers that report the
-// representation, else by trying to change into it (a directory) or not (a file). With
-// `restore` the working directory is entered again afterwards; without it a directory stays
-// the working directory. A non-negative value, or an FsError.
+// representation, else by trying to change into it (a directory) or not (a file: then the
+// result is 0, whatever the refusal). With `restore` the working directory is read first and
+// entered again afterwards, and a server that cannot tell its working directory (-45) gets
+// the path taken for a file without trying; without `restore` a directory stays the working
+// directory. A non-negative value (2 after a change into a directory, 0 for a file), or an
+// FsError.
 int32_t QueryPathKind(const char* path, TransferRepresentation* out, FsStateRecord* record,
                       bool restore);

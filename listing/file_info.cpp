@@ -1,0 +1,102 @@
+// File information: the server's own listing line (or lines) for each name of a host name
+// list, handed to the host's line function as they come, unparsed. Each name gets a LIST
+// transfer of its own, finished (data connection closed, completion reply read) before its
+// lines go to the host and before the next name is sent.
+#include "codeset/code_set_state.h"
+#include "listing/file_info_name_list.h"
+#include "listing/file_info_receive.h"
+#include "listing/send_listing_command.h"
+#include "util/orr.h"
+
+namespace {
+
+// The block raw data is received into while conversion runs, made only then.
+class ConversionBlock {
+public:
+    ConversionBlock()
+        : block_(ConversionRuns()
+                     ? static_cast<char*>(OrrAlloc(FILE_INFO_CONVERSION_BLOCK_SIZE))
+                     : nullptr),
+          wanted_(ConversionRuns()) {}
+    ~ConversionBlock() { OrrFree(block_); }
+    ConversionBlock(const ConversionBlock&) = delete;
+    ConversionBlock& operator=(const ConversionBlock&) = delete;
+
+    bool missing() const { return wanted_ && block_ == nullptr; }
+    char* get() const { return block_; }
+
+private:
+    char* block_;
+    bool wanted_;
+};
+
+// Closes the sockets of one finished listing transfer; in passive mode the listening slot
+// holds the data socket itself, which is closed once.
+void CloseTransfer(SOCKET data, SOCKET listening) {
+    closesocket(data);
+    if (listening != data && listening != INVALID_SOCKET) closesocket(listening);
+}
+
+// Hands every line of the NUL-terminated data to the host, in order, without its line
+// end; runs of CR and LF part lines, so empty lines never reach the host.
+void DeliverLines(char* text, DWORD hostValue, FileInfoLineFunction lineFunction) {
+    char* cursor = text;
+    while (char* line = OrrNextToken(&cursor, "\r\n")) {
+        lineFunction(line, lstrlenA(line), hostValue);
+    }
+}
+
+}  // namespace
+
+// A name list cannot be read without the host's file-system layer library: then the result
+// is -45 (not supported) and nothing is sent. A name that the library cannot give (an
+// index outside a damaged list) stops the loop with -22, as a refused command would. The
+// result of a name whose listing did not fit in memory is 0: its lines so far were
+// delivered and the user was told. While conversion runs, its receive block is made before
+// anything is sent, so that no memory for it gives -12 with nothing sent, as for the data
+// block.
+extern "C" TVFTP_EXPORT LONG WINAPI FTP_Get_File_Info(HGLOBAL nameList, FsStateRecord* record,
+                                                      FileInfoLineFunction lineFunction) {
+    FtpConnection* connection = record->connection;
+    FileInfoBuffer buffer;
+    if (!buffer.ok()) return FSE_NO_MEMORY;
+    HostNameList names(nameList);
+    if (names.status() < 0) return names.status();
+    ConversionBlock conversion;
+    if (conversion.missing()) return FSE_NO_MEMORY;
+
+    int32_t result = 0;
+    for (uint16_t index = 0; index < names.count(); ++index) {
+        const char* name = names.Name(index);
+        if (name == nullptr) {
+            result = FSE_INVALID;
+            break;
+        }
+        // The listing comes in whatever representation the connection is in: the host
+        // shows the lines, so nothing is switched for them.
+        SOCKET listening = INVALID_SOCKET;
+        SOCKET data = INVALID_SOCKET;
+        int32_t sent = SendListingCommand(connection, &listening, "LIST", name, &data);
+        names.Release();
+        if (sent < 0) {
+            result = sent;
+            break;
+        }
+
+        // A failure while the data arrives does not stop the loop: the lines so far are
+        // delivered and the next name is listed.
+        result = ReceiveFileInfo(connection, data, &buffer, conversion.get());
+        CloseTransfer(data, listening);
+        ReadReply(connection);
+        if (!buffer.ok()) {
+            result = FSE_NO_MEMORY;
+            break;
+        }
+        if (lineFunction != nullptr) DeliverLines(buffer.data(), record->hostValue, lineFunction);
+    }
+
+    // Every transfer was finished here, its completion reply included, so nothing is left
+    // for a later close to wait for.
+    connection->stateFlags &= ~(STATE_DATA_TRANSFER | STATE_PASSIVE_CONNECTION_OPEN);
+    return result;
+}

@@ -1,0 +1,153 @@
+// The LIST reader: its read states walk a listing from line parsing (1) to the deferred-link
+// pass (2) and the end (3), or through the drain of an aborted listing (4) to the end.
+#include "listing/list_reader.h"
+
+#include "connection/message_pump.h"
+#include "connection/wait.h"
+#include "listing/line_reader.h"
+#include "listing/listing_open.h"
+#include "listing/listing_parser.h"
+
+namespace {
+
+constexpr int kDrainPieceSize = 2048;
+
+// The line buffer, locked for as long as the guard lives; null when the listing has none.
+class LockedLineBuffer {
+public:
+    explicit LockedLineBuffer(HGLOBAL handle)
+        : handle_(handle),
+          buffer_(handle == nullptr ? nullptr : static_cast<char*>(GlobalLock(handle))) {}
+    ~LockedLineBuffer() {
+        if (buffer_ != nullptr) GlobalUnlock(handle_);
+    }
+    LockedLineBuffer(const LockedLineBuffer&) = delete;
+    LockedLineBuffer& operator=(const LockedLineBuffer&) = delete;
+    char* get() const { return buffer_; }
+
+private:
+    HGLOBAL handle_;
+    char* buffer_;
+};
+
+// Receives and throws away what the server still sends, until it ends the data connection
+// or the connection fails, then reads the completion reply: the server has finished the
+// transfer and the control connection can carry the next command.
+void DrainDataConnection(FtpConnection* connection, ListingHandle* handle) {
+    char piece[kDrainPieceSize];
+    bool failed = false;
+    for (;;) {
+        int received = recv(handle->dataSocket, piece, sizeof piece, 0);
+        if (received == 0) break;
+        if (received == SOCKET_ERROR) {
+            if (WSAGetLastError() != WSAEWOULDBLOCK) {
+                failed = true;
+                break;
+            }
+            WaitReadable(handle->dataSocket);
+        }
+        YieldTick(connection->ownerWindow);
+    }
+    FinishListingTransfer(connection, handle);
+    handle->dataState = failed ? DATA_STATE_FAILED : DATA_STATE_ENDED;
+}
+
+// Runs the parser on one line into `entry`. The parser starts from empty name and line
+// handles; when it skips the line or fails, the blocks it stored are freed and the record
+// gets back what the host had put there, so that a line copy made for a line that then
+// carries no entry is neither lost nor handed to the host.
+int32_t ParseIntoEntry(ListingParser parser, DirEntry* entry, char* line,
+                       ListingHandle* handle, uint8_t hostType) {
+    const HGLOBAL hostName = entry->name;
+    const HGLOBAL hostLine = entry->line;
+    entry->name = nullptr;
+    entry->line = nullptr;
+    const int32_t result = parser(entry, line, handle, hostType);
+    if (result >= 0) return result;
+    FreeEntryName(entry);
+    FreeEntryLine(entry);
+    entry->name = hostName;
+    entry->line = hostLine;
+    return result;
+}
+
+}  // namespace
+
+int32_t ReadListLines(FsStateRecord* record, FtpConnection* connection, ListingHandle* handle,
+                      DirEntry* entries, int32_t count) {
+    const ListingParser parser = SelectListingParser(record->hostType);
+    if (parser == nullptr) return FSE_BAD_LISTING;
+    LockedLineBuffer buffer(handle->listingBuffer);
+
+    int32_t filled = 0;
+    int32_t pending = 0;
+    bool stop = false;
+    while (filled < count && handle->readState != READ_STATE_FINISHED && !stop) {
+        switch (handle->readState) {
+            case READ_STATE_LINES: {
+                char* line = nullptr;
+                const int32_t got =
+                    buffer.get() == nullptr
+                        ? LISTING_DATA_END
+                        : NextListingLine(connection, handle, buffer.get(), &line);
+                if (got == LISTING_LINE) {
+                    const int32_t parsed =
+                        ParseIntoEntry(parser, &entries[filled], line, handle, record->hostType);
+                    if (parsed >= 0) {
+                        ++filled;
+                    } else if (parsed != PARSE_SKIP) {
+                        pending = parsed;
+                        handle->readState = READ_STATE_ABORT;
+                    }
+                    handle->lineReaderState = LINE_READER_RESUME;
+                } else {
+                    handle->deferredOffset = 0;
+                    if (got == LISTING_DATA_END) {
+                        handle->readState = READ_STATE_DEFERRED;
+                    } else {
+                        pending = got;
+                        handle->readState = READ_STATE_ABORT;
+                    }
+                }
+                break;
+            }
+            case READ_STATE_DEFERRED:
+                if (handle->deferredCount == 0) {
+                    handle->readState = READ_STATE_FINISHED;
+                    break;
+                }
+                if (int32_t resolved =
+                        RunDeferredLinkPass(entries + filled, handle, count - filled, record);
+                    resolved < 0) {
+                    pending = resolved;
+                    stop = true;
+                } else {
+                    filled += resolved;
+                }
+                break;
+            case READ_STATE_ABORT:
+                if (handle->dataState == DATA_STATE_OPEN) DrainDataConnection(connection, handle);
+                handle->readState = READ_STATE_FINISHED;
+                // A line of no shape the parser knows ends the listing, not the read.
+                if (pending == PARSE_NOT_THIS_FORMAT) pending = 0;
+                break;
+            default:
+                handle->readState = READ_STATE_FINISHED;
+                break;
+        }
+        YieldTick(connection->ownerWindow);
+        // Short of memory nothing more is attempted; the next read drains the listing.
+        if (pending == FSE_NO_MEMORY) break;
+    }
+
+    if (pending >= 0) return filled;
+    FreeEntriesOfFailedRead(entries, filled, true);
+    return pending;
+}
+
+void FreeEntriesOfFailedRead(DirEntry* entries, int32_t filled, bool lines) {
+    for (int32_t i = 0; i < filled; ++i) {
+        FreeEntryName(&entries[i]);
+        if (lines) FreeEntryLine(&entries[i]);
+    }
+}

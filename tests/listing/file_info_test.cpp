@@ -1,0 +1,370 @@
+// File information and attributes: one LIST per name of a host name list (made through the
+// file-system layer library, as a host makes it), every line handed to the host in order,
+// the refusals that stop the loop and the failures that do not, a listing that outgrows its
+// buffer or memory, conversion; the attribute flags of directories, files and of what a
+// server reports; and the lines of two names against a real server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "codeset/code_set_state.h"
+#include "driver/module_state.h"
+#include "host/vault32/vault32.h"
+#include "listing/file_info_name_list.h"
+#include "listing/file_info_receive.h"
+#include "platform/posix/hooks.h"
+#include "tests/connection/open_fixture.h"
+#include "tests/support/counting_window.h"
+#include "tests/support/real_server.h"
+#include "tests/transfer/scripted_session.h"
+
+using namespace tvtest;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// The host's side: name lists made through VAULT32 and freed at the end, which fails while
+// a name is still handed out.
+class FileSystemLayer {
+public:
+    FileSystemLayer() : library_(LoadLibraryA("VAULT32.DLL")) {
+        create_ = reinterpret_cast<decltype(&CreateNameList)>(
+            reinterpret_cast<void*>(GetProcAddress(library_, "CreateNameList")));
+        free_ = reinterpret_cast<decltype(&FreeNameList)>(
+            reinterpret_cast<void*>(GetProcAddress(library_, "FreeNameList")));
+    }
+    ~FileSystemLayer() {
+        for (HGLOBAL list : lists_) EXPECT_TRUE(free_(list));
+        FreeLibrary(library_);
+    }
+    bool loaded() const { return create_ != nullptr && free_ != nullptr; }
+    HGLOBAL List(const std::vector<const char*>& names) {
+        lists_.push_back(create_(names.data(), static_cast<UINT>(names.size())));
+        return lists_.back();
+    }
+
+private:
+    HMODULE library_;
+    decltype(&CreateNameList) create_ = nullptr;
+    decltype(&FreeNameList) free_ = nullptr;
+    std::vector<HGLOBAL> lists_;
+};
+
+// What the host's line function was given.
+Lines gLines;
+bool gLengthsRight = true;
+bool gHostValueRight = true;
+constexpr DWORD kHostValue = 0xC0FFEE42;
+
+LONG CALLBACK CollectLine(LPCSTR line, int length, DWORD hostValue) {
+    gLines.emplace_back(line);
+    gLengthsRight = gLengthsRight && length == lstrlenA(line);
+    gHostValueRight = gHostValueRight && hostValue == kHostValue;
+    return 0;
+}
+
+// File information as a host asks for it: the result, with the lines in gLines.
+LONG FileInfo(HGLOBAL list, FsStateRecord* record) {
+    gLines.clear();
+    record->hostValue = kHostValue;
+    LONG result = FTP_Get_File_Info(list, record, CollectLine);
+    EXPECT_TRUE(gLengthsRight && gHostValueRight);
+    EXPECT_EQ(GlobalFlags(list) & GMEM_LOCKCOUNT, 0u) << "the name list is left locked";
+    return result;
+}
+
+// One passive LIST transfer of the transcript.
+void PassiveListing(ScriptedServer& server, const std::string& command, const std::string& data) {
+    server.Expect("PASV\r\n").Passive().Expect(command).Reply("150 Here it comes.\r\n")
+        .DataSend(data).DataClose().Reply("226 Transfer complete.\r\n");
+}
+
+// 455 numbered lines of nine characters, eleven bytes each with their CR LF: 5005 bytes.
+std::string NumberedLines(Lines* lines) {
+    std::string data;
+    for (int i = 0; i < 455; ++i) {
+        char line[16];
+        wsprintfA(line, "line%05d", i);
+        lines->push_back(line);
+        data += line + std::string("\r\n");
+    }
+    return data;
+}
+
+}  // namespace
+
+TEST(FileInfo, ListsEachNameAndHandsEveryLineToTheHostInOrder) {
+    FileSystemLayer layer;
+    ASSERT_TRUE(layer.loaded());
+    ScriptedSession session;
+    PassiveListing(session.server(), "LIST a\r\n", "-rw-r--r-- 1 u g 5 Jun 15 2021 a\r\n");
+    // A name with a blank cannot be sent: plain LIST.
+    PassiveListing(session.server(), "LIST\r\n",
+                   "total 2\r\n\r\nfirst line\n\nsecond\rthird\r\r\nlast without end");
+    FsStateRecord* record = session.Begin(STATE_PASSIVE_MODE);
+    // Interval 0 only counts the passes of YieldTick, which in passive mode only the reading
+    // of the data makes.
+    const uint16_t interval = gModule.peekInterval;
+    gModule.peekInterval = 0;
+    gModule.yieldCounter = 0;
+
+    EXPECT_EQ(FileInfo(layer.List({}), record), 0);
+    EXPECT_EQ(session.server().ControlReceived(), "");
+    EXPECT_EQ(FileInfo(layer.List({"a", "b c"}), record), 0);
+    EXPECT_EQ(gLines, Lines({"-rw-r--r-- 1 u g 5 Jun 15 2021 a", "total 2", "first line",
+                             "second", "third", "last without end"}));
+    // At least one receive with data and the one that found the end, per name.
+    EXPECT_GE(gModule.yieldCounter, 4u);
+    // Both transfers ended here, completion replies included.
+    EXPECT_EQ(session.connection()->stateFlags, uint32_t(STATE_PASSIVE_MODE));
+    gModule.peekInterval = interval;
+    gModule.yieldCounter = 0;
+    EXPECT_EQ(session.Finish(), "");
+}
+
+TEST(FileInfo, ARefusedNameOrAMissingFileSystemLayerStopsWithAnError) {
+    FileSystemLayer layer;
+    ASSERT_TRUE(layer.loaded());
+    ScriptedSession session;
+    session.server()
+        .Expect("PASV\r\n").Passive().Expect("LIST x\r\n").Reply("550 x: No such file.\r\n")
+        .Expect("PASV\r\n").Passive().Expect("LIST p\r\n").Reply("425 No data connection.\r\n")
+        .Expect("PASV\r\n").Passive().Expect("LIST q\r\n");  // and the connection breaks
+    FsStateRecord* record = session.Begin(STATE_PASSIVE_MODE);
+
+    // Nothing is sent without the library or without a name list.
+    gNameListLibraryName = "NOVAULT.DLL";
+    EXPECT_EQ(FileInfo(layer.List({"a"}), record), FSE_NOT_SUPPORTED);
+    gNameListLibraryName = NAME_LIST_LIBRARY_NAME;
+    EXPECT_EQ(FTP_Get_File_Info(nullptr, record, CollectLine), FSE_INVALID);
+
+    EXPECT_EQ(FileInfo(layer.List({"x", "y", "z"}), record), FSE_NOT_FOUND);
+    EXPECT_TRUE(gLines.empty());
+    EXPECT_EQ(FileInfo(layer.List({"p", "y"}), record), FSE_UNEXPECTED_REPLY);
+    EXPECT_EQ(FileInfo(layer.List({"q"}), record), FSE_CONNECTION_BROKEN);
+    EXPECT_EQ(session.Finish(), "");
+}
+
+TEST(FileInfo, AFailingDataConnectionDeliversWhatCameAndTheNextNameIsListed) {
+    FileSystemLayer layer;
+    ASSERT_TRUE(layer.loaded());
+    ScriptedSession session;
+    for (std::string name : {"a", "c"}) {
+        session.server()
+            .Expect("PASV\r\n").Passive().Expect("LIST " + name + "\r\n")
+            .Reply("150 Here it comes.\r\n").DataSend(name + "1\r\n" + name + "2\r\n")
+            .Pause(100).DataReset().Reply("426 Connection reset.\r\n");
+        if (name == "a") PassiveListing(session.server(), "LIST b\r\n", "b1\r\n");
+    }
+    FsStateRecord* record = session.Begin(STATE_PASSIVE_MODE);
+
+    // Only the last name's result counts.
+    EXPECT_EQ(FileInfo(layer.List({"a", "b"}), record), 0);
+    EXPECT_EQ(gLines, Lines({"a1", "a2", "b1"}));
+    EXPECT_EQ(FileInfo(layer.List({"c"}), record), FsErrorFromSocket(WSAECONNRESET));
+    EXPECT_EQ(gLines, Lines({"c1", "c2"}));
+    EXPECT_EQ(session.Finish(), "");
+}
+
+namespace {
+
+std::string gShown;  // the message boxes shown: owner, caption, type and text of each
+
+int RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    char line[256];
+    wsprintfA(line, "%p|%s|%u|%s\n", owner, caption, type, text);
+    gShown += line;
+    return IDOK;
+}
+
+}  // namespace
+
+TEST(FileInfo, ALongListingGrowsTheBufferAndOneThatCannotGrowIsCutWithAMessage) {
+    AttachedModule module;  // the message text comes from the resource module
+    ASSERT_TRUE(module.attached());
+    FileSystemLayer layer;
+    ASSERT_TRUE(layer.loaded());
+    gShown.clear();
+    TvMessageBoxHook previousHook = TvSetMessageBoxHook(RecordMessageBox);
+
+    Lines expected;
+    const std::string data = NumberedLines(&expected);
+    ScriptedSession session;
+    PassiveListing(session.server(), "LIST big\r\n", data);
+    PassiveListing(session.server(), "LIST big\r\n", data);
+    FsStateRecord* record = session.Begin(STATE_PASSIVE_MODE);
+    CountingWindow owner;
+    session.connection()->ownerWindow = owner.handle();
+    const uint32_t largest = gFileInfoLargestBuffer;
+    HGLOBAL big = layer.List({"big"});
+
+    // Two steps of growth, to 4096 and then 6144 bytes, hold it all.
+    gFileInfoLargestBuffer = 6144;
+    EXPECT_EQ(FileInfo(big, record), 0);
+    EXPECT_EQ(gLines, expected);
+    EXPECT_EQ(gShown, "");
+
+    // Memory runs out at the second growth: the first 4095 bytes are kept (the last byte of
+    // the full block gives way to the NUL), and the user is told.
+    gFileInfoLargestBuffer = 6143;
+    EXPECT_EQ(FileInfo(big, record), 0);
+    Lines kept(expected.begin(), expected.begin() + 4095 / 11);
+    kept.push_back(data.substr(4095 / 11 * 11, 4095 % 11));
+    EXPECT_EQ(gLines, kept);
+    char shown[256];
+    wsprintfA(shown, "%p|Tarvo FTP|%u|Not enough memory for a complete listing.\n",
+              owner.handle(), UINT(MB_OK));
+    EXPECT_EQ(gShown, shown);
+
+    gFileInfoLargestBuffer = largest;
+    TvSetMessageBoxHook(previousHook);
+    EXPECT_EQ(session.Finish(), "");
+}
+
+namespace {
+
+CcssContext outgoingContext{0};
+CcssContext incomingContext{0};
+const char* gControlBuffer = nullptr;  // where replies are converted to
+LONG gFailAfterBytes = -1;  // fail once the conversion that would pass this many bytes
+LONG gConvertedBytes = 0;
+
+// Listing data comes out at its worst case, every byte four times, so that a piece too large
+// for the free room of the buffer would run past it. Commands and replies pass unchanged.
+LONG WINAPI QuadrupleBlock(CcssContext* context, const char* source, LONG length,
+                           char* destination) {
+    const bool data = context == &incomingContext && destination != gControlBuffer;
+    if (data && gFailAfterBytes >= 0 && gConvertedBytes + length > gFailAfterBytes) {
+        gFailAfterBytes = -1;
+        return 3;
+    }
+    const int times = data ? 4 : 1;
+    for (LONG i = 0; i < length; ++i) std::memset(destination + times * i, source[i], times);
+    context->outputLength = times * length;
+    gConvertedBytes += data ? length : 0;
+    return CCSS_CONVERTED;
+}
+LONG WINAPI WorstCaseFour(CcssContext*) { return 4; }
+
+}  // namespace
+
+TEST(FileInfo, IncomingDataIsConvertedInPiecesThatFitAndAFailureEndsTheName) {
+    struct NoConversionAfterwards {
+        ~NoConversionAfterwards() {
+            InstallCcssFallbacks();
+            gCodeSet.outgoing = gCodeSet.incoming = BuiltInContext();
+            gCodeSet.conversionActive = gCodeSet.conversionDisabled = false;
+        }
+    } restore;
+    gCodeSet.functions.convertBlock = QuadrupleBlock;
+    gCodeSet.functions.howManyTimesInWorstCase = WorstCaseFour;
+    gCodeSet.incoming = &incomingContext;
+    gCodeSet.outgoing = &outgoingContext;
+    gCodeSet.conversionActive = true;
+    FileSystemLayer layer;
+    ASSERT_TRUE(layer.loaded());
+    Lines expected;
+    const std::string data = NumberedLines(&expected);
+    for (std::string& line : expected) {
+        std::string converted;
+        for (char c : line) converted.append(4, c);
+        line = converted;
+    }
+    ScriptedSession session;
+    PassiveListing(session.server(), "LIST big\r\n", data);
+    PassiveListing(session.server(), "LIST big\r\n", data);
+    PassiveListing(session.server(), "LIST small\r\n", "ab\r\ncd\r\n");
+    FsStateRecord* record = session.Begin(STATE_PASSIVE_MODE);
+    gControlBuffer = session.connection()->stream.receiveBuffer;
+
+    HGLOBAL big = layer.List({"big"});
+    EXPECT_EQ(FileInfo(big, record), 0);
+    EXPECT_EQ(gLines, expected);
+    // A failed conversion ends the reading quietly: what was converted is delivered.
+    gFailAfterBytes = 1100;
+    gConvertedBytes = 0;
+    EXPECT_EQ(FileInfo(big, record), 0);
+    ASSERT_FALSE(gLines.empty());
+    EXPECT_LT(gLines.size(), expected.size());
+    EXPECT_EQ(gLines.front(), expected.front());
+    // The user's "disable conversion" option: the data comes as it is.
+    gCodeSet.conversionDisabled = true;
+    EXPECT_EQ(FileInfo(layer.List({"small"}), record), 0);
+    EXPECT_EQ(gLines, Lines({"ab", "cd"}));
+    EXPECT_EQ(session.Finish(), "");
+}
+
+TEST(Attributes, DirectoriesFilesAndTheRepresentationAServerReports) {
+    // The flags, or -1 when the record was left alone; all but the flags must be cleared.
+    auto attributesOf = [](const char* name, FsStateRecord* record) {
+        AttributeRecord attributes;
+        std::memset(&attributes, 0x5A, sizeof attributes);
+        EXPECT_EQ(FTP_Get_Attributes(name, record, &attributes), 0);
+        const std::string bytes(reinterpret_cast<const char*>(&attributes), sizeof attributes);
+        if (bytes == std::string(12, 0x5A)) return -1;
+        EXPECT_EQ(bytes, std::string(8, '\0') + char(attributes.flags) + std::string(3, '\0'));
+        return int(attributes.flags);
+    };
+
+    ScriptedSession probing;
+    probing.server()
+        .Expect("PWD\r\n").Reply("257 \"/\"\r\n")
+        .Expect("CWD pub\r\n").Reply("250 ok\r\n")
+        .Expect("CWD /\r\n").Reply("250 ok\r\n")
+        .Expect("PWD\r\n").Reply("257 \"/\"\r\n")
+        .Expect("CWD a.txt\r\n").Reply("550 Not a directory.\r\n");
+    FsStateRecord* record = probing.Begin();
+    EXPECT_EQ(attributesOf("pub", record), ATTR_DIRECTORY);
+    EXPECT_EQ(attributesOf("a.txt", record), 0);
+    probing.connection()->stateFlags &= ~STATE_DIRECTORY_KNOWN;
+    EXPECT_EQ(attributesOf("lost", record), -1);  // PWD finds the connection gone
+    EXPECT_EQ(probing.Finish(), "");
+
+    ScriptedSession reporting;
+    reporting.server()
+        .Expect("STAT notes.txt\r\n").Reply("213 AN\r\n")
+        .Expect("STAT records.dat\r\n").Reply("213 IR\r\n")
+        .Expect("STAT dir\r\n").Reply("213 DNRS\r\n")  // the directory flag, nothing else
+        .Expect("STAT missing\r\n").Reply("550 No such file.\r\n");
+    record = reporting.Begin(STATE_STAT_REPORTS_REPRESENTATION);
+    EXPECT_EQ(attributesOf("notes.txt", record), ATTR_ASCII);
+    EXPECT_EQ(attributesOf("records.dat", record), ATTR_IMAGE | ATTR_RECORD);
+    EXPECT_EQ(attributesOf("dir", record), ATTR_DIRECTORY);
+    EXPECT_EQ(attributesOf("missing", record), -1);
+    EXPECT_EQ(reporting.Finish(), "");
+
+    EXPECT_EQ(FTP_Set_Attributes(1, 2, 3), 0);
+}
+
+TEST(FileInfoOnRealServer, VsftpdGivesTheLineOfANameAndTheWholeDirectoryForANameWithABlank) {
+    TVTEST_REQUIRE_SERVER("vsftpd");
+    RealServer server("vsftpd");
+    AttachedModule module;
+    ASSERT_TRUE(module.attached());
+    FileSystemLayer layer;
+    ASSERT_TRUE(layer.loaded());
+    HostRecord host(server.Host().c_str(), HOST_UNIX);
+    OpenParameters parameters = Parameters(server.Port());
+    LogonText user(server.User()), password(server.Password());
+    ASSERT_EQ(xfsopen(host.handle(), 0, user, password, nullptr, &parameters), 0);
+    host.connection()->stateFlags |= STATE_PASSIVE_MODE;
+
+    EXPECT_EQ(FileInfo(layer.List({"lf.txt", "file with blanks.txt"}), host.get()), 0);
+    ASSERT_FALSE(gLines.empty());
+    EXPECT_EQ(gLines.front().front(), '-');
+    EXPECT_TRUE(gLines.front().ends_with(" lf.txt")) << gLines.front();
+    // The second name went as plain LIST: a line for every entry of the directory follows.
+    const auto entries = std::distance(std::filesystem::directory_iterator(server.Root()),
+                                       std::filesystem::directory_iterator());
+    EXPECT_GE(gLines.size(), 1 + static_cast<size_t>(entries));
+    EXPECT_EQ(std::count_if(gLines.begin() + 1, gLines.end(),
+                            [](const std::string& line) {
+                                return line.ends_with(" file with blanks.txt");
+                            }),
+              1);
+}
