@@ -118,7 +118,12 @@ bool ParseAddressByte(const char* field, uint8_t* value) {
 
 bool CommandLineFits(const char* word, const char* argument) {
     int32_t length = lstrlenA(word) + 2;  // the CR LF
-    if (argument != nullptr) length += 1 + lstrlenA(argument);
+    if (argument != nullptr) {
+        if (OrrFindChar(argument, '\r') != nullptr || OrrFindChar(argument, '\n') != nullptr) {
+            return false;
+        }
+        length += 1 + lstrlenA(argument);
+    }
     return length < COMMAND_BUFFER_SIZE;
 }
 

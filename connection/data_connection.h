@@ -68,5 +68,6 @@ int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket);
 int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record);
 
 // Whether "word argument\r\n" (or "word\r\n" for a null argument) fits the 320-byte
-// command buffer with its NUL.
+// command buffer with its NUL, and the argument holds no CR or LF: a line end inside it
+// would make the server read a second command that the caller never meant.
 bool CommandLineFits(const char* word, const char* argument);

@@ -210,22 +210,30 @@ int32_t OpenOnSocket(FsStateRecord* record, SOCKET control, LogonTexts& texts,
     if (connection->greeting != nullptr && connection->replyText != nullptr) {
         lstrcpynA(connection->greeting, connection->replyText, connection->replyBufferSize);
     }
+    CheckGreeting(connection, greetingText);
 
     int32_t result = Logon(texts.user, texts.password, texts.account, connection,
                            parameters->accountHostType);
     if (result < 0) return result;
 
-    // The greeting check, the host detection (for a record that asks for it), the SITE
-    // DIRSTYLE check of Windows NT servers and the quirks of VMS servers all happen in
-    // SettleRemoteSystem, which for now keeps the host's type.
-    int32_t hostType = SettleRemoteSystem(record, connection, greetingText);
-    if (hostType < 0) {
-        CloseConnection(record);
-        return FSE_CANCELLED;
+    // The remote system: detected when the host asks for it, refined for Windows NT
+    // servers, and the quirks of VMS servers. Only a cancelled question ends the open here,
+    // and then the connection goes too: the host gets no connection it did not choose.
+    if (record->hostType == HOST_AUTOMATIC) {
+        int32_t detected = DetectHostType(connection);
+        if (detected < 0) {
+            CloseConnection(record);
+            return FSE_CANCELLED;
+        }
+        record->hostType = static_cast<uint8_t>(detected);
     }
-    record->hostType = static_cast<uint8_t>(hostType);
+    if (record->hostType == HOST_WINDOWS_NT_UNIX) {
+        record->hostType = static_cast<uint8_t>(CheckDirectoryStyle(connection));
+    }
+    const uint8_t hostType = record->hostType;
     connection->lineEndConvention =
         (hostType == HOST_UNIX || hostType == HOST_BRANNOCK) ? LINE_END_UNIX : LINE_END_CRLF;
+    if (hostType == HOST_VMS) DetectVmsQuirks(record, connection, greetingText);
 
     return ApplyInitialOptions(record, connection, parameters->openFlags);
 }

@@ -18,13 +18,26 @@ constexpr const char* kHelp =
     "                      connect and log on; a missing user name or password is asked\n"
     "                      for by the module's own prompts\n"
     "  close               log off and close the connection\n"
+    "  cd DIR              change the remote working directory\n"
+    "  pwd                 print the remote working directory\n"
+    "  mkdir DIR           make a remote directory\n"
+    "  rmdir DIR           remove a remote directory\n"
+    "  rm FILE             delete a remote file\n"
+    "  rename OLD NEW      rename a remote file or directory\n"
+    "                      (names with blanks go in double quotes: cd \"my dir\")\n"
+    "  system              print the remote system the connection uses\n"
     "  quote LINE          send LINE to the server as typed into the protocol window\n"
     "  protocol on|off     show or close the protocol window (its lines are printed)\n"
     "  answer DIALOG STEP...\n"
     "                      answer the next DIALOG shown: ID=TEXT types or chooses, a number\n"
     "                      or a button's label clicks (answer USER_PASSWORD 500=secret OK)\n"
     "  help                this list\n"
-    "  quit                close the connection and leave\n";
+    "  quit                close the connection and leave\n"
+    "\n"
+    "Passive mode: with SupportPasv=1 in section FTP_Protocol of the settings file\n"
+    "  %s\n"
+    "data connections are opened with PASV. The module reads the key only when it detects\n"
+    "the remote system itself, so not for a connection opened with --host-type.\n";
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -103,6 +116,20 @@ CommandResult Shell::Run(const std::string& line) {
         result = Answer(RestAfterWord(line));
     } else if (command == "protocol") {
         result = Protocol(words);
+    } else if (command == "cd") {
+        result = ChangeRemoteDirectory(words);
+    } else if (command == "pwd") {
+        result = PrintRemoteDirectory(words);
+    } else if (command == "mkdir") {
+        result = MakeRemoteDirectory(words);
+    } else if (command == "rmdir") {
+        result = RemoveRemoteDirectory(words);
+    } else if (command == "rm") {
+        result = DeleteRemoteFile(words);
+    } else if (command == "rename") {
+        result = RenameRemote(words);
+    } else if (command == "system") {
+        result = ShowSystem(words);
     } else if (command == "help" || command == "?") {
         result = Help();
     } else if (command == "quit" || command == "exit" || command == "bye") {
@@ -153,7 +180,7 @@ CommandResult Shell::Open(const std::vector<std::string>& words) {
     }
     std::printf("Connected to %s port %u as %s (remote system %s).\n", session_.HostName().c_str(),
                 static_cast<unsigned>(session_.Port()), session_.User().c_str(),
-                HostTypeName(session_.HostType()));
+                HostTypeName(session_.HostType()).c_str());
     std::fflush(stdout);
     return CommandResult::Done;
 }
@@ -268,7 +295,7 @@ CommandResult Shell::Protocol(const std::vector<std::string>& words) {
 }
 
 CommandResult Shell::Help() {
-    std::fputs(kHelp, stdout);
+    std::printf(kHelp, SettingsPath().c_str());
     std::fflush(stdout);
     return CommandResult::Done;
 }

@@ -1,5 +1,6 @@
-// ftpsh's commands: open, close, quote, answer, protocol, help, quit. One command line in,
-// its messages out, and whether it worked.
+// ftpsh's commands: open, close, the commands on remote paths (cd, pwd, mkdir, rmdir, rm,
+// rename) and system, quote, answer, protocol, help, quit. One command line in, its
+// messages out, and whether it worked.
 #pragma once
 
 #include <string>
@@ -39,6 +40,19 @@ private:
     CommandResult Answer(const std::string& rest);
     CommandResult Protocol(const std::vector<std::string>& words);
     CommandResult Help();
+
+    // The commands on remote paths and the remote system (path_commands.cpp).
+    CommandResult ChangeRemoteDirectory(const std::vector<std::string>& words);
+    CommandResult PrintRemoteDirectory(const std::vector<std::string>& words);
+    CommandResult MakeRemoteDirectory(const std::vector<std::string>& words);
+    CommandResult RemoveRemoteDirectory(const std::vector<std::string>& words);
+    CommandResult DeleteRemoteFile(const std::vector<std::string>& words);
+    CommandResult RenameRemote(const std::vector<std::string>& words);
+    CommandResult ShowSystem(const std::vector<std::string>& words);
+    // Whether the command may run: `arguments` words after its own, a connection, and the
+    // export it needs (`offered`: the module has it). Says what is wrong when not.
+    bool ReadyFor(const std::vector<std::string>& words, size_t arguments, const char* usage,
+                  bool offered);
 
     ProtocolModule& module_;
     HWND owner_;

@@ -31,6 +31,12 @@ bool ProtocolModule::Load() {
     close = Export<RecordExport>(library_, "FTP_FS_Close");
     showProtocol = Export<ShowProtocolExport>(library_, "ShowProtocolWnd");
     isProtocol = Export<decltype(&IsProtocolWnd)>(library_, "IsProtocolWnd");
+    changeDirectory = Export<decltype(&FTP_Chdir)>(library_, "FTP_Chdir");
+    makeDirectory = Export<decltype(&FTP_Mkdir)>(library_, "FTP_Mkdir");
+    removeDirectory = Export<decltype(&FTP_Rmdir)>(library_, "FTP_Rmdir");
+    deleteFile = Export<decltype(&FTP_Delete)>(library_, "FTP_Delete");
+    rename = Export<decltype(&FTP_Rename)>(library_, "FTP_Rename");
+    printDirectory = Export<decltype(&FTP_Pwd)>(library_, "FTP_Pwd");
     return true;
 }
 

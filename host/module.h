@@ -31,6 +31,13 @@ public:
     // The protocol window's pair; null while the module does not offer it.
     ShowProtocolExport showProtocol = nullptr;
     decltype(&IsProtocolWnd) isProtocol = nullptr;
+    // The path operations; null while the module does not offer them.
+    decltype(&FTP_Chdir) changeDirectory = nullptr;
+    decltype(&FTP_Mkdir) makeDirectory = nullptr;
+    decltype(&FTP_Rmdir) removeDirectory = nullptr;
+    decltype(&FTP_Delete) deleteFile = nullptr;
+    decltype(&FTP_Rename) rename = nullptr;
+    decltype(&FTP_Pwd) printDirectory = nullptr;
 
 private:
     HMODULE library_ = nullptr;

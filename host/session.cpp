@@ -4,21 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 
 #include "host/console.h"
 
 namespace ftpsh {
 
 namespace {
-
-// By HostType; 0 is what an unsettled question leaves, 1 asks for detection.
-constexpr const char* kHostTypeNames[] = {
-    "none",     "automatic", "DOS",  "Macintosh",         "MVS",
-    "Brannock", "OS/2",      "UNIX", "VM",                "VMS",
-    "MS-Windows NT Dos",     "MS-Windows NT Unix",        "MS-Windows 95",
-    "Other",
-};
 
 // The host's idle callback: the module calls it while a name lookup or connect blocks;
 // -1 after a Ctrl-C cancels the blocking call.
@@ -30,18 +21,6 @@ void CopyText(std::array<char, kLogonTextRoom>& room, const std::string& text) {
 }
 
 }  // namespace
-
-const char* HostTypeName(uint8_t hostType) {
-    return hostType < std::size(kHostTypeNames) ? kHostTypeNames[hostType] : "unknown";
-}
-
-uint8_t HostTypeFromText(const std::string& text) {
-    for (uint8_t type = kDetectHostType; type < std::size(kHostTypeNames); ++type) {
-        if (text == std::to_string(type) || lstrcmpiA(text.c_str(), kHostTypeNames[type]) == 0)
-            return type;
-    }
-    return 0;
-}
 
 int32_t Session::Open(const FtpAddress& address, const std::string& account,
                       uint32_t openFlags, uint8_t hostType) {

@@ -9,6 +9,7 @@
 
 #include "driver/tarvoftp.h"
 #include "host/ftp_address.h"
+#include "host/host_types.h"
 #include "host/module.h"
 
 namespace ftpsh {
@@ -18,13 +19,6 @@ namespace ftpsh {
 constexpr size_t kLogonTextRoom = LOGON_TEXT_SIZE;
 // Host names are at most 255 characters.
 constexpr size_t kHostNameRoom = 256;
-// HostType 1: the module detects the remote system.
-constexpr uint8_t kDetectHostType = 1;
-
-// The display name of a HostType.
-const char* HostTypeName(uint8_t hostType);
-// The HostType of a number (1 to 13) or a display name (case ignored); 0 for neither.
-uint8_t HostTypeFromText(const std::string& text);
 
 // The record locked for the length of one call into the module, unlocked on every path.
 class LockedRecord {

@@ -1,6 +1,7 @@
-// The path operations against real servers on loopback: a directory made, entered, reported,
-// renamed and removed, a file deleted, each checked on disk; a missing directory, a
-// directory that is not empty and the read-only folder give the errors the host expects.
+// The path operations against real servers on loopback, on a connection whose remote system
+// the module detected: a directory made, entered, reported, renamed and removed, a file
+// deleted, each checked on disk; a missing directory, a directory that is not empty and the
+// read-only folder give the errors the host expects.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,52 +19,63 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Pwd(FsStateRecord* record, LONG* result) {
+std::string Pwd(FsStateRecord* record) {
     HGLOBAL block = nullptr;
-    *result = FTP_Pwd(record, &block);
-    if (block == nullptr) return "";
+    const LONG result = FTP_Pwd(record, &block);
+    if (block == nullptr) return std::to_string(result);
     std::string directory = static_cast<const char*>(GlobalLock(block));
     GlobalUnlock(block);
     GlobalFree(block);
     return directory;
 }
 
-class PathOperationsOnRealServer : public ::testing::TestWithParam<const char*> {};
+// An empty settings file of the test's own, so that no ORR.INI of the machine takes part
+// in the detection.
+class PathOperationsOnRealServer : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        std::ofstream file(settings_);
+        setenv("TARVO_ORR_INI", settings_.c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("TARVO_ORR_INI");
+        std::remove(settings_.c_str());
+    }
+    std::string settings_ = ::testing::TempDir() + "path-real-server.ini";
+};
 
 }  // namespace
 
 TEST_P(PathOperationsOnRealServer, ChangesTheTreeAndRefusesWhatTheServerRefuses) {
-    const char* kind = GetParam();
+    const std::string kind = GetParam();
     TVTEST_REQUIRE_SERVER(kind);
     RealServer server(kind);
     AttachedModule module;
     ASSERT_TRUE(module.attached());
-    HostRecord host(server.Host().c_str(), HOST_UNIX);
+    HostRecord host(server.Host().c_str(), HOST_AUTOMATIC);
     OpenParameters parameters = Parameters(server.Port());
     LogonText user(server.User()), password(server.Password());
     ASSERT_EQ(xfsopen(host.handle(), 0, user, password, nullptr, &parameters), 0);
     FsStateRecord* record = host.get();
-    LONG result = 1;
+    EXPECT_EQ(record->hostType, HOST_UNIX);
+    auto onDisk = [&](const char* path) { return server.LocalPath(path); };
 
-    EXPECT_EQ(Pwd(record, &result), "/");
+    EXPECT_EQ(Pwd(record), "/");
     // A name with a blank: the directory of the 257 reply must be read from its quotes.
     EXPECT_EQ(FTP_Mkdir("upload/new dir", record), 0);
-    EXPECT_TRUE(fs::is_directory(server.LocalPath("/upload/new dir")));
+    EXPECT_TRUE(fs::is_directory(onDisk("/upload/new dir")));
     EXPECT_EQ(FTP_Chdir("upload/new dir", record), 2);
-    EXPECT_EQ(Pwd(record, &result), "/upload/new dir");
+    EXPECT_EQ(Pwd(record), "/upload/new dir");
     EXPECT_EQ(FTP_Chdir("/upload", record), 2);
-    EXPECT_EQ(Pwd(record, &result), "/upload");
-
+    EXPECT_EQ(Pwd(record), "/upload");
     EXPECT_EQ(FTP_Rename("new dir", "renamed", record), 2);
-    EXPECT_FALSE(fs::exists(server.LocalPath("/upload/new dir")));
-    EXPECT_TRUE(fs::is_directory(server.LocalPath("/upload/renamed")));
+    EXPECT_FALSE(fs::exists(onDisk("/upload/new dir")));
+    EXPECT_TRUE(fs::is_directory(onDisk("/upload/renamed")));
     EXPECT_EQ(FTP_Rmdir("renamed", record), 2);
-    EXPECT_FALSE(fs::exists(server.LocalPath("/upload/renamed")));
-
-    std::ofstream(server.LocalPath("/upload/victim.txt")) << "to be deleted\n";
-    ASSERT_TRUE(fs::exists(server.LocalPath("/upload/victim.txt")));
+    EXPECT_FALSE(fs::exists(onDisk("/upload/renamed")));
+    std::ofstream(onDisk("/upload/victim.txt")) << "to be deleted\n";
     EXPECT_EQ(FTP_Delete("victim.txt", record), 0);
-    EXPECT_FALSE(fs::exists(server.LocalPath("/upload/victim.txt")));
+    EXPECT_FALSE(fs::exists(onDisk("/upload/victim.txt")));
 
     // Every server refuses these with 550, whatever its words: a refusal that does not
     // speak of space is access denied, and a refused make-directory is an invalid request.
@@ -76,15 +88,14 @@ TEST_P(PathOperationsOnRealServer, ChangesTheTreeAndRefusesWhatTheServerRefuses)
     EXPECT_EQ(FTP_Delete("/readonly/locked.txt", record), FSE_ACCESS_DENIED);
     // pure-ftpd accepts the RNFR and refuses the RNTO with 451, which is no 550: refused.
     EXPECT_EQ(FTP_Rename("/readonly/locked.txt", "/readonly/moved.txt", record),
-              std::string(kind) == "pure-ftpd" ? FSE_NOT_FOUND : FSE_ACCESS_DENIED);
-    EXPECT_TRUE(fs::exists(server.LocalPath("/readonly/locked.txt")));
+              kind == "pure-ftpd" ? FSE_NOT_FOUND : FSE_ACCESS_DENIED);
+    EXPECT_TRUE(fs::exists(onDisk("/readonly/locked.txt")));
 
     // The failed changes kept the working directory, and the connection goes on.
     EXPECT_TRUE(host.connection()->stateFlags & STATE_DIRECTORY_KNOWN);
-    EXPECT_EQ(Pwd(record, &result), "/upload");
+    EXPECT_EQ(Pwd(record), "/upload");
     EXPECT_EQ(FTP_Chdir("/dir/sub", record), 2);
-    EXPECT_EQ(Pwd(record, &result), "/dir/sub");
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Pwd(record), "/dir/sub");
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, PathOperationsOnRealServer,

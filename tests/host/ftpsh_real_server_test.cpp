@@ -1,6 +1,11 @@
 // ftpsh end to end against real FTP servers on loopback: the logon, a typed command and
-// the close as a user of the reference host would run them.
+// the close as a user of the reference host would run them; the remote system the module
+// detects, and the commands on remote paths with the errors the servers' refusals give.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "tests/host/ftpsh_process.h"
 #include "tests/support/real_server.h"
@@ -57,5 +62,50 @@ TEST(FtpshRealServer, PyftpdlibOpenQuoteCloseAndAnsweredPasswordPrompt) {
     EXPECT_NE(outcome.out.find("--> PASS *****\n"), std::string::npos) << "the wrong one, masked";
     EXPECT_EQ(outcome.out.find(server.Password()), std::string::npos);
 }
+
+class FtpshPathCommandsOnRealServer : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FtpshPathCommandsOnRealServer, DetectsUnixAndChangesTheTree) {
+    TVTEST_REQUIRE_SERVER(GetParam());
+    tvtest::RealServer server(GetParam());
+    namespace fs = std::filesystem;
+    std::ofstream(server.LocalPath("/upload/victim.txt")) << "to be deleted\n";
+    const std::string open = "open " + Address(server, server.Password()) + "; ";
+
+    Outcome outcome = RunFtpsh(
+        {"--batch", "-c",
+         open + "system; mkdir \"/upload/new dir\"; cd \"/upload/new dir\"; pwd; cd /upload; "
+                "rename \"new dir\" renamed; rmdir renamed; rm victim.txt; pwd"});
+    EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
+    for (const std::string line :
+         {"Remote system: UNIX\n", "Made the directory /upload/new dir.\n", "/upload/new dir\n",
+          "Renamed new dir to renamed.\n", "Removed the directory renamed.\n",
+          "Deleted victim.txt.\n", "/upload\n"}) {
+        EXPECT_NE(outcome.out.find(line), std::string::npos) << line << " in\n" << outcome.out;
+    }
+    EXPECT_FALSE(fs::exists(server.LocalPath("/upload/renamed")));
+    EXPECT_FALSE(fs::exists(server.LocalPath("/upload/victim.txt")));
+
+    // A missing directory, one that is not empty and the read-only folder.
+    for (const auto& [command, error] : std::vector<std::pair<std::string, std::string>>{
+             {"cd /missing", "cd: error -13 (access denied)"},
+             {"rmdir /dir", "rmdir: error -13 (access denied)"},
+             {"mkdir /readonly/new", "mkdir: error -22 (invalid request)"},
+             {"rm /readonly/locked.txt", "rm: error -13 (access denied)"}}) {
+        Outcome refused = RunFtpsh({"--batch", "-c", open + command});
+        EXPECT_EQ(refused.exitCode, 1) << Show(refused);
+        EXPECT_NE(refused.err.find("ftpsh: " + error), std::string::npos) << Show(refused);
+    }
+    EXPECT_TRUE(fs::is_directory(server.LocalPath("/dir/sub")));
+    EXPECT_TRUE(fs::exists(server.LocalPath("/readonly/locked.txt")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FtpshPathCommandsOnRealServer,
+                         ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                             return name;
+                         });
 
 }  // namespace

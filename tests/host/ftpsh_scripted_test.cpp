@@ -47,8 +47,8 @@ std::string Show(const Outcome& outcome) {
 TEST(Ftpsh, OpenQuoteCloseSendsExactlyTheseCommands) {
     ScriptedServer server;
     Logon(server, "bob", "secret");
-    // ftpsh asks the module to detect the remote system; until detection asks the server,
-    // the type stays "OTHER" and the options follow the logon at once.
+    // ftpsh asks the module to detect the remote system, which asks the server.
+    server.Expect("SYST\r\n").Reply("215 UNIX Type: L8\r\n");
     Options(server, "A", "F");
     server.Expect("SYST\r\n").Reply("215 UNIX Type: L8\r\n");
     Quit(server);
@@ -62,10 +62,42 @@ TEST(Ftpsh, OpenQuoteCloseSendsExactlyTheseCommands) {
     EXPECT_EQ(ProtocolLines(outcome.out),
               (std::vector<std::string>{"--> SYST", "<-- 215 UNIX Type: L8"}));
     EXPECT_NE(outcome.out.find("Connected to 127.0.0.1 port " + std::to_string(server.Port()) +
-                               " as bob (remote system "),
+                               " as bob (remote system UNIX)."),
               std::string::npos)
         << outcome.out;
     EXPECT_NE(outcome.out.find("Closed the connection to 127.0.0.1."), std::string::npos);
+}
+
+TEST(Ftpsh, PathCommandsSendTheirLinesAndPrintWhatCameOfThem) {
+    ScriptedServer server;
+    Logon(server, "bob", "pw");
+    server.Expect("SYST\r\n").Reply("215 UNIX Type: L8\r\n");
+    Options(server, "A", "F");
+    server.Expect("CWD my dir\r\n").Reply("250 Okay.\r\n");
+    server.Expect("PWD\r\n").Reply("257 \"/my dir\" is the current directory\r\n");
+    server.Expect("MKD new\r\n").Reply("257 \"/my dir/new\" created\r\n");
+    server.Expect("RNFR a b\r\n").Reply("350 Ready for RNTO.\r\n");
+    server.Expect("RNTO c\r\n").Reply("250 Rename successful.\r\n");
+    server.Expect("DELE gone.txt\r\n").Reply("250 Deleted.\r\n");
+    server.Expect("RMD full\r\n").Reply("550 Directory not empty.\r\n");
+    // The failure ends the script; leaving still logs off.
+    Quit(server);
+    server.Start();
+
+    Outcome outcome = RunFtpsh(
+        {"-c", "open " + Address("bob:pw@", server) +
+                   "; system; cd \"my dir\"; pwd; pwd; mkdir new; rename \"a b\" c; rm gone.txt; "
+                   "help; rmdir full; pwd"});
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
+    for (const std::string line :
+         {"Remote system: UNIX\n", "Changed the directory to my dir.\n", "/my dir\n/my dir\n",
+          "Made the directory new.\n", "Renamed a b to c.\n", "Deleted gone.txt.\n",
+          "SupportPasv=1 in section FTP_Protocol"}) {
+        EXPECT_NE(outcome.out.find(line), std::string::npos) << line << " in\n" << outcome.out;
+    }
+    EXPECT_NE(outcome.err.find("ftpsh: rmdir: error -13 (access denied)"), std::string::npos)
+        << outcome.err;
 }
 
 TEST(Ftpsh, ShownProtocolMasksThePasswordAndARefusedQuoteEndsTheScript) {
