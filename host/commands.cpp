@@ -26,6 +26,13 @@ constexpr const char* kHelp =
     "  rename OLD NEW      rename a remote file or directory\n"
     "                      (names with blanks go in double quotes: cd \"my dir\")\n"
     "  system              print the remote system the connection uses\n"
+    "  ls [PATTERN]        list the remote directory, or what PATTERN names: one name a\n"
+    "                      line, \"/\" after directories\n"
+    "  dir [PATTERN]       the same listing, each entry as the server's listing line\n"
+    "  glob PATTERN        the names the server matches to PATTERN, with their paths\n"
+    "  info NAME...        the server's listing lines of each NAME\n"
+    "  attr NAME           whether NAME is a directory or a file, with its type and\n"
+    "                      structure where the server tells them\n"
     "  quote LINE          send LINE to the server as typed into the protocol window\n"
     "  protocol on|off     show or close the protocol window (its lines are printed)\n"
     "  answer DIALOG STEP...\n"
@@ -37,7 +44,11 @@ constexpr const char* kHelp =
     "Passive mode: with SupportPasv=1 in section FTP_Protocol of the settings file\n"
     "  %s\n"
     "data connections are opened with PASV. The module reads the key only when it detects\n"
-    "the remote system itself, so not for a connection opened with --host-type.\n";
+    "the remote system itself, so not for a connection opened with --host-type.\n"
+    "\n"
+    "Listings: the module reads the server's LIST lines. Started with --no-parse-dirs (or\n"
+    "with ParseDirectories=0 in the settings file) it asks for bare names (NLST) instead\n"
+    "and asks the server whether each is a directory; dir then shows the names.\n";
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -59,6 +70,16 @@ void Complain(const std::string& what) {
     std::fflush(stdout);
     std::fprintf(stderr, "ftpsh: %s\n", what.c_str());
     std::fflush(stderr);
+}
+
+CommandResult Report(const char* command, int32_t result, const std::string& done) {
+    if (result < 0) {
+        Complain(std::string(command) + ": " + DescribeFsError(result));
+        return CommandResult::Failed;
+    }
+    if (!done.empty()) std::printf("%s\n", done.c_str());
+    std::fflush(stdout);
+    return CommandResult::Done;
 }
 
 std::vector<std::string> SplitCommands(const std::string& text) {
@@ -130,6 +151,16 @@ CommandResult Shell::Run(const std::string& line) {
         result = RenameRemote(words);
     } else if (command == "system") {
         result = ShowSystem(words);
+    } else if (command == "ls") {
+        result = List(words, false, ListingShow::Names);
+    } else if (command == "dir") {
+        result = List(words, false, ListingShow::Lines);
+    } else if (command == "glob") {
+        result = List(words, true, ListingShow::Names);
+    } else if (command == "info") {
+        result = ShowFileInfo(words);
+    } else if (command == "attr") {
+        result = ShowAttributes(words);
     } else if (command == "help" || command == "?") {
         result = Help();
     } else if (command == "quit" || command == "exit" || command == "bye") {

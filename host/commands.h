@@ -1,6 +1,6 @@
 // ftpsh's commands: open, close, the commands on remote paths (cd, pwd, mkdir, rmdir, rm,
-// rename) and system, quote, answer, protocol, help, quit. One command line in, its
-// messages out, and whether it worked.
+// rename) and system, the listing commands (ls, dir, glob, info, attr), quote, answer,
+// protocol, help, quit. One command line in, its messages out, and whether it worked.
 #pragma once
 
 #include <string>
@@ -49,10 +49,22 @@ private:
     CommandResult DeleteRemoteFile(const std::vector<std::string>& words);
     CommandResult RenameRemote(const std::vector<std::string>& words);
     CommandResult ShowSystem(const std::vector<std::string>& words);
-    // Whether the command may run: `arguments` words after its own, a connection, and the
-    // export it needs (`offered`: the module has it). Says what is wrong when not.
+
+    // The listing commands (listing_commands.cpp): ls and dir list through the directory
+    // exports, glob through the glob exports; info and attr ask about single names.
+    enum class ListingShow { Names, Lines };
+    CommandResult List(const std::vector<std::string>& words, bool glob, ListingShow show);
+    CommandResult ShowFileInfo(const std::vector<std::string>& words);
+    CommandResult ShowAttributes(const std::vector<std::string>& words);
+
+    // Whether the command may run: `least` to `most` words after its own, a connection, and
+    // the export it needs (`offered`: the module has it). Says what is wrong when not.
+    bool ReadyFor(const std::vector<std::string>& words, size_t least, size_t most,
+                  const char* usage, bool offered);
     bool ReadyFor(const std::vector<std::string>& words, size_t arguments, const char* usage,
-                  bool offered);
+                  bool offered) {
+        return ReadyFor(words, arguments, arguments, usage, offered);
+    }
 
     ProtocolModule& module_;
     HWND owner_;
@@ -67,5 +79,9 @@ std::vector<std::string> SplitCommands(const std::string& text);
 
 // Prints "ftpsh: <what>" on the error output.
 void Complain(const std::string& what);
+
+// The module's result as the user sees it: `done` (when not empty) on success, else
+// "<command>: error N (name)" on the error output.
+CommandResult Report(const char* command, int32_t result, const std::string& done);
 
 }  // namespace ftpsh

@@ -37,6 +37,14 @@ bool ProtocolModule::Load() {
     deleteFile = Export<decltype(&FTP_Delete)>(library_, "FTP_Delete");
     rename = Export<decltype(&FTP_Rename)>(library_, "FTP_Rename");
     printDirectory = Export<decltype(&FTP_Pwd)>(library_, "FTP_Pwd");
+    dirOpen = Export<decltype(&FTP_Dir_Open)>(library_, "FTP_Dir_Open");
+    dirRead = Export<decltype(&FTP_Dir_Read)>(library_, "FTP_Dir_Read");
+    dirClose = Export<decltype(&FTP_Dir_Close)>(library_, "FTP_Dir_Close");
+    globOpen = Export<decltype(&FTP_Glob_Open)>(library_, "FTP_Glob_Open");
+    globRead = Export<decltype(&FTP_Glob_Read)>(library_, "FTP_Glob_Read");
+    globClose = Export<decltype(&FTP_Glob_Close)>(library_, "FTP_Glob_Close");
+    fileInfo = Export<decltype(&FTP_Get_File_Info)>(library_, "FTP_Get_File_Info");
+    attributes = Export<decltype(&FTP_Get_Attributes)>(library_, "FTP_Get_Attributes");
     return true;
 }
 

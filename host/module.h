@@ -38,6 +38,16 @@ public:
     decltype(&FTP_Delete) deleteFile = nullptr;
     decltype(&FTP_Rename) rename = nullptr;
     decltype(&FTP_Pwd) printDirectory = nullptr;
+    // The directory and glob listings, file information and attributes; null while the
+    // module does not offer them.
+    decltype(&FTP_Dir_Open) dirOpen = nullptr;
+    decltype(&FTP_Dir_Read) dirRead = nullptr;
+    decltype(&FTP_Dir_Close) dirClose = nullptr;
+    decltype(&FTP_Glob_Open) globOpen = nullptr;
+    decltype(&FTP_Glob_Read) globRead = nullptr;
+    decltype(&FTP_Glob_Close) globClose = nullptr;
+    decltype(&FTP_Get_File_Info) fileInfo = nullptr;
+    decltype(&FTP_Get_Attributes) attributes = nullptr;
 
 private:
     HMODULE library_ = nullptr;

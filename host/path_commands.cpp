@@ -1,47 +1,16 @@
 // ftpsh's commands on remote paths (cd, pwd, mkdir, rmdir, rm, rename) and system: each
 // calls the module's export with the connection's state record and prints what came of it,
 // or the FsError the module returned.
-#include <cstdio>
-#include <cstring>
-
 #include "host/commands.h"
-#include "host/fs_error_text.h"
+#include "host/handed_text.h"
 
 namespace ftpsh {
 
-namespace {
-
-// The module's result as the user sees it: the message on success, the FsError otherwise.
-CommandResult Report(const char* command, int32_t result, const std::string& done) {
-    if (result < 0) {
-        Complain(std::string(command) + ": " + DescribeFsError(result));
-        return CommandResult::Failed;
-    }
-    if (!done.empty()) std::printf("%s\n", done.c_str());
-    std::fflush(stdout);
-    return CommandResult::Done;
-}
-
-// The text of the working-directory block the module handed over, which ftpsh now owns:
-// read no further than the block reaches, then freed.
-std::string TakeDirectoryBlock(HGLOBAL block) {
-    if (block == nullptr) return "";
-    std::string text;
-    if (const auto* directory = static_cast<const char*>(GlobalLock(block))) {
-        text.assign(directory, strnlen(directory, GlobalSize(block)));
-        GlobalUnlock(block);
-    }
-    GlobalFree(block);
-    return text;
-}
-
-}  // namespace
-
-bool Shell::ReadyFor(const std::vector<std::string>& words, size_t arguments, const char* usage,
-                     bool offered) {
+bool Shell::ReadyFor(const std::vector<std::string>& words, size_t least, size_t most,
+                     const char* usage, bool offered) {
     const std::string command = usage;
     const std::string name = command.substr(0, command.find(' '));
-    if (words.size() != arguments + 1) {
+    if (words.size() < least + 1 || words.size() - 1 > most) {
         Complain("usage: " + command);
         return false;
     }
@@ -74,8 +43,8 @@ CommandResult Shell::PrintRemoteDirectory(const std::vector<std::string>& words)
         result = module_.printDirectory(record.get(), &block);
     }
     // A failed call hands over no block; one handed over anyway is freed all the same.
-    const std::string directory = TakeDirectoryBlock(block);
-    return Report("pwd", result, directory);
+    const std::string directory = TakeTextBlock(block);
+    return Report("pwd", result, ShownText(directory));
 }
 
 CommandResult Shell::MakeRemoteDirectory(const std::vector<std::string>& words) {

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "host/handed_text.h"
 #include "host/person.h"
 
 namespace ftpsh {
@@ -55,18 +56,7 @@ void ProtocolView::Print(std::string_view line) {
         if (digits && last) lastReplyCode_ = std::string(code);
     }
     // The text is the server's: control characters are shown, not let loose on the terminal.
-    std::string shown;
-    for (char c : line) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 && c != '\t') {
-            shown += '^';
-            shown += static_cast<char>(byte + 0x40);
-        } else if (byte == 0x7F) {
-            shown += "^?";
-        } else {
-            shown += c;
-        }
-    }
+    std::string shown = ShownText(line);
     shown += '\n';
     std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::fflush(stdout);

@@ -1,6 +1,7 @@
 // ftpsh end to end against real FTP servers on loopback: the logon, a typed command and
 // the close as a user of the reference host would run them; the remote system the module
-// detects, and the commands on remote paths with the errors the servers' refusals give.
+// detects, the commands on remote paths with the errors the servers' refusals give, and
+// the listing commands on the sample tree, parsed from LIST lines and from name lists.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <fstream>
 
 #include "tests/host/ftpsh_process.h"
+#include "tests/host/listing_scenario.h"
 #include "tests/support/real_server.h"
 
 namespace {
@@ -100,12 +102,36 @@ TEST_P(FtpshPathCommandsOnRealServer, DetectsUnixAndChangesTheTree) {
     EXPECT_TRUE(fs::exists(server.LocalPath("/readonly/locked.txt")));
 }
 
+std::string KindName(const ::testing::TestParamInfo<const char*>& info) {
+    std::string name = info.param;
+    name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+    return name;
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, FtpshPathCommandsOnRealServer,
                          ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             std::string name = info.param;
-                             name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
-                             return name;
-                         });
+                         KindName);
+
+class FtpshListingOnRealServer : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FtpshListingOnRealServer, ListsTheSampleTreeFromLinesAndFromNameLists) {
+    TVTEST_REQUIRE_SERVER(GetParam());
+    tvtest::RealServer server(GetParam());
+    // pure-ftpd's name lists name the dot entries too, which the module passes on as they
+    // come.
+    const bool dotEntries = server.Kind() == "pure-ftpd";
+    for (bool parsed : {true, false}) {
+        SCOPED_TRACE(parsed ? "LIST" : "NLST");
+        Outcome outcome =
+            RunFtpsh({"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
+                      "open " + Address(server, server.Password()) + ftpsh_test::kListingScenario});
+        EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
+        ftpsh_test::CheckListingScenario(outcome.out, server.Root(), parsed, dotEntries);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FtpshListingOnRealServer,
+                         ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
+                         KindName);
 
 }  // namespace

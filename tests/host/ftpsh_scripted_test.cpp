@@ -100,6 +100,78 @@ TEST(Ftpsh, PathCommandsSendTheirLinesAndPrintWhatCameOfThem) {
         << outcome.err;
 }
 
+// One LIST over a data connection the server opens to the announced PORT.
+void Listing(ScriptedServer& server, const std::string& command, const std::string& data) {
+    server.ExpectLineStartingWith("PORT 127,0,0,1,")
+        .Reply("200 PORT command successful.\r\n")
+        .Expect(command)
+        .Reply("150 Here comes the listing.\r\n")
+        .ConnectToPort()
+        .DataSend(data)
+        .DataClose()
+        .Reply("226 Transfer complete.\r\n");
+}
+
+TEST(Ftpsh, ListingCommandsPrintEveryEntryAndTellWhatFailed) {
+    // 70 files and a directory: more than one read of 64 entries. Heading lines carry no
+    // entry; the server's control characters are shown, not sent to the terminal.
+    std::string big = "total 71\r\n";
+    std::string names;
+    for (int i = 0; i < 70; ++i) {
+        const std::string name = "file" + std::to_string(i);
+        big += "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 " + name + "\r\n";
+        names += name + "\n";
+    }
+    big += "drwxr-xr-x   2 bob  staff  512 Jan 12  1995 my dir\r\n";
+    big += "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 odd\x1b[2Jname\r\n";
+    names += "my dir/\nodd^[[2Jname\n";
+    const std::string textLines =
+        "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 a.txt\r\n"
+        "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 b\rc.txt\r\n";
+
+    ScriptedServer server;
+    Logon(server, "bob", "pw");
+    Options(server, "A", "F");
+    Listing(server, "LIST\r\n", big);
+    Listing(server, "LIST *.txt\r\n", textLines);
+    Listing(server, "LIST sub/*\r\n",
+            "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 sub/file.c\r\n"
+            "drwxr-xr-x   2 bob  staff  512 Jan 12 12:34 sub/inner\r\n");
+    server.ExpectLineStartingWith("PORT 127,0,0,1,").Reply("200 PORT command successful.\r\n");
+    server.Expect("LIST gone\r\n").Reply("550 No such file or directory.\r\n");
+    server.ExpectLineStartingWith("PORT 127,0,0,1,").Reply("200 PORT command successful.\r\n");
+    server.Expect("LIST\r\n").Reply("425 Can't open data connection.\r\n");
+    Quit(server);
+    server.Start();
+
+    // The refused listing ends the script; nothing follows it.
+    Outcome outcome = RunFtpsh({"--host-type", "UNIX", "-c",
+                                "open " + Address("bob:pw@", server) +
+                                    "; ls; dir *.txt; glob sub/*; ls gone; ls; ls"});
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
+    const std::string connected = "Connected to 127.0.0.1 port " + std::to_string(server.Port()) +
+                                  " as bob (remote system UNIX).\n";
+    EXPECT_EQ(outcome.out, connected + names +
+                               "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 a.txt\n"
+                               "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 b^Mc.txt\n"
+                               "sub/file.c\nsub/inner/\n");
+    EXPECT_EQ(outcome.err, "ftpsh: ls: error -158 (unexpected reply)\n");
+
+    // A connection lost while attr asks about a name: the module gives 0 and leaves the
+    // attribute record as it was, which ftpsh does not take for a plain file.
+    ScriptedServer lost;
+    Logon(lost, "bob", "pw");
+    Options(lost, "A", "F");
+    lost.Expect("PWD\r\n").Close();
+    lost.Start();
+    outcome =
+        RunFtpsh({"--host-type", "UNIX", "-c", "open " + Address("bob:pw@", lost) + "; attr x"});
+    EXPECT_EQ(lost.Finish(), "");
+    EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
+    EXPECT_EQ(outcome.err, "ftpsh: attr: the server did not tell what x is\n");
+}
+
 TEST(Ftpsh, ShownProtocolMasksThePasswordAndARefusedQuoteEndsTheScript) {
     ScriptedServer server;
     server.Reply("220-Welcome to the\r\n220 scripted server\r\n")

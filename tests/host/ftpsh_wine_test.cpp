@@ -1,8 +1,8 @@
 // ftpsh.exe of the x86_64 Windows build under Wine on a virtual X display: the real
 // TARVOFTP.DLL, QUENTL32.DLL and BKCS32.DLL beside it, real Winsock to a loopback server,
 // a password prompt that is a real Windows dialog, found and answered by ftpsh's Windows
-// side, and the remote system and path commands as on Linux. Runs when TVFTP_WINE_FTPSH
-// names the program (the native test run sets it).
+// side, and the remote system, path commands and listings as on Linux. Runs when
+// TVFTP_WINE_FTPSH names the program (the native test run sets it).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "tests/host/ftpsh_process.h"
+#include "tests/host/listing_scenario.h"
 #include "tests/support/real_server.h"
 
 namespace {
@@ -92,6 +93,23 @@ TEST(FtpshUnderWine, DetectedSystemAndPathCommands) {
         << Show(outcome);
     EXPECT_FALSE(std::filesystem::exists(server.LocalPath("/upload/renamed")));
     EXPECT_FALSE(std::filesystem::exists(server.LocalPath("/upload/victim.txt")));
+}
+
+TEST(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
+    const char* program = std::getenv("TVFTP_WINE_FTPSH");
+    if (program == nullptr || program[0] == '\0') GTEST_SKIP() << "TVFTP_WINE_FTPSH is not set";
+    TVTEST_REQUIRE_SERVER("pyftpdlib");
+    tvtest::RealServer server("pyftpdlib");
+    const std::string open = "open ftp://" + server.User() + ":" + server.Password() + "@" +
+                             server.Host() + ":" + std::to_string(server.Port());
+    for (bool parsed : {true, false}) {
+        SCOPED_TRACE(parsed ? "LIST" : "NLST");
+        Outcome outcome =
+            RunUnderWine(program, {"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
+                                   open + ftpsh_test::kListingScenario});
+        EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
+        ftpsh_test::CheckListingScenario(outcome.out, server.Root(), parsed, false);
+    }
 }
 
 }  // namespace
