@@ -1,12 +1,19 @@
-// Binding the code-set library: the fallbacks when it is missing or incomplete, and with
-// the real library the conversion of commands and replies of connections, where the code
-// set named by the last connection opened serves all of them.
+// Binding the code-set library and converting control text through it: the fallbacks when
+// it is missing or incomplete; with conversions of the test's own, which context and buffer
+// size the control connection uses; and with the real library the commands and replies of
+// connections, where the code set named by the last connection opened serves all of them.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
 
 #include "codeset/binding.h"
 #include "codeset/code_set_state.h"
 #include "tests/connection/open_fixture.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/test_connection.h"
 
 using namespace tvtest;
 
@@ -20,40 +27,64 @@ class Binding : public ::testing::Test {
 protected:
     void TearDown() override {
         UnbindCodeSetLibrary();
-        gCodeSet.conversionActive = false;
+        InstallCcssFallbacks();
+        gCodeSet.outgoing = gCodeSet.incoming = BuiltInContext();
+        gCodeSet.conversionActive = gCodeSet.conversionDisabled = false;
     }
 };
+
+// Outgoing text doubles every byte (worst case 2); incoming text is upper-cased, with a
+// worst case of 2 that must halve the receive size.
+CcssContext outgoingContext{0};
+CcssContext incomingContext{0};
+LONG largestIncomingBlock = 0;
+bool outgoingBlockLargeEnough = true;
+
+LONG WINAPI TestConvertBlock(CcssContext* context, const char* source, LONG length,
+                             char* destination) {
+    if (context == &outgoingContext) {
+        SIZE_T room = GlobalSize(GlobalHandle(destination));
+        outgoingBlockLargeEnough = outgoingBlockLargeEnough && room >= SIZE_T(length) * 2 + 1;
+        for (LONG i = 0; i < length; ++i) destination[2 * i] = destination[2 * i + 1] = source[i];
+        context->outputLength = 2 * length;
+    } else {
+        largestIncomingBlock = std::max(largestIncomingBlock, length);
+        for (LONG i = 0; i < length; ++i)
+            destination[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(source[i])));
+        context->outputLength = length;
+    }
+    return CCSS_CONVERTED;
+}
+LONG WINAPI TestWorstCase(CcssContext*) { return 2; }
 
 }  // namespace
 
 TEST_F(Binding, WithoutTheLibraryEveryFunctionAnswersItsFallback) {
     EXPECT_EQ(BindCodeSetLibrary("/nonexistent/BKCS32.DLL"), 0);
     EXPECT_EQ(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
+    EXPECT_EQ(gCodeSet.outgoing, BuiltInContext());
+    EXPECT_EQ(gCodeSet.codeSetTable, BuiltInCodeSetTable());
     const CcssFunctionTable& f = gCodeSet.functions;
     CcssContext* context = gCodeSet.outgoing;
     char out[8];
-    EXPECT_EQ(f.getNumberOfCodeSets(), 0);
-    EXPECT_EQ(f.getDosCodeSet(), 0);
-    EXPECT_EQ(f.getWindowsCodeSet(), 0);
+    // Conversions fail (3), counts are 0, the worst case and the text checks answer 1.
+    EXPECT_EQ((std::vector<LONG>{f.getNumberOfCodeSets(), f.getDosCodeSet(),
+                                 f.getWindowsCodeSet(), f.destroyContext(context),
+                                 f.changeCodeSet(context, 1, 2), f.convert(context, out),
+                                 f.convertStr(context, "a", out),
+                                 f.convertBlock(context, "a", 1, out),
+                                 f.howManyTimesInWorstCase(context),
+                                 f.createDosFilename(context, "a", out),
+                                 f.isTruncatable(context, "a", 1), f.isBinary(context, "a", 1)}),
+              (std::vector<LONG>{0, 0, 0, 0, 0, 3, 3, 3, 1, 3, 1, 1}));
     EXPECT_EQ(f.getCodeSetTable(1), BuiltInCodeSetTable());
-    EXPECT_EQ(f.getCodeSetTable(1)->size, 28u);
-    EXPECT_EQ(f.getCodeSetTable(1)->needsSystemFixedFont, 0u);
+    EXPECT_EQ(BuiltInCodeSetTable()->size, 28u);
+    EXPECT_EQ(BuiltInCodeSetTable()->needsSystemFixedFont, 0u);
     EXPECT_EQ(f.createContext(1), nullptr);
-    EXPECT_EQ(f.destroyContext(context), 0);
-    EXPECT_EQ(f.changeCodeSet(context, 1, 2), 0);
-    EXPECT_EQ(f.convert(context, out), 3);
-    EXPECT_EQ(f.convertStr(context, "a", out), 3);
-    EXPECT_EQ(f.convertBlock(context, "a", 1, out), 3);
-    EXPECT_EQ(f.howManyTimesInWorstCase(context), 1);
-    EXPECT_EQ(f.createDosFilename(context, "a", out), 3);
-    EXPECT_EQ(f.isTruncatable(context, "a", 1), 1);
-    EXPECT_EQ(f.isBinary(context, "a", 1), 1);
     EXPECT_EQ(f.getNameOfCodeSet(1), nullptr);
-    EXPECT_EQ(gCodeSet.outgoing, BuiltInContext());
-    EXPECT_EQ(gCodeSet.codeSetTable, BuiltInCodeSetTable());
 
     // A connection that names a code set turns conversion on all the same, and then no
-    // text can pass: not even the greeting can be read.
+    // text can pass: not even the greeting can be read, and nothing reaches the wire.
     ScriptedServer server;
     server.Reply("220 ready\r\n");
     server.Start();
@@ -69,6 +100,7 @@ TEST_F(Binding, WithoutTheLibraryEveryFunctionAnswersItsFallback) {
         // No QUIT can reach the server, so the close's reply read ends with the server.
         EXPECT_EQ(server.Finish(), "");
     }
+    EXPECT_EQ(server.ControlReceived(), "");
 }
 
 TEST_F(Binding, LibraryLackingAFunctionIsReleasedAndNotUsed) {
@@ -78,6 +110,32 @@ TEST_F(Binding, LibraryLackingAFunctionIsReleasedAndNotUsed) {
     EXPECT_EQ(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
     EXPECT_FALSE(Loaded(incomplete));
     EXPECT_EQ(gCodeSet.functions.convertBlock(gCodeSet.outgoing, "a", 1, nullptr), 3);
+}
+
+TEST_F(Binding, ControlTextPassesItsContextInBuffersSizedByTheWorstCase) {
+    gCodeSet.functions.convertBlock = TestConvertBlock;
+    gCodeSet.functions.howManyTimesInWorstCase = TestWorstCase;
+    gCodeSet.outgoing = &outgoingContext;
+    gCodeSet.incoming = &incomingContext;
+    gCodeSet.conversionActive = true;
+
+    ScriptedServer server;
+    server.Expect("NNOOOOPP\r\r\n\n")
+        .Reply("200 " + std::string(150, 'a') + "\r\n")
+        .Expect("NOOP\r\n")
+        .Reply("200 ok\r\n");
+    server.Start();
+    TestConnection client(server.Port());
+    EXPECT_EQ(SendCommand(client.get(), "NOOP\r\n"), REPLY_COMPLETE);
+    EXPECT_EQ(std::string(client->replyText), "200 " + std::string(150, 'A') + "\n");
+    EXPECT_TRUE(outgoingBlockLargeEnough);
+    EXPECT_GT(largestIncomingBlock, 0);
+    EXPECT_LE(largestIncomingBlock, CONTROL_RECEIVE_BUFFER_SIZE / 2);
+
+    gCodeSet.conversionDisabled = true;
+    EXPECT_EQ(SendCommand(client.get(), "NOOP\r\n"), REPLY_COMPLETE);
+    EXPECT_STREQ(client->replyText, "200 ok\n");
+    EXPECT_EQ(server.Finish(), "");
 }
 
 TEST_F(Binding, BoundLibraryConvertsControlTextAndTheLastConnectionsCodeSetWins) {

@@ -15,35 +15,20 @@
 
 namespace {
 
-const char* const kFunctionNames[] = {
-    "CCSSGetNumberOfCodeSets", "CCSSGetDOSCodeSet",    "CCSSGetWindowsCodeSet",
-    "CCSSGetCodeSetTable",     "CCSSCreateContext",    "CCSSDestroyContext",
-    "CCSSChangeCodeSet",       "CCSSConvert",          "CCSSConvertStr",
-    "CCSSConvertBlock",        "CCSSHowManyTimesInWorstCase",
-    "CCSSCreateDOSFilename",   "CCSSIsTruncatable",    "CCSSIsBinary",
-    "CCSSGetNameOfCodeSet",
-};
+using namespace std::string_literals;
+
+#define CCSS_FUNCTIONS(X)                                                                      \
+    X(GetNumberOfCodeSets)                                                                     \
+    X(GetDOSCodeSet) X(GetWindowsCodeSet) X(GetCodeSetTable) X(GetNameOfCodeSet)               \
+    X(CreateContext) X(DestroyContext) X(ChangeCodeSet) X(HowManyTimesInWorstCase)             \
+    X(ConvertBlock) X(Convert) X(ConvertStr) X(CreateDOSFilename) X(IsTruncatable) X(IsBinary)
 
 struct Library {
     void* handle = dlopen(TVFTP_BKCS32_PATH, RTLD_NOW | RTLD_LOCAL);
     // The declarations give each function its type; only the library defines them.
 #define CCSS_BIND(name) \
-    decltype(&::CCSS##name) name = reinterpret_cast<decltype(name)>(dlsym(handle, "CCSS" #name))
-    CCSS_BIND(GetNumberOfCodeSets);
-    CCSS_BIND(GetDOSCodeSet);
-    CCSS_BIND(GetWindowsCodeSet);
-    CCSS_BIND(GetCodeSetTable);
-    CCSS_BIND(GetNameOfCodeSet);
-    CCSS_BIND(CreateContext);
-    CCSS_BIND(DestroyContext);
-    CCSS_BIND(ChangeCodeSet);
-    CCSS_BIND(HowManyTimesInWorstCase);
-    CCSS_BIND(ConvertBlock);
-    CCSS_BIND(Convert);
-    CCSS_BIND(ConvertStr);
-    CCSS_BIND(CreateDOSFilename);
-    CCSS_BIND(IsTruncatable);
-    CCSS_BIND(IsBinary);
+    decltype(&::CCSS##name) name = reinterpret_cast<decltype(name)>(dlsym(handle, "CCSS" #name));
+    CCSS_FUNCTIONS(CCSS_BIND)
 #undef CCSS_BIND
 };
 
@@ -77,30 +62,24 @@ protected:
     std::vector<std::unique_ptr<BkcsContext, decltype(&::CCSSDestroyContext)>> contexts_;
 };
 
-using namespace std::string_literals;
-
-TEST_F(CodeSetLibrary, ExportsEveryFunctionByNameAndTheVariantLacksIsBinary) {
+TEST_F(CodeSetLibrary, ExportsItsFunctionsAndDescribesItsCodeSets) {
     void* without = dlopen(TVFTP_BKCS32_NO_ISBINARY_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(without, nullptr) << dlerror();
-    for (const char* name : kFunctionNames) {
-        EXPECT_NE(dlsym(Lib().handle, name), nullptr) << name;
-        bool expected = std::strcmp(name, "CCSSIsBinary") != 0;
-        EXPECT_EQ(dlsym(without, name) != nullptr, expected) << name;
-    }
+#define CCSS_EXPECT_EXPORTED(name)                                              \
+    EXPECT_NE(dlsym(Lib().handle, "CCSS" #name), nullptr) << #name;             \
+    EXPECT_EQ(dlsym(without, "CCSS" #name) != nullptr, #name != "IsBinary"s) << #name;
+    CCSS_FUNCTIONS(CCSS_EXPECT_EXPORTED)
+#undef CCSS_EXPECT_EXPORTED
     dlclose(without);
-}
 
-TEST_F(CodeSetLibrary, DescribesItsCodeSetsInTheRecordLayoutCallersRead) {
     EXPECT_EQ(Lib().GetNumberOfCodeSets(), 5);
     EXPECT_EQ(Lib().GetWindowsCodeSet(), CCSS_WINDOWS_1252);
     EXPECT_EQ(Lib().GetDOSCodeSet(), CCSS_IBM437);
-    const char* const names[] = {"Windows-1252", "UTF-8", "ISO-8859-1", "IBM437",
-                                 "ISO-8859-15"};
+    const char* const names[] = {"Windows-1252", "UTF-8", "ISO-8859-1", "IBM437", "ISO-8859-15"};
     for (LONG set = 1; set <= 5; ++set) {
-        const BkcsCodeSetTable* table = Lib().GetCodeSetTable(set);
-        ASSERT_NE(table, nullptr);
         // Read through the module's own view of the record.
-        const auto* seen = reinterpret_cast<const CodeSetTableRecord*>(table);
+        const auto* seen = reinterpret_cast<const CodeSetTableRecord*>(Lib().GetCodeSetTable(set));
+        ASSERT_NE(seen, nullptr);
         EXPECT_GE(seen->size, 28u);
         EXPECT_STREQ(seen->name, names[set - 1]);
         EXPECT_STREQ(Lib().GetNameOfCodeSet(set), names[set - 1]);
@@ -112,58 +91,45 @@ TEST_F(CodeSetLibrary, DescribesItsCodeSetsInTheRecordLayoutCallersRead) {
     }
 }
 
-TEST_F(CodeSetLibrary, NewContextCopiesWindowsTextAndDestroyToleratesNull) {
+TEST_F(CodeSetLibrary, WindowsTextToUtf8AndBack) {
     EXPECT_EQ(Lib().CreateContext(0), nullptr);
     EXPECT_EQ(Lib().CreateContext(2), nullptr);
     EXPECT_EQ(Lib().DestroyContext(nullptr), 0);
-    BkcsContext* context = Lib().CreateContext(CCSS_CONVERSION_CONTEXT);
-    contexts_.emplace_back(context, Lib().DestroyContext);
-    ASSERT_NE(context, nullptr);
-    EXPECT_EQ(Lib().HowManyTimesInWorstCase(context), 1);
-    std::string text = "a\0\x80\x81\xFF z"s;
-    EXPECT_EQ(Block(context, text), text);
-    // The first field is what the module reads through its own context type.
-    EXPECT_EQ(reinterpret_cast<CcssContext*>(context)->outputLength, 7);
-}
+    // A new context copies Windows text as it is; its first field is what the module reads
+    // through its own context type.
+    BkcsContext* copy = Lib().CreateContext(CCSS_CONVERSION_CONTEXT);
+    contexts_.emplace_back(copy, Lib().DestroyContext);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(Block(copy, "a\0\x80\x81\xFF z"s), "a\0\x80\x81\xFF z"s);
+    EXPECT_EQ(reinterpret_cast<CcssContext*>(copy)->outputLength, 7);
 
-TEST_F(CodeSetLibrary, WindowsTextToUtf8UsesTheWindowsTable) {
     BkcsContext* out = Context(CCSS_UNCHANGED, CCSS_UTF8);
-    EXPECT_EQ(Lib().HowManyTimesInWorstCase(out), 3);
     EXPECT_EQ(Block(out, "caf\xE9 \x80\x81 Stra\xDF" "e\0end\x9F\x99"s),
               "caf\xC3\xA9 \xE2\x82\xAC\xC2\x81 Stra\xC3\x9F" "e\0end\xC5\xB8\xE2\x84\xA2"s);
-
     // Every byte survives the way there and back, the undefined ones included.
     BkcsContext* back = Context(CCSS_UTF8, CCSS_WINDOWS_1252);
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     EXPECT_EQ(Block(back, Block(out, all)), all);
-}
 
-TEST_F(CodeSetLibrary, Utf8ToWindowsTextReplacesWhatItCannotShow) {
-    BkcsContext* in = Context(CCSS_UTF8, CCSS_WINDOWS_1252);
-    EXPECT_EQ(Lib().HowManyTimesInWorstCase(in), 1);
-    // A 4-byte character, U+0100 and the C1 control U+0080 (0x80 is the euro sign here).
-    EXPECT_EQ(Block(in, "caf\xC3\xA9 \xE2\x82\xAC\0Stra\xC3\x9F"
-                        "e \xF0\x9F\x98\x80\xC4\x80\xC2\x80"s),
+    // A 4-byte character, U+0100 and the C1 control U+0080 have no Windows byte.
+    EXPECT_EQ(Block(back, "caf\xC3\xA9 \xE2\x82\xAC\0Stra\xC3\x9F"
+                          "e \xF0\x9F\x98\x80\xC4\x80\xC2\x80"s),
               "caf\xE9 \x80\0Stra\xDF" "e ???"s);
     // Malformed input: one '?' per broken sequence, then the breaking byte on its own;
     // overlong forms, surrogates and values past U+10FFFF are broken from their second byte.
-    EXPECT_EQ(Block(in, "\x80" "a\xC3(\xE2\x82Z\xC0\xAF\xED\xA0\x80\xF4\x90\xF5\xFF"),
+    EXPECT_EQ(Block(back, "\x80" "a\xC3(\xE2\x82Z\xC0\xAF\xED\xA0\x80\xF4\x90\xF5\xFF"),
               "?a?(?Z?????????");
 }
 
 TEST_F(CodeSetLibrary, CharacterSplitAcrossBlocksConvertsOnce) {
     BkcsContext* in = Context(CCSS_UTF8, CCSS_WINDOWS_1252);
-    EXPECT_EQ(Block(in, "ab\xE2\x82"), "ab");
-    EXPECT_EQ(Block(in, "\xAC!"), "\x80!");
-    EXPECT_EQ(Block(in, "\xF0"), "");
-    EXPECT_EQ(Block(in, "\x9F\x98"), "");
-    EXPECT_EQ(Block(in, "\x80x"), "?x");
-    // A held-back start that the next block breaks: two bytes out of a one-byte block.
-    EXPECT_EQ(Block(in, "\xC3"), "");
-    EXPECT_EQ(Block(in, "A"), "?A");
+    const char* const steps[][2] = {
+        {"ab\xE2\x82", "ab"}, {"\xAC!", "\x80!"}, {"\xF0", ""}, {"\x9F\x98", ""}, {"\x80x", "?x"},
+        // A held-back start that the next block breaks: two bytes out of a one-byte block.
+        {"\xC3", ""}, {"A", "?A"}, {"\xC3", ""}};
+    for (const auto& [block, converted] : steps) EXPECT_EQ(Block(in, block), converted) << block;
     // Changing code sets starts a new stream.
-    EXPECT_EQ(Block(in, "\xC3"), "");
     EXPECT_EQ(Lib().ChangeCodeSet(in, CCSS_UNCHANGED, CCSS_UNCHANGED), 1);
     EXPECT_EQ(Block(in, "\xA9"), "?");
 
@@ -173,9 +139,8 @@ TEST_F(CodeSetLibrary, CharacterSplitAcrossBlocksConvertsOnce) {
     const std::string whole = Block(in, text);
     for (size_t size : {1, 2, 3, 5, 7, 128}) {
         std::string pieces;
-        for (size_t at = 0; at < text.size(); at += size) {
+        for (size_t at = 0; at < text.size(); at += size)
             pieces += Block(in, text.substr(at, size));
-        }
         EXPECT_EQ(pieces, whole) << size;
     }
 }
@@ -196,7 +161,7 @@ TEST_F(CodeSetLibrary, WorstCaseFactorIsReachedAndNeverExceeded) {
     EXPECT_EQ(Lib().HowManyTimesInWorstCase(nullptr), 1);
 }
 
-TEST_F(CodeSetLibrary, ChangeCodeSetKeepsTheSideGivenMinusOne) {
+TEST_F(CodeSetLibrary, ChangeCodeSetKeepsTheSideGivenMinusOneAndRefusesUnknownSets) {
     BkcsContext* context = Context(CCSS_UNCHANGED, CCSS_UTF8);  // source still Windows-1252
     EXPECT_EQ(Block(context, "\x80"), "\xE2\x82\xAC");
     EXPECT_EQ(Lib().ChangeCodeSet(context, CCSS_ISO_8859_1, CCSS_UNCHANGED), 1);
@@ -205,17 +170,13 @@ TEST_F(CodeSetLibrary, ChangeCodeSetKeepsTheSideGivenMinusOne) {
     EXPECT_EQ(Block(context, "\x80\xE1"), "\xC3\x87\xC3\x9F");
     EXPECT_EQ(Lib().ChangeCodeSet(context, CCSS_UNCHANGED, CCSS_ISO_8859_15), 1);
     EXPECT_EQ(Block(context, "\x82\xB0"), "\xE9?");  // é, and box drawing that Latin-9 lacks
-}
 
-TEST_F(CodeSetLibrary, UnknownCodeSetOrBadArgumentsFail) {
-    BkcsContext* context = Context(CCSS_UTF8, CCSS_WINDOWS_1252);
     char out[16] = "untouched";
     EXPECT_EQ(Lib().ConvertBlock(context, "ab", -1, out), CCSS_FAILED);
     EXPECT_EQ(Lib().ConvertBlock(context, nullptr, 2, out), CCSS_FAILED);
     EXPECT_EQ(Lib().ConvertBlock(nullptr, "ab", 2, out), CCSS_FAILED);
     EXPECT_EQ(Lib().ConvertBlock(context, nullptr, 0, nullptr), CCSS_OK);
     EXPECT_EQ(context->outputLength, 0);
-
     EXPECT_EQ(Lib().ChangeCodeSet(context, CCSS_UNCHANGED, 99), 0);
     context->outputLength = 42;
     EXPECT_EQ(Lib().ConvertBlock(context, "ab", 2, out), CCSS_FAILED);
@@ -248,11 +209,11 @@ TEST_F(CodeSetLibrary, WholeTextsConvertApartFromTheStream) {
 }
 
 TEST_F(CodeSetLibrary, DosFileNamesAreEightDotThreeInTheDosCodeSet) {
-    struct Case {
+    const struct {
         LONG source;
         const char* name;
         const char* dos;
-    } const cases[] = {
+    } cases[] = {
         {CCSS_WINDOWS_1252, "Long File Name.text", "LONGFILE.TEX"},
         {CCSS_WINDOWS_1252, "r\xE9sum\xE9.doc", "R\x82SUM\x82.DOC"},
         {CCSS_WINDOWS_1252, "a+b=c.tar.gz", "A_B_CTAR.GZ"},
@@ -263,13 +224,12 @@ TEST_F(CodeSetLibrary, DosFileNamesAreEightDotThreeInTheDosCodeSet) {
         {CCSS_WINDOWS_1252, "x.", "X"},
         {CCSS_UTF8, "\xC3\xBC" "ber?\xC3.txt", "\x81" "BER__.TXT"},
     };
-    for (const Case& c : cases) {
-        char dos[13];
+    char dos[13];
+    for (const auto& c : cases) {
         LONG length = Lib().CreateDOSFilename(Context(c.source, CCSS_UNCHANGED), c.name, dos);
         EXPECT_STREQ(dos, c.dos) << c.name;
         EXPECT_EQ(length, static_cast<LONG>(std::strlen(c.dos))) << c.name;
     }
-    char dos[13];
     EXPECT_EQ(Lib().CreateDOSFilename(nullptr, "a", dos), -1);
     EXPECT_EQ(Lib().CreateDOSFilename(Context(CCSS_UTF8, CCSS_UNCHANGED), nullptr, dos), -1);
 }
@@ -285,21 +245,29 @@ TEST_F(CodeSetLibrary, TruncationAndBinaryFollowTheSourceCodeSet) {
     }
     EXPECT_EQ(Lib().IsTruncatable(utf8, text, -1), 0);
 
-    auto binary = [&](LONG set, const std::string& bytes) {
-        return Lib().IsBinary(Context(set, CCSS_UNCHANGED), bytes.data(),
-                              static_cast<LONG>(bytes.size()));
+    const struct {
+        LONG set;
+        std::string bytes;
+        LONG binary;
+    } samples[] = {
+        {CCSS_WINDOWS_1252, "\x80uro caf\xE9\t\r\n\f\v", 0},
+        {CCSS_WINDOWS_1252, "", 0},
+        {CCSS_WINDOWS_1252, "\x81", 1},      // undefined
+        {CCSS_WINDOWS_1252, "text\x1A", 1},  // Ctrl-Z
+        {CCSS_WINDOWS_1252, "a\0b"s, 1},
+        {CCSS_ISO_8859_1, "\x80", 1},  // a C1 control there
+        {CCSS_IBM437, "\x80\xFE\xFF", 0},
+        {CCSS_UTF8, "caf\xC3\xA9 \xE2\x82", 0},  // cut off by the sample's end
+        {CCSS_UTF8, "caf\xC3(", 1},
+        {CCSS_UTF8, "\xC2\x85", 1},  // U+0085
+        {CCSS_UTF8, "\xFF", 1},
     };
-    EXPECT_EQ(binary(CCSS_WINDOWS_1252, "\x80uro caf\xE9\t\r\n\f\v"), 0);
-    EXPECT_EQ(binary(CCSS_WINDOWS_1252, ""), 0);
-    EXPECT_EQ(binary(CCSS_WINDOWS_1252, "\x81"), 1);      // undefined
-    EXPECT_EQ(binary(CCSS_WINDOWS_1252, "text\x1A"), 1);  // Ctrl-Z
-    EXPECT_EQ(binary(CCSS_WINDOWS_1252, "a\0b"s), 1);
-    EXPECT_EQ(binary(CCSS_ISO_8859_1, "\x80"), 1);  // a C1 control there
-    EXPECT_EQ(binary(CCSS_IBM437, "\x80\xFE\xFF"), 0);
-    EXPECT_EQ(binary(CCSS_UTF8, "caf\xC3\xA9 \xE2\x82"), 0);  // cut off by the sample's end
-    EXPECT_EQ(binary(CCSS_UTF8, "caf\xC3("), 1);
-    EXPECT_EQ(binary(CCSS_UTF8, "\xC2\x85"), 1);  // U+0085
-    EXPECT_EQ(binary(CCSS_UTF8, "\xFF"), 1);
+    for (const auto& s : samples) {
+        EXPECT_EQ(Lib().IsBinary(Context(s.set, CCSS_UNCHANGED), s.bytes.data(),
+                                 static_cast<LONG>(s.bytes.size())),
+                  s.binary)
+            << s.set << " " << s.bytes;
+    }
     EXPECT_EQ(Lib().IsBinary(nullptr, "a", 1), 1);
 }
 

@@ -1,9 +1,8 @@
 // The user services of the POSIX platform: classes, windows and the messages Windows sends
-// them, the thread message queue, string tables, message boxes, text extents and the
-// clipboard.
+// them, the thread message queue, string tables, message boxes and the clipboard. (Text
+// extents of the fixed font show in the protocol window's tests.)
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,7 +35,6 @@ protected:
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = RecordingProc;
         windowClass.cbWndExtra = 12;
-        windowClass.cbClsExtra = 4;
         windowClass.hInstance = kInstance;
         windowClass.lpszClassName = "TvRecording";
         ASSERT_NE(RegisterClassA(&windowClass), 0);
@@ -59,45 +57,27 @@ protected:
         return window;
     }
 
-    std::vector<UINT> MessagesOf(HWND window) const {
-        std::vector<UINT> messages;
-        for (auto& [message, target] : gReceived) {
-            if (target == window) messages.push_back(message);
-        }
-        return messages;
-    }
-
     static inline const HINSTANCE kInstance = reinterpret_cast<HINSTANCE>(0x400000);
     std::vector<HWND> created_;
 };
 
 TEST_F(UserTest, ClassesAreFoundByNameAndInstance) {
-    WNDCLASSA duplicate{};
-    duplicate.lpfnWndProc = RecordingProc;
-    duplicate.hInstance = kInstance;
-    duplicate.lpszClassName = "TVRECORDING";
-    EXPECT_EQ(RegisterClassA(&duplicate), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
-
     WNDCLASSA info{};
     ASSERT_TRUE(GetClassInfoA(kInstance, "TvRecording", &info));
     EXPECT_EQ(info.lpfnWndProc, &RecordingProc);
     EXPECT_EQ(info.cbWndExtra, 12);
+    info.lpszClassName = "TVRECORDING";
+    EXPECT_EQ(RegisterClassA(&info), 0);
+    EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
     EXPECT_FALSE(GetClassInfoA(nullptr, "TvRecording", &info));  // another instance's class
     EXPECT_EQ(
         CreateWindowExA(0, "TvRecording", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
         nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
-
+    EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
     // A class with windows stays registered.
-    HWND window = Create();
+    Create();
     EXPECT_FALSE(UnregisterClassA("TvRecording", kInstance));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_HAS_WINDOWS));
-    EXPECT_EQ(SetClassLongA(window, 0, 77), 0u);
-    EXPECT_EQ(GetClassLongA(window, 0), 77u);
-    EXPECT_EQ(GetClassLongA(window, 1), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
-    DestroyWindow(window);
+    EXPECT_EQ(GetLastError(), ERROR_CLASS_HAS_WINDOWS);
 }
 
 TEST_F(UserTest, CreationAndDestructionSendWindowsMessagesInOrder) {
@@ -105,18 +85,14 @@ TEST_F(UserTest, CreationAndDestructionSendWindowsMessagesInOrder) {
     HWND parent = Create(WS_OVERLAPPEDWINDOW, nullptr, 0, &marker);
     ASSERT_NE(parent, nullptr);
     EXPECT_EQ(GetWindowLongPtrA(parent, 0), reinterpret_cast<LONG_PTR>(&marker));
-    EXPECT_EQ(MessagesOf(parent), (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}));
-    char text[16];
-    EXPECT_EQ(GetWindowTextA(parent, text, sizeof(text)), 5);
-    EXPECT_STREQ(text, "Title");
-
+    EXPECT_EQ(gReceived, (std::vector<std::pair<UINT, HWND>>{
+                             {WM_NCCREATE, parent}, {WM_CREATE, parent}, {WM_SIZE, parent},
+                             {WM_MOVE, parent}}));
     HWND child = Create(WS_CHILD | WS_VISIBLE, parent, 42);
     HWND grandchild = Create(WS_CHILD, child, 43);
     HWND owned = Create(WS_POPUP, parent);
-    ASSERT_NE(grandchild, nullptr);
     EXPECT_EQ(GetParent(child), parent);
     EXPECT_EQ(GetParent(owned), parent);  // a pop-up's owner
-    EXPECT_EQ(GetParent(parent), nullptr);
     EXPECT_EQ(GetWindowLongA(child, GWL_ID), 42);
     EXPECT_FALSE(IsWindowVisible(child));  // its parent is hidden
     ShowWindow(parent, SW_SHOW);
@@ -124,71 +100,36 @@ TEST_F(UserTest, CreationAndDestructionSendWindowsMessagesInOrder) {
 
     gReceived.clear();
     EXPECT_TRUE(DestroyWindow(parent));
-    std::vector<std::pair<UINT, HWND>> expected = {
-        {WM_DESTROY, owned},   {WM_NCDESTROY, owned},    {WM_DESTROY, parent},
-        {WM_DESTROY, child},   {WM_DESTROY, grandchild}, {WM_NCDESTROY, grandchild},
-        {WM_NCDESTROY, child}, {WM_NCDESTROY, parent}};
-    EXPECT_EQ(gReceived, expected);
+    EXPECT_EQ(gReceived, (std::vector<std::pair<UINT, HWND>>{
+                             {WM_DESTROY, owned}, {WM_NCDESTROY, owned}, {WM_DESTROY, parent},
+                             {WM_DESTROY, child}, {WM_DESTROY, grandchild},
+                             {WM_NCDESTROY, grandchild}, {WM_NCDESTROY, child},
+                             {WM_NCDESTROY, parent}}));
     for (HWND window : {parent, child, grandchild, owned}) EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(DestroyWindow(parent));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 
     // A refusing WM_CREATE destroys the window and creation fails.
     gCreateAnswer = -1;
     gReceived.clear();
     EXPECT_EQ(Create(), nullptr);
-    ASSERT_EQ(gReceived.size(), 4u);
-    EXPECT_EQ(gReceived[3].first, static_cast<UINT>(WM_NCDESTROY));
+    EXPECT_EQ(gReceived.back().first, static_cast<UINT>(WM_NCDESTROY));
     EXPECT_FALSE(IsWindow(gReceived[0].second));
-
-    EXPECT_EQ(Create(WS_CHILD), nullptr);  // a child needs a parent
 }
 
-TEST_F(UserTest, WindowLongsAndWordsStayInsideTheExtraBytes) {
-    HWND window = Create();
-    EXPECT_EQ(SetWindowLongA(window, 8, 0x11223344), 0);
-    EXPECT_EQ(GetWindowLongA(window, 8), 0x11223344);
-    EXPECT_EQ(GetWindowWord(window, 10), 0x1122);  // little-endian, like the targets
-    EXPECT_EQ(SetWindowWord(window, 10, 0xABCD), 0x1122);
-    EXPECT_EQ(GetWindowLongA(window, 8), static_cast<LONG>(0xABCD3344));
-
-    // The last LONG starts 4 bytes before the end; anything further is refused.
+TEST_F(UserTest, WindowSlotsTextFocusAndGeometry) {
+    HWND parent = Create();
+    EXPECT_EQ(SetWindowLongA(parent, 8, 0x11223344), 0);
+    EXPECT_EQ(GetWindowLongA(parent, 8), 0x11223344);
+    // The last LONG starts 4 bytes before the end of the extra bytes; further is refused.
     for (int index : {9, 12, 100}) {
         SetLastError(0);
-        EXPECT_EQ(SetWindowLongA(window, index, 1), 0) << index;
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX)) << index;
+        EXPECT_EQ(SetWindowLongA(parent, index, 1), 0) << index;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_INDEX) << index;
     }
-    EXPECT_EQ(GetWindowWord(window, 11), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
-    EXPECT_EQ(GetWindowLongPtrA(window, 5), 0);  // 8 bytes from offset 5 pass the end
+    EXPECT_EQ(GetWindowLongPtrA(parent, 5), 0);  // 8 bytes from offset 5 pass the end
+    EXPECT_EQ(GetWindowLongPtrA(parent, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&RecordingProc));
 
-    EXPECT_EQ(SetWindowLongA(window, GWL_USERDATA, 1234), 0);
-    EXPECT_EQ(GetWindowLongA(window, GWL_USERDATA), 1234);
-    EXPECT_EQ(SetWindowLongA(window, GWL_ID, 9), 0);
-    EXPECT_EQ(GetWindowLongA(window, GWL_ID), 9);
-    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&RecordingProc));
-    EXPECT_EQ(SetWindowLongA(window, GWL_STYLE, WS_POPUP | WS_DISABLED), 0);
-    EXPECT_FALSE(IsWindowEnabled(window));
-
-    // Subclassing: the new procedure receives what is sent from now on.
-    static int subclassed = 0;
-    WNDPROC sub = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-        if (message == WM_USER) return ++subclassed;
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    };
-    EXPECT_EQ(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(sub)),
-              reinterpret_cast<LONG_PTR>(&RecordingProc));
-    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 0), 1);
-
-    HWND stale = window;
-    DestroyWindow(window);
-    EXPECT_EQ(GetWindowLongA(stale, 0), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    EXPECT_EQ(SendMessageA(stale, WM_USER, 1, 1), 0);
-}
-
-TEST_F(UserTest, TextEnableFocusAndGeometry) {
-    HWND parent = Create();
     HWND child = Create(WS_CHILD, parent, 1);
     EXPECT_TRUE(SetWindowTextA(child, "a longer text"));
     EXPECT_EQ(GetWindowTextLengthA(child), 13);
@@ -201,7 +142,8 @@ TEST_F(UserTest, TextEnableFocusAndGeometry) {
     gReceived.clear();
     EXPECT_FALSE(EnableWindow(parent, FALSE));  // it was enabled
     EXPECT_EQ(GetFocus(), nullptr);             // the focus left the disabled window
-    EXPECT_EQ(MessagesOf(child), (std::vector<UINT>{WM_KILLFOCUS}));
+    EXPECT_EQ(gReceived,
+              (std::vector<std::pair<UINT, HWND>>{{WM_KILLFOCUS, child}, {WM_ENABLE, parent}}));
     EXPECT_TRUE(EnableWindow(parent, TRUE));
 
     MoveWindow(child, 10, 20, 30, 40, FALSE);
@@ -212,6 +154,11 @@ TEST_F(UserTest, TextEnableFocusAndGeometry) {
     GetWindowRect(child, &rect);
     EXPECT_EQ(rect.left, 11);  // offset by the parent's position (1, 2)
     EXPECT_EQ(rect.top, 22);
+
+    DestroyWindow(parent);
+    EXPECT_EQ(GetWindowLongA(parent, 0), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_EQ(SendMessageA(parent, WM_USER, 1, 1), 0);
 }
 
 TEST_F(UserTest, QueueKeepsOrderAndHonoursFilters) {
@@ -225,14 +172,12 @@ TEST_F(UserTest, QueueKeepsOrderAndHonoursFilters) {
     PostMessageA(first, WM_TIMER, 5, 0);
 
     MSG msg;
-    // PM_NOREMOVE looks without taking.
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
     // A window filter takes the window's and its children's messages only.
     ASSERT_TRUE(PeekMessageA(&msg, second, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 2u);
     EXPECT_FALSE(PeekMessageA(&msg, second, 0, 0, PM_REMOVE));
-    // A range filter skips what lies outside it.
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 5u);
     ASSERT_TRUE(PeekMessageA(&msg, first, WM_USER + 3, WM_USER + 3, PM_REMOVE));
@@ -241,7 +186,7 @@ TEST_F(UserTest, QueueKeepsOrderAndHonoursFilters) {
     // What is left comes in posting order; dispatching reaches the window procedure.
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.hwnd, first);
-    EXPECT_EQ(DispatchMessageA(&msg), static_cast<LRESULT>(1));
+    EXPECT_EQ(DispatchMessageA(&msg), 1);
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.hwnd, nullptr);
     EXPECT_EQ(msg.wParam, 4u);
@@ -254,35 +199,8 @@ TEST_F(UserTest, QueueKeepsOrderAndHonoursFilters) {
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_FALSE(PostMessageA(second, WM_USER, 0, 0));
     EXPECT_FALSE(PeekMessageA(&msg, second, 0, 0, PM_REMOVE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
     EXPECT_EQ(SendMessageA(first, WM_USER, 20, 22), 42);
-}
-
-TEST_F(UserTest, QuitComesAfterPostedMessagesAndWakesGetMessage) {
-    HWND window = Create();
-    PostQuitMessage(3);
-    PostMessageA(window, WM_USER, 0, 0);
-    MSG msg;
-    // The quit request passes any filter, but only once nothing else matches.
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
-    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
-    EXPECT_EQ(msg.wParam, 3u);
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-
-    // GetMessageA sleeps until another thread posts to one of this thread's windows.
-    std::thread poster([window] {
-        Sleep(50);
-        PostMessageA(window, WM_USER + 9, 0, 0);
-    });
-    DWORD before = GetTickCount();
-    EXPECT_EQ(GetMessageA(&msg, window, 0, 0), TRUE);
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 9));
-    EXPECT_GE(GetTickCount() - before, 40u);
-    poster.join();
-    EXPECT_EQ(GetMessageA(&msg, reinterpret_cast<HWND>(0x7777), 0, 0), -1);
 }
 
 TEST(StringTables, TextsAreFoundByInstanceAndId) {
@@ -317,27 +235,6 @@ TEST(MessageBoxes, DismissedWithoutAHookAnsweredWithOne) {
     EXPECT_EQ(MessageBoxA(nullptr, "Delete?", "FTP", MB_YESNO), IDYES);
     EXPECT_EQ(seen, "FTP: Delete?");
     TvSetMessageBoxHook(nullptr);
-}
-
-TEST(Gdi, StockFontsAreDistinctAndMeasuredInCells) {
-    HGDIOBJ fixed = GetStockObject(ANSI_FIXED_FONT);
-    HGDIOBJ system = GetStockObject(SYSTEM_FONT);
-    ASSERT_NE(fixed, nullptr);
-    EXPECT_NE(fixed, system);
-    EXPECT_NE(fixed, GetStockObject(SYSTEM_FIXED_FONT));
-    EXPECT_EQ(GetStockObject(ANSI_FIXED_FONT), fixed);
-    EXPECT_EQ(GetStockObject(9), nullptr);
-
-    HDC dc = GetDC(nullptr);
-    ASSERT_NE(dc, nullptr);
-    EXPECT_EQ(SelectObject(dc, fixed), system);  // a new context starts with the system font
-    SIZE size;
-    ASSERT_TRUE(GetTextExtentPointA(dc, "PASV", 4, &size));
-    EXPECT_EQ(size.cx, 32);
-    EXPECT_EQ(size.cy, 16);
-    EXPECT_EQ(ReleaseDC(nullptr, dc), 1);
-    EXPECT_FALSE(GetTextExtentPointA(dc, "PASV", 4, &size));
-    EXPECT_EQ(ReleaseDC(nullptr, dc), 0);
 }
 
 TEST(Clipboard, TextBlockChangesHandsAndIsFreedWhenReplaced) {

@@ -15,7 +15,7 @@ std::string Format(const char* format, Args... args) {
     return std::string(out, static_cast<size_t>(written));
 }
 
-TEST(WsPrintf, IntegersWithFlagsWidthAndPrecision) {
+TEST(WsPrintf, ConversionsWithFlagsWidthAndPrecision) {
     EXPECT_EQ(Format("RETR %s\r\n", "a b.txt"), "RETR a b.txt\r\n");
     EXPECT_EQ(Format("PORT %d,%d,%d,%d,%d,%d\r\n", 127, 0, 0, 1, 4, 210),
               "PORT 127,0,0,1,4,210\r\n");
@@ -28,9 +28,6 @@ TEST(WsPrintf, IntegersWithFlagsWidthAndPrecision) {
     EXPECT_EQ(Format("[%.3d][%6.3d][%-6.3u]", 7, -7, 7u), "[007][  -007][007   ]");
     EXPECT_EQ(Format("[%#06x][%#-6x]", 10, 10), "[0x000a][0xa   ]");
     EXPECT_EQ(Format("%u%%", 50u), "50%");
-}
-
-TEST(WsPrintf, TextsCharactersAndPointers) {
     EXPECT_EQ(Format("[%s]", static_cast<const char*>(nullptr)), "[(null)]");
     EXPECT_EQ(Format("[%6s][%-6s][%.2s][%4.1s]", "ab", "ab", "abcdef", "xyz"),
               "[    ab][ab    ][ab][   x]");

@@ -1,7 +1,7 @@
-// The user-name and password prompts shown from the resource module: what lands in the
-// shared answer buffer on OK (an empty answer too, a long one cut to 319 characters), that
-// Cancel leaves it alone, password edits that hide what is typed, the focus in the edit
-// and the prompt on top.
+// The user-name and password prompts shown from the resource module: their templates as a
+// person sees them, what lands in the shared answer buffer on OK (an empty answer too, a
+// long one cut to 319 characters), that Cancel leaves it alone, password edits that hide
+// what is typed, the focus in the edit and the prompt on top.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,7 +32,6 @@ TEST_F(Prompts, OkCopiesTheAnswerCancelKeepsThePreviousOne) {
     person.Expect(USER_NAME_PROMPT).Type(IDC_PROMPT_USERNAME, "alice").Click(IDCANCEL);
     person.Expect(USER_NAME_PROMPT).Click(IDOK);
     person.Expect(USER_NAME_PROMPT).Type(IDC_PROMPT_USERNAME, std::string(400, 'u')).Click(IDOK);
-    person.Expect(USER_NAME_PROMPT).Type(IDC_PROMPT_USERNAME, "bob").Click(IDOK);
 
     EXPECT_EQ(RunDialog(USER_NAME_PROMPT, nullptr, UserNamePromptProc), 0);
     EXPECT_STREQ(gPromptAnswer, "previous");
@@ -43,33 +42,52 @@ TEST_F(Prompts, OkCopiesTheAnswerCancelKeepsThePreviousOne) {
     EXPECT_STREQ(gPromptAnswer, "");
     EXPECT_TRUE(AskUser(USER_NAME_PROMPT));
     EXPECT_EQ(std::string(gPromptAnswer), std::string(PROMPT_ANSWER_SIZE - 1, 'u'));
-    EXPECT_TRUE(AskUser(USER_NAME_PROMPT));
-    EXPECT_STREQ(gPromptAnswer, "bob");
     EXPECT_TRUE(person.finished());
     EXPECT_TRUE(person.problems().empty()) << person.problems()[0];
     EXPECT_EQ(RunDialog("NO_SUCH_DLG", nullptr, FTPChdirProc), -1);
-}
-
-TEST_F(Prompts, PasswordPromptsHideTheAnswerAndComeUpFocusedOnTop) {
-    for (const char* prompt : {USER_PASSWORD_PROMPT, ACCOUNT_PASSWORD_PROMPT, USER_NAME_PROMPT}) {
-        SCOPED_TRACE(prompt);
-        const bool password = std::string(prompt) != USER_NAME_PROMPT;
-        const int edit = password ? IDC_PROMPT_PASSWORD : IDC_PROMPT_USERNAME;
-        DialogScript person;
-        person.Expect(prompt).Type(edit, "s3cret").Inspect([&](HWND dialog) {
-            HWND control = GetDlgItem(dialog, edit);
-            EXPECT_EQ(GetFocus(), control);
-            EXPECT_NE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
-            std::vector<ControlView> controls = ReadControls(dialog);
-            const ControlView* view = FindControl(controls, edit);
-            ASSERT_NE(view, nullptr);
-            EXPECT_EQ(view->shown, password ? "******" : "s3cret");
-        }).Click(IDOK);
-        EXPECT_TRUE(AskUser(prompt));
-        EXPECT_STREQ(gPromptAnswer, "s3cret");
-        EXPECT_TRUE(person.problems().empty());
-    }
     // Messages the prompts do not handle are left to the dialog's default handling.
     EXPECT_EQ(FTPChdirProc(nullptr, WM_COMMAND, 300, 0), FALSE);
     EXPECT_EQ(FTPChdirProc(nullptr, WM_TIMER, 0, 0), FALSE);
+}
+
+TEST_F(Prompts, TemplatesShowTheirTextsHidePasswordsAndComeUpFocusedOnTop) {
+    const struct {
+        const char* name;
+        const char* caption;
+        const char* label;
+        int edit;
+    } prompts[] = {
+        {USER_NAME_PROMPT, "Username Required", "Please Enter Your &Username:", 501},
+        {USER_PASSWORD_PROMPT, "Password Required", "Please Enter Your User &Password:", 500},
+        {ACCOUNT_PASSWORD_PROMPT, "Password Required", "Please Enter Your Account &Password:",
+         500},
+    };
+    for (const auto& prompt : prompts) {
+        SCOPED_TRACE(prompt.name);
+        const bool password = prompt.edit == IDC_PROMPT_PASSWORD;
+        DialogScript person;
+        person.Expect(prompt.name).Type(prompt.edit, "s3cret").Inspect([&](HWND dialog) {
+            EXPECT_EQ(GetFocus(), GetDlgItem(dialog, prompt.edit));
+            EXPECT_NE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+            char caption[64];
+            GetWindowTextA(dialog, caption, sizeof(caption));
+            EXPECT_STREQ(caption, prompt.caption);
+            const std::vector<ControlView> controls = ReadControls(dialog);
+            ASSERT_EQ(controls.size(), 4u);
+            EXPECT_EQ(controls[0].kind, TV_CONTROL_STATIC);
+            EXPECT_EQ(controls[0].text, prompt.label);
+            EXPECT_EQ(controls[1].id, prompt.edit);
+            EXPECT_EQ(controls[1].kind, TV_CONTROL_EDIT);
+            EXPECT_EQ((controls[1].style & ES_PASSWORD) != 0, password);
+            EXPECT_EQ(controls[1].shown, password ? "******" : "s3cret");
+            EXPECT_EQ(controls[2].id, IDOK);
+            EXPECT_EQ(controls[2].text, "OK");
+            EXPECT_EQ(controls[2].style & BS_TYPEMASK, static_cast<DWORD>(BS_DEFPUSHBUTTON));
+            EXPECT_EQ(controls[3].id, IDCANCEL);
+            EXPECT_EQ(controls[3].text, "Cancel");
+        }).Click(IDOK);
+        EXPECT_TRUE(AskUser(prompt.name));
+        EXPECT_STREQ(gPromptAnswer, "s3cret");
+        EXPECT_TRUE(person.problems().empty());
+    }
 }

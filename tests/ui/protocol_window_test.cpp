@@ -1,6 +1,7 @@
 // The protocol window of a connection, driven as a person and a host drive it: the lines
 // it logs (prefixes, masking, cutting, its check boxes), the typed command, the clipboard
-// copy, clearing, what the owner hears, the layout after sizing, opening and closing.
+// copy, clearing, what the owner hears, the layout after sizing, opening and closing. (The
+// window that connection open shows and close destroys is seen in the logon and close tests.)
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -32,6 +33,26 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     if (message == WM_USER + 1 || message == WM_USER + 2)
         gOwnerHeard.emplace_back(message, wParam, lParam);
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+Lines LoggedIn(HWND window) {
+    HWND list = GetDlgItem(window, IDC_PROTOCOL_LOG);
+    Lines lines;
+    for (LRESULT i = 0; i < SendMessageA(list, LB_GETCOUNT, 0, 0); ++i) {
+        std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)), '\0');
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+std::string Clipboard() {
+    OpenClipboard(nullptr);
+    HANDLE data = GetClipboardData(CF_TEXT);
+    std::string text = data ? static_cast<const char*>(GlobalLock(data)) : "<none>";
+    if (data) GlobalUnlock(data);
+    CloseClipboard();
+    return text;
 }
 
 class ProtocolWindow : public ::testing::Test {
@@ -73,24 +94,10 @@ protected:
     void Reply(const std::string& text) const {
         HandToProtocolWindow(client_->get(), text.c_str(), ProtocolDirection::Reply);
     }
-    Lines Logged() const { return LoggedIn(window()); }
-    static Lines LoggedIn(HWND window) {
-        HWND list = GetDlgItem(window, IDC_PROTOCOL_LOG);
-        Lines lines;
-        for (LRESULT i = 0; i < SendMessageA(list, LB_GETCOUNT, 0, 0); ++i) {
-            std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)), '\0');
-            SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-            lines.push_back(text);
-        }
-        return lines;
-    }
-    static std::string Clipboard() {
-        OpenClipboard(nullptr);
-        HANDLE data = GetClipboardData(CF_TEXT);
-        std::string text = data ? static_cast<const char*>(GlobalLock(data)) : "<none>";
-        if (data) GlobalUnlock(data);
-        CloseClipboard();
-        return text;
+    bool Enabled(std::initializer_list<int> ids) const {
+        for (int id : ids)
+            if (IsWindowEnabled(Item(id))) return true;
+        return false;
     }
 
     tvtest::AttachedModule module_;
@@ -113,8 +120,7 @@ TEST_F(ProtocolWindow, OpensOnceAsTheTemplateSaysAndClosesEveryWay) {
     EXPECT_STREQ(text, "FTP_ProtocolWindow");
     GetWindowTextA(window, text, sizeof text);
     EXPECT_EQ(text, ("FTP Connection To: " + host).substr(0, 127));
-    EXPECT_FALSE(IsWindowEnabled(Item(IDOK)) || IsWindowEnabled(Item(IDC_PROTOCOL_COPY)) ||
-                 IsWindowEnabled(Item(IDC_PROTOCOL_CLEAR)));
+    EXPECT_FALSE(Enabled({IDOK, IDC_PROTOCOL_COPY, IDC_PROTOCOL_CLEAR}));
     EXPECT_EQ(IsDlgButtonChecked(window, IDC_PROTOCOL_REQUESTS), BST_CHECKED);
     EXPECT_EQ(IsDlgButtonChecked(window, IDC_PROTOCOL_REPLIES), BST_CHECKED);
     EXPECT_EQ(reinterpret_cast<HGDIOBJ>(ToLog(WM_GETFONT)), gModule.protocolFont);
@@ -134,7 +140,6 @@ TEST_F(ProtocolWindow, OpensOnceAsTheTemplateSaysAndClosesEveryWay) {
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(IsProtocolWnd(&record_), 0);
     EXPECT_EQ(ShowProtocolWnd(0, &record_), 1);
-
     ShowProtocolWnd(1, &record_);
     SendMessageA(this->window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(this->window(), nullptr);
@@ -168,11 +173,11 @@ TEST_F(ProtocolWindow, LogsEachRequestAndReplyLineInOrderMaskedAndCut) {
     HandToProtocolWindow(client_->get(), "NOOP", ProtocolDirection::Request);
     Reply("200 partial");
     EXPECT_EQ(server_.Finish(), "");
-    EXPECT_EQ(Logged(), (Lines{"<-- 220-Welcome", "<-- 220 ready", "--> PASS *****",
-                               "<-- 332 Account needed", "--> ACCT ******", "<-- 230-Hello",
-                               "<-- 230-a\rb", "<-- 230 done",
-                               "--> " + ("SITE " + longArgument).substr(0, 255),
-                               "<-- " + longReply.substr(0, 255)}));
+    EXPECT_EQ(LoggedIn(window()),
+              (Lines{"<-- 220-Welcome", "<-- 220 ready", "--> PASS *****",
+                     "<-- 332 Account needed", "--> ACCT ******", "<-- 230-Hello", "<-- 230-a\rb",
+                     "<-- 230 done", "--> " + ("SITE " + longArgument).substr(0, 255),
+                     "<-- " + longReply.substr(0, 255)}));
     EXPECT_EQ(ToLog(LB_GETTOPINDEX), 9);
     EXPECT_TRUE(IsWindowEnabled(Item(IDC_PROTOCOL_CLEAR)));
     EXPECT_EQ(GetWindowLongA(window(), kWidestLineSlot), 259 * kCellWidth + 4);
@@ -188,7 +193,7 @@ TEST_F(ProtocolWindow, SendsTheTypedLineAndLogsWhatTheIncludeBoxesAskFor) {
     Open();
     TvTypeText(Item(IDC_PROTOCOL_COMMAND), "SYST");
     ASSERT_TRUE(TvClickControl(Item(IDOK)));
-    EXPECT_EQ(Logged(), (Lines{"--> SYST", "<-- 215 UNIX Type: L8"}));
+    EXPECT_EQ(LoggedIn(window()), (Lines{"--> SYST", "<-- 215 UNIX Type: L8"}));
     EXPECT_EQ(GetWindowTextLengthA(Item(IDC_PROTOCOL_COMMAND)), 4);
     // The edit holds 125 characters, of which 124 go out.
     TvTypeText(Item(IDC_PROTOCOL_COMMAND), typed.c_str());
@@ -205,7 +210,7 @@ TEST_F(ProtocolWindow, SendsTheTypedLineAndLogsWhatTheIncludeBoxesAskFor) {
     TvClickControl(Item(IDC_PROTOCOL_REQUESTS));
     TvClickControl(Item(IDC_PROTOCOL_REPLIES));
     SendCommand(client_->get(), "NOOP\r\n");
-    EXPECT_EQ(Logged(), (Lines{"<-- 200 ok 0", "--> NOOP", "<-- 200 ok 2"}));
+    EXPECT_EQ(LoggedIn(window()), (Lines{"<-- 200 ok 0", "--> NOOP", "<-- 200 ok 2"}));
     EXPECT_EQ(server_.Finish(), "");
     EXPECT_EQ(server_.ControlReceived(),
               "SYST\r\n" + typed.substr(0, 124) + "\r\nNOOP\r\nNOOP\r\nNOOP\r\n");
@@ -233,8 +238,7 @@ TEST_F(ProtocolWindow, CopyTakesExactlyTheSelectedLinesAndClearEmptiesTheLog) {
     EXPECT_EQ(ToLog(LB_GETCOUNT), 0);
     EXPECT_EQ(ToLog(LB_GETHORIZONTALEXTENT), 0);
     EXPECT_EQ(GetWindowLongA(window(), kWidestLineSlot), 0);
-    EXPECT_FALSE(IsWindowEnabled(Item(IDC_PROTOCOL_COPY)) ||
-                 IsWindowEnabled(Item(IDC_PROTOCOL_CLEAR)));
+    EXPECT_FALSE(Enabled({IDC_PROTOCOL_COPY, IDC_PROTOCOL_CLEAR}));
     Reply("2\n");
     EXPECT_EQ(ToLog(LB_GETHORIZONTALEXTENT), 5 * kCellWidth + 4);
 }
@@ -245,11 +249,12 @@ TEST_F(ProtocolWindow, OwnerHearsHelpAndActivationAndSizingLaysOutTheControls) {
     SetActiveWindow(window);
     SetActiveWindow(owner_);
     DispatchThreadMessages();
-    ASSERT_EQ(gOwnerHeard.size(), 3u);
-    EXPECT_EQ(gOwnerHeard[0], std::make_tuple(0x401u, WPARAM{0}, LPARAM{53283}));
-    EXPECT_EQ(gOwnerHeard[1], std::make_tuple(0x402u, reinterpret_cast<WPARAM>(window), LPARAM{0}));
-    EXPECT_EQ(gOwnerHeard[2], std::make_tuple(0x402u, WPARAM{0}, LPARAM{0}));
+    EXPECT_EQ(gOwnerHeard, (std::vector<std::tuple<UINT, WPARAM, LPARAM>>{
+                               {0x401u, 0, 53283},
+                               {0x402u, reinterpret_cast<WPARAM>(window), 0},
+                               {0x402u, 0, 0}}));
 
+    // A control's place in the window's client area.
     auto place = [&](int id) {
         RECT rect;
         GetWindowRect(Item(id), &rect);
@@ -272,37 +277,14 @@ TEST_F(ProtocolWindow, OwnerHearsHelpAndActivationAndSizingLaysOutTheControls) {
     MoveWindow(window, frame.left, frame.top, 900, 700, TRUE);
     DispatchThreadMessages();
     GetClientRect(window, &client);
-    const RECT movedList = place(IDC_PROTOCOL_LOG), movedCopy = place(IDC_PROTOCOL_COPY),
-               movedBox = place(IDC_PROTOCOL_REPLIES);
+    const RECT movedList = place(IDC_PROTOCOL_LOG), movedBox = place(IDC_PROTOCOL_REPLIES);
     EXPECT_EQ(movedList.right - movedList.left, client.right - 2 * list.left);
     EXPECT_EQ(movedList.bottom, client.bottom - 2 * margin - (copy.bottom - copy.top));
     EXPECT_EQ(movedList.top, list.top);
-    EXPECT_EQ(movedCopy.bottom, client.bottom - margin);
+    EXPECT_EQ(place(IDC_PROTOCOL_COPY).bottom, client.bottom - margin);
     EXPECT_EQ(movedBox.bottom, client.bottom - margin);
     EXPECT_EQ(movedBox.left, box.left);
     EXPECT_EQ(movedBox.bottom - movedBox.top, box.bottom - box.top);
-}
-
-TEST_F(ProtocolWindow, ConnectionOpenShowsItBeforeTheGreetingAndCloseDestroysIt) {
-    server_.Reply("220 ready\r\n").Expect("USER bob\r\n").Reply("331 Password required\r\n")
-        .Expect("PASS pw\r\n").Reply("230 Logged on\r\n");
-    tvtest::ExpectDefaultOptions(server_);
-    tvtest::ExpectQuit(server_);
-    server_.Start();
-    tvtest::HostRecord record("127.0.0.1");
-    OpenParameters parameters = tvtest::Parameters(server_.Port(), OPEN_SHOW_PROTOCOL);
-    parameters.ownerWindow = owner_;
-    tvtest::LogonText user("bob"), password("pw"), account("");
-    ASSERT_EQ(xfsopen(record.handle(), 0, user, password, account, &parameters), 0);
-    HWND window = record.connection()->protocolWindow;
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(LoggedIn(window), (Lines{"<-- 220 ready", "--> USER bob", "<-- 331 Password required",
-                                       "--> PASS **", "<-- 230 Logged on", "--> TYPE A",
-                                       "<-- 200 Type set to A.", "--> STRU F",
-                                       "<-- 200 Structure set to F."}));
-    EXPECT_EQ(FTP_FS_Close(record.get()), 0);
-    EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(server_.Finish(), "");
 }
 
 }  // namespace
