@@ -12,22 +12,13 @@
 #include "fsops/path_operations.h"
 #include "tests/connection/open_fixture.h"
 #include "tests/support/real_server.h"
+#include "tests/support/scripted_session.h"
 
 using namespace tvtest;
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Pwd(FsStateRecord* record) {
-    HGLOBAL block = nullptr;
-    const LONG result = FTP_Pwd(record, &block);
-    if (block == nullptr) return std::to_string(result);
-    std::string directory = static_cast<const char*>(GlobalLock(block));
-    GlobalUnlock(block);
-    GlobalFree(block);
-    return directory;
-}
 
 // An empty settings file of the test's own, so that no ORR.INI of the machine takes part
 // in the detection.

@@ -39,26 +39,18 @@ Kinds Expected(const std::string& folder, bool parsed) {
 // last "/", for servers that answer NLST of a directory with paths.
 Kinds List(HGLOBAL record, const char* pattern) {
     HGLOBAL block = GlobalAlloc(GHND, sizeof(HostHandleBlock));
-    HGLOBAL text = nullptr;
-    if (pattern != nullptr) {
-        text = GlobalAlloc(GHND, std::strlen(pattern) + 1);
-        std::strcpy(static_cast<char*>(GlobalLock(text)), pattern);
-        GlobalUnlock(text);
-    }
     Kinds kinds;
-    LONG opened = FTP_Dir_Open(block, text, record);
+    const LONG opened = OpenListing(block, record, pattern);
     EXPECT_GE(opened, 0);
+    auto* handleBlock = static_cast<HostHandleBlock*>(GlobalLock(block));
     if (opened >= 0) {
-        auto* handleBlock = static_cast<HostHandleBlock*>(GlobalLock(block));
         for (const HostEntry& entry : ReadAllEntries(handleBlock, 4)) {
-            const size_t slash = entry.name.rfind('/');
-            const std::string name = slash == std::string::npos ? entry.name : entry.name.substr(slash + 1);
+            const std::string name = entry.name.substr(entry.name.rfind('/') + 1);
             EXPECT_TRUE(kinds.emplace(name, entry.kind).second) << "twice: " << name;
         }
         EXPECT_EQ(FTP_Dir_Close(handleBlock), 0);
-        GlobalUnlock(block);
     }
-    if (text != nullptr) GlobalFree(text);
+    GlobalUnlock(block);
     GlobalFree(block);
     return kinds;
 }
@@ -80,8 +72,13 @@ TEST_P(DirectoryListingOnRealServer, ListsTheSampleTreeEitherWayOverEitherDataCo
     FtpConnection* connection = host.connection();
     const int32_t type = connection->currentType;
 
+    // pure-ftpd's NLST names the dot entries too, and pyftpdlib's NLST of a folder gives
+    // bare names that the probe from the working directory cannot find: the name-list mode
+    // is compared on the other servers.
+    const bool nameListsAsListed = std::string(kind) == "vsftpd" || std::string(kind) == "proftpd";
     for (bool parsed : {true, false}) {
         for (bool passive : {true, false}) {
+            if (!parsed && !nameListsAsListed) continue;
             SCOPED_TRACE(std::string(parsed ? "LIST" : "NLST") + (passive ? " PASV" : " PORT"));
             connection->optionFlags = parsed ? connection->optionFlags | OPTION_PARSE_DIRECTORIES
                                              : connection->optionFlags & ~OPTION_PARSE_DIRECTORIES;
@@ -91,7 +88,7 @@ TEST_P(DirectoryListingOnRealServer, ListsTheSampleTreeEitherWayOverEitherDataCo
             EXPECT_EQ(List(host.handle(), "dir"), Expected(server.LocalPath("/dir"), parsed));
             EXPECT_EQ(List(host.handle(), "empty"), Kinds{});
             EXPECT_EQ(connection->currentType, type);
-            EXPECT_EQ(connection->stateFlags & STATE_PASSIVE_MODE, passive ? STATE_PASSIVE_MODE : 0u);
+            EXPECT_EQ((connection->stateFlags & STATE_PASSIVE_MODE) != 0, passive);
             char directory[WORKING_DIRECTORY_SIZE];
             EXPECT_EQ(PrintWorkingDirectory(connection, directory, sizeof directory), 0);
             EXPECT_STREQ(directory, "/");
@@ -100,5 +97,8 @@ TEST_P(DirectoryListingOnRealServer, ListsTheSampleTreeEitherWayOverEitherDataCo
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, DirectoryListingOnRealServer,
-                         ::testing::Values("vsftpd", "proftpd"),
-                         [](const auto& info) { return std::string(info.param); });
+                         ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             return name == "pure-ftpd" ? std::string("pureftpd") : name;
+                         });

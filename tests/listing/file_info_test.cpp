@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,7 @@
 #include "tests/connection/open_fixture.h"
 #include "tests/support/counting_window.h"
 #include "tests/support/real_server.h"
-#include "tests/transfer/scripted_session.h"
+#include "tests/support/scripted_session.h"
 
 using namespace tvtest;
 using Lines = std::vector<std::string>;
@@ -43,9 +42,8 @@ public:
         FreeLibrary(library_);
     }
     bool loaded() const { return create_ != nullptr && free_ != nullptr; }
-    HGLOBAL List(const std::vector<const char*>& names) {
-        lists_.push_back(create_(names.data(), static_cast<UINT>(names.size())));
-        return lists_.back();
+    HGLOBAL List(std::vector<const char*> names) {
+        return lists_.emplace_back(create_(names.data(), static_cast<UINT>(names.size())));
     }
 
 private:
@@ -57,14 +55,12 @@ private:
 
 // What the host's line function was given.
 Lines gLines;
-bool gLengthsRight = true;
-bool gHostValueRight = true;
+bool gArgumentsRight = true;
 constexpr DWORD kHostValue = 0xC0FFEE42;
 
 LONG CALLBACK CollectLine(LPCSTR line, int length, DWORD hostValue) {
     gLines.emplace_back(line);
-    gLengthsRight = gLengthsRight && length == lstrlenA(line);
-    gHostValueRight = gHostValueRight && hostValue == kHostValue;
+    gArgumentsRight = gArgumentsRight && length == lstrlenA(line) && hostValue == kHostValue;
     return 0;
 }
 
@@ -72,15 +68,15 @@ LONG CALLBACK CollectLine(LPCSTR line, int length, DWORD hostValue) {
 LONG FileInfo(HGLOBAL list, FsStateRecord* record) {
     gLines.clear();
     record->hostValue = kHostValue;
-    LONG result = FTP_Get_File_Info(list, record, CollectLine);
-    EXPECT_TRUE(gLengthsRight && gHostValueRight);
+    const LONG result = FTP_Get_File_Info(list, record, CollectLine);
+    EXPECT_TRUE(gArgumentsRight);
     EXPECT_EQ(GlobalFlags(list) & GMEM_LOCKCOUNT, 0u) << "the name list is left locked";
     return result;
 }
 
-// One passive LIST transfer of the transcript.
-void PassiveListing(ScriptedServer& server, const std::string& command, const std::string& data) {
-    server.Expect("PASV\r\n").Passive().Expect(command).Reply("150 Here it comes.\r\n")
+ScriptedServer& PassiveListing(ScriptedServer& server, const std::string& command,
+                               const std::string& data) {
+    return server.Expect("PASV\r\n").Passive().Expect(command).Reply("150 Here it comes.\r\n")
         .DataSend(data).DataClose().Reply("226 Transfer complete.\r\n");
 }
 
@@ -127,30 +123,7 @@ TEST(FileInfo, ListsEachNameAndHandsEveryLineToTheHostInOrder) {
     EXPECT_EQ(session.Finish(), "");
 }
 
-TEST(FileInfo, ARefusedNameOrAMissingFileSystemLayerStopsWithAnError) {
-    FileSystemLayer layer;
-    ASSERT_TRUE(layer.loaded());
-    ScriptedSession session;
-    session.server()
-        .Expect("PASV\r\n").Passive().Expect("LIST x\r\n").Reply("550 x: No such file.\r\n")
-        .Expect("PASV\r\n").Passive().Expect("LIST p\r\n").Reply("425 No data connection.\r\n")
-        .Expect("PASV\r\n").Passive().Expect("LIST q\r\n");  // and the connection breaks
-    FsStateRecord* record = session.Begin(STATE_PASSIVE_MODE);
-
-    // Nothing is sent without the library or without a name list.
-    gNameListLibraryName = "NOVAULT.DLL";
-    EXPECT_EQ(FileInfo(layer.List({"a"}), record), FSE_NOT_SUPPORTED);
-    gNameListLibraryName = NAME_LIST_LIBRARY_NAME;
-    EXPECT_EQ(FTP_Get_File_Info(nullptr, record, CollectLine), FSE_INVALID);
-
-    EXPECT_EQ(FileInfo(layer.List({"x", "y", "z"}), record), FSE_NOT_FOUND);
-    EXPECT_TRUE(gLines.empty());
-    EXPECT_EQ(FileInfo(layer.List({"p", "y"}), record), FSE_UNEXPECTED_REPLY);
-    EXPECT_EQ(FileInfo(layer.List({"q"}), record), FSE_CONNECTION_BROKEN);
-    EXPECT_EQ(session.Finish(), "");
-}
-
-TEST(FileInfo, AFailingDataConnectionDeliversWhatCameAndTheNextNameIsListed) {
+TEST(FileInfo, RefusalsStopTheLoopAndAFailingDataConnectionDeliversWhatCame) {
     FileSystemLayer layer;
     ASSERT_TRUE(layer.loaded());
     ScriptedSession session;
@@ -161,13 +134,29 @@ TEST(FileInfo, AFailingDataConnectionDeliversWhatCameAndTheNextNameIsListed) {
             .Pause(100).DataReset().Reply("426 Connection reset.\r\n");
         if (name == "a") PassiveListing(session.server(), "LIST b\r\n", "b1\r\n");
     }
+    const std::pair<std::string, const char*> refusals[] = {
+        {"LIST x", "550 x: No such file."}, {"LIST p", "425 No data connection."}, {"LIST q", ""}};
+    for (const auto& [command, reply] : refusals) {
+        session.Converse({{"PASV", ""}}).Passive();
+        session.Converse({{command, reply}});  // q: the connection breaks
+    }
     FsStateRecord* record = session.Begin(STATE_PASSIVE_MODE);
+
+    // Nothing is sent without the library or without a name list.
+    gNameListLibraryName = "NOVAULT.DLL";
+    EXPECT_EQ(FileInfo(layer.List({"a"}), record), FSE_NOT_SUPPORTED);
+    gNameListLibraryName = NAME_LIST_LIBRARY_NAME;
+    EXPECT_EQ(FTP_Get_File_Info(nullptr, record, CollectLine), FSE_INVALID);
 
     // Only the last name's result counts.
     EXPECT_EQ(FileInfo(layer.List({"a", "b"}), record), 0);
     EXPECT_EQ(gLines, Lines({"a1", "a2", "b1"}));
     EXPECT_EQ(FileInfo(layer.List({"c"}), record), FsErrorFromSocket(WSAECONNRESET));
     EXPECT_EQ(gLines, Lines({"c1", "c2"}));
+    EXPECT_EQ(FileInfo(layer.List({"x", "y", "z"}), record), FSE_NOT_FOUND);
+    EXPECT_TRUE(gLines.empty());
+    EXPECT_EQ(FileInfo(layer.List({"p", "y"}), record), FSE_UNEXPECTED_REPLY);
+    EXPECT_EQ(FileInfo(layer.List({"q"}), record), FSE_CONNECTION_BROKEN);
     EXPECT_EQ(session.Finish(), "");
 }
 
@@ -190,8 +179,7 @@ TEST(FileInfo, ALongListingGrowsTheBufferAndOneThatCannotGrowIsCutWithAMessage) 
     FileSystemLayer layer;
     ASSERT_TRUE(layer.loaded());
     gShown.clear();
-    TvMessageBoxHook previousHook = TvSetMessageBoxHook(RecordMessageBox);
-
+    const TvMessageBoxHook previousHook = TvSetMessageBoxHook(RecordMessageBox);
     Lines expected;
     const std::string data = NumberedLines(&expected);
     ScriptedSession session;
@@ -208,7 +196,6 @@ TEST(FileInfo, ALongListingGrowsTheBufferAndOneThatCannotGrowIsCutWithAMessage) 
     EXPECT_EQ(FileInfo(big, record), 0);
     EXPECT_EQ(gLines, expected);
     EXPECT_EQ(gShown, "");
-
     // Memory runs out at the second growth: the first 4095 bytes are kept (the last byte of
     // the full block gives way to the NUL), and the user is told.
     gFileInfoLargestBuffer = 6143;
@@ -228,23 +215,22 @@ TEST(FileInfo, ALongListingGrowsTheBufferAndOneThatCannotGrowIsCutWithAMessage) 
 
 namespace {
 
-CcssContext outgoingContext{0};
-CcssContext incomingContext{0};
+CcssContext gIncoming{0};
+CcssContext gOutgoing{0};
 const char* gControlBuffer = nullptr;  // where replies are converted to
-LONG gFailAfterBytes = -1;  // fail once the conversion that would pass this many bytes
+LONG gFailAfterBytes = -1;  // fail the conversion that would pass this many bytes
 LONG gConvertedBytes = 0;
 
 // Listing data comes out at its worst case, every byte four times, so that a piece too large
 // for the free room of the buffer would run past it. Commands and replies pass unchanged.
-LONG WINAPI QuadrupleBlock(CcssContext* context, const char* source, LONG length,
-                           char* destination) {
-    const bool data = context == &incomingContext && destination != gControlBuffer;
+LONG WINAPI QuadrupleBlock(CcssContext* context, const char* source, LONG length, char* to) {
+    const bool data = context == &gIncoming && to != gControlBuffer;
     if (data && gFailAfterBytes >= 0 && gConvertedBytes + length > gFailAfterBytes) {
         gFailAfterBytes = -1;
         return 3;
     }
     const int times = data ? 4 : 1;
-    for (LONG i = 0; i < length; ++i) std::memset(destination + times * i, source[i], times);
+    for (LONG i = 0; i < length; ++i) std::memset(to + times * i, source[i], times);
     context->outputLength = times * length;
     gConvertedBytes += data ? length : 0;
     return CCSS_CONVERTED;
@@ -263,8 +249,8 @@ TEST(FileInfo, IncomingDataIsConvertedInPiecesThatFitAndAFailureEndsTheName) {
     } restore;
     gCodeSet.functions.convertBlock = QuadrupleBlock;
     gCodeSet.functions.howManyTimesInWorstCase = WorstCaseFour;
-    gCodeSet.incoming = &incomingContext;
-    gCodeSet.outgoing = &outgoingContext;
+    gCodeSet.incoming = &gIncoming;
+    gCodeSet.outgoing = &gOutgoing;
     gCodeSet.conversionActive = true;
     FileSystemLayer layer;
     ASSERT_TRUE(layer.loaded());
@@ -310,14 +296,9 @@ TEST(Attributes, DirectoriesFilesAndTheRepresentationAServerReports) {
         EXPECT_EQ(bytes, std::string(8, '\0') + char(attributes.flags) + std::string(3, '\0'));
         return int(attributes.flags);
     };
-
     ScriptedSession probing;
-    probing.server()
-        .Expect("PWD\r\n").Reply("257 \"/\"\r\n")
-        .Expect("CWD pub\r\n").Reply("250 ok\r\n")
-        .Expect("CWD /\r\n").Reply("250 ok\r\n")
-        .Expect("PWD\r\n").Reply("257 \"/\"\r\n")
-        .Expect("CWD a.txt\r\n").Reply("550 Not a directory.\r\n");
+    probing.Converse({{"PWD", "257 \"/\""}, {"CWD pub", "250 ok"}, {"CWD /", "250 ok"},
+                      {"PWD", "257 \"/\""}, {"CWD a.txt", "550 Not a directory."}});
     FsStateRecord* record = probing.Begin();
     EXPECT_EQ(attributesOf("pub", record), ATTR_DIRECTORY);
     EXPECT_EQ(attributesOf("a.txt", record), 0);
@@ -326,19 +307,15 @@ TEST(Attributes, DirectoriesFilesAndTheRepresentationAServerReports) {
     EXPECT_EQ(probing.Finish(), "");
 
     ScriptedSession reporting;
-    reporting.server()
-        .Expect("STAT notes.txt\r\n").Reply("213 AN\r\n")
-        .Expect("STAT records.dat\r\n").Reply("213 IR\r\n")
-        .Expect("STAT dir\r\n").Reply("213 DNRS\r\n")  // the directory flag, nothing else
-        .Expect("STAT missing\r\n").Reply("550 No such file.\r\n");
+    reporting.Converse({{"STAT notes.txt", "213 AN"}, {"STAT records.dat", "213 IR"},
+                        {"STAT dir", "213 DNRS"},  // the directory flag, nothing else
+                        {"STAT missing", "550 No such file."}});
     record = reporting.Begin(STATE_STAT_REPORTS_REPRESENTATION);
     EXPECT_EQ(attributesOf("notes.txt", record), ATTR_ASCII);
     EXPECT_EQ(attributesOf("records.dat", record), ATTR_IMAGE | ATTR_RECORD);
     EXPECT_EQ(attributesOf("dir", record), ATTR_DIRECTORY);
     EXPECT_EQ(attributesOf("missing", record), -1);
     EXPECT_EQ(reporting.Finish(), "");
-
-    EXPECT_EQ(FTP_Set_Attributes(1, 2, 3), 0);
 }
 
 TEST(FileInfoOnRealServer, VsftpdGivesTheLineOfANameAndTheWholeDirectoryForANameWithABlank) {
@@ -362,9 +339,6 @@ TEST(FileInfoOnRealServer, VsftpdGivesTheLineOfANameAndTheWholeDirectoryForAName
     const auto entries = std::distance(std::filesystem::directory_iterator(server.Root()),
                                        std::filesystem::directory_iterator());
     EXPECT_GE(gLines.size(), 1 + static_cast<size_t>(entries));
-    EXPECT_EQ(std::count_if(gLines.begin() + 1, gLines.end(),
-                            [](const std::string& line) {
-                                return line.ends_with(" file with blanks.txt");
-                            }),
-              1);
+    const auto blanks = [](const std::string& l) { return l.ends_with(" file with blanks.txt"); };
+    EXPECT_EQ(std::count_if(gLines.begin() + 1, gLines.end(), blanks), 1);
 }

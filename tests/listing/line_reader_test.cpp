@@ -20,27 +20,24 @@ TEST(LineReader, LinesSurviveEveryCutOfTheDataAndOneReadTakesOneLine) {
         if (i == 10) data += "\r\n\r\n";  // empty lines are no lines
     }
     // Only CR LF ends a line: a lone CR and a lone LF belong to the name.
-    names.push_back("lone\rcr");
-    names.push_back("lone\nlf");
+    names.insert(names.end(), {"lone\rcr", "lone\nlf"});
     data += UnixLine("lone\rcr") + "\r\n" + UnixLine("lone\nlf") + "\r\n";
-    const std::string unfinished = UnixLine("never-delivered");
+    ASSERT_GT(data.size(), size_t{3} * LISTING_LINE_BUFFER_SIZE);
 
     // Pieces that cut a CR LF in two, end on a CR, run across the buffer's size.
     ListingSession session;
-    ScriptedServer& server = session.server();
-    server.ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("LIST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort();
-    size_t at = 0;
-    for (size_t piece : {size_t{1}, data.find('\r') + 0, size_t{2047}, size_t{3}, size_t{2100}}) {
-        server.DataSend(data.substr(at, piece)).Pause(30);
+    ListingOverPort(session.server(), "LIST\r\n", data.substr(0, 1));
+    size_t at = 1;
+    for (size_t piece : {data.find('\r'), size_t{2047}, size_t{3}, size_t{2100}}) {
+        session.server().Pause(30).DataSend(data.substr(at, piece));
         at += piece;
     }
-    server.DataSend(data.substr(at) + unfinished).DataClose().Reply("226 Done.\r\n");
+    session.server().Pause(30).DataSend(data.substr(at) + UnixLine("never-delivered"))
+        .DataClose().Reply("226 Done.\r\n");
     session.Begin(TYPE_ASCII, STATE_SEND_PORT);
-    ASSERT_GT(data.size(), size_t{3} * LISTING_LINE_BUFFER_SIZE);
     ASSERT_EQ(session.Open(nullptr), 0);
 
-    std::vector<HostEntry> taken;
+    HostEntries taken;
     for (size_t i = 0; i < names.size(); ++i) ASSERT_EQ(session.Read(1, &taken), 1) << i;
     EXPECT_EQ(session.Read(1, &taken), 0);
     EXPECT_EQ(NamesOf(taken), names);
@@ -54,23 +51,19 @@ TEST(LineReader, ALineTooLongForTheBufferIsPassedOverWhole) {
     // The longest line that fits: 2045 characters, its CR LF and the NUL.
     const std::string prefix = UnixLine("");
     const std::string longest = std::string(2045 - prefix.size() - 1, 'n') + "1";
-    const std::string oneMore = std::string(2046 - prefix.size(), 'm');
-    const std::string huge = std::string(5000, 'h');
+    const std::string oneMore(2046 - prefix.size(), 'm');
+    const std::string huge(5000, 'h');
     ASSERT_EQ(UnixLine(longest).size(), size_t{2045});
     ListingSession session;
-    session.server()
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("LIST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend(UnixLine(longest) + "\r\n" + UnixLine(oneMore) + "\r\n" + UnixLine("a") +
-                  "\r\n" + UnixLine(huge) + "\r" )
+    ListingOverPort(session.server(), "LIST\r\n",
+                    UnixLine(longest) + "\r\n" + UnixLine(oneMore) + "\r\n" + UnixLine("a") +
+                        "\r\n" + UnixLine(huge) + "\r")
         .Pause(30).DataSend("\n" + UnixLine("b") + "\r\n" + huge + "\r\r\n")
-        .DataSend(UnixLine("tail") + "\r\n" + huge)
-        .DataClose().Reply("226 Done.\r\n");
+        .DataSend(UnixLine("tail") + "\r\n" + huge).DataClose().Reply("226 Done.\r\n");
     session.Begin(TYPE_ASCII, STATE_SEND_PORT);
     ASSERT_EQ(session.Open(nullptr), 0);
 
-    const std::vector<HostEntry> entries = session.ReadAll(1);
-    EXPECT_EQ(NamesOf(entries), (std::vector<std::string>{longest, "a", "b", "tail"}));
+    EXPECT_EQ(NamesOf(session.ReadAll(1)), (std::vector<std::string>{longest, "a", "b", "tail"}));
     EXPECT_EQ(session.handle()->lineCount, 4);
     EXPECT_EQ(session.Close(), 0);
     EXPECT_EQ(session.Finish(), "");
@@ -85,25 +78,20 @@ TEST(LineReader, ConversionRunsOnEachReceiveAndAFailedOneEndsTheListing) {
         names.push_back("NAME-" + std::to_string(i));
     }
     ListingSession session;
-    session.server()
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("LIST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend(data).DataClose().Reply("226 Done.\r\n")
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("LIST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend(UnixLine("#") + "\r\n").DataClose().Reply("226 Done.\r\n")
-        .Expect("NOOP\r\n").Reply("200 NOOP ok.\r\n");
+    ListingOverPort(session.server(), "LIST\r\n", data).DataClose().Reply("226 Done.\r\n");
+    ListingOverPort(session.server(), "LIST\r\n", UnixLine("#") + "\r\n").DataClose()
+        .Reply("226 Done.\r\n").Expect("NOOP\r\n").Reply("200 NOOP ok.\r\n");
     session.Begin(TYPE_ASCII, STATE_SEND_PORT);
 
     ASSERT_EQ(session.Open(nullptr), 0);
     EXPECT_EQ(NamesOf(session.ReadAll(3)), names);
     // Room is left for the worst case of a receive behind an unfinished line.
-    EXPECT_GT(UpperCaseConversion::largestBlock(), 0);
-    EXPECT_LE(UpperCaseConversion::largestBlock(), (LISTING_LINE_BUFFER_SIZE - 2) / 2);
+    EXPECT_GT(UpperCaseConversion::largestBlock, 0);
+    EXPECT_LE(UpperCaseConversion::largestBlock, (LISTING_LINE_BUFFER_SIZE - 2) / 2);
     EXPECT_EQ(session.Close(), 0);
 
     ASSERT_EQ(session.Open(nullptr), 0);
-    std::vector<HostEntry> taken;
+    HostEntries taken;
     EXPECT_EQ(session.Read(4, &taken), FSE_CONVERSION);
     EXPECT_EQ(session.handle()->dataState, DATA_STATE_FAILED);
     EXPECT_EQ(session.Close(), 0);

@@ -1,30 +1,28 @@
-// What the directory and glob tests need from a host: a scripted server with a connection
-// to it, the state record and handle block in moveable global memory, and reads that take
-// the entries over as a host does (their texts copied out, their blocks freed).
+// What the directory and glob tests need from a host: a scripted session with a handle
+// block in moveable global memory, reads that take the entries over as a host does (their
+// texts copied out, their blocks freed), and incoming text converted to the local code set.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "codeset/code_set_state.h"
-#include "driver/ftp_connection.h"
 #include "listing/listing_handle.h"
-#include "tests/support/scripted_server.h"
-#include "tests/support/test_connection.h"
+#include "tests/support/scripted_session.h"
 
 namespace tvtest {
 
 // What a host sees of one entry. `line` is "-" when the module left the line field alone.
 struct HostEntry {
-    std::string name;
-    std::string line;
+    std::string name, line;
     int kind;
     bool operator==(const HostEntry&) const = default;
 };
+using HostEntries = std::vector<HostEntry>;
 
 inline std::ostream& operator<<(std::ostream& out, const HostEntry& entry) {
     return out << "{" << entry.name << " | " << entry.line << " | " << entry.kind << "}";
@@ -42,18 +40,17 @@ inline std::string TextOf(HGLOBAL block, uint16_t length) {
 }
 
 // One FTP_Dir_Read of up to `count` entries into an array that holds kHostValue in every
-// record, as a host takes them over: the entries filled are appended to *taken and their
-// blocks freed. Records past those filled must still hold what the host put there.
-inline LONG ReadEntries(HostHandleBlock* block, int count, std::vector<HostEntry>* taken,
+// record: the entries filled are appended to *taken and their blocks freed. Records past
+// those filled must still hold what the host put there.
+inline LONG ReadEntries(HostHandleBlock* block, int count, HostEntries* taken,
                         std::vector<DirEntry>* array = nullptr) {
     std::vector<DirEntry> local;
     std::vector<DirEntry>& entries = array != nullptr ? *array : local;
     entries.assign(static_cast<size_t>(count) + 1, DirEntry{});
     for (DirEntry& entry : entries) entry.name = entry.line = kHostValue;
-    LONG result = FTP_Dir_Read(block, entries.data(), count);
+    const LONG result = FTP_Dir_Read(block, entries.data(), count);
     for (LONG i = result; i >= 0 && i <= count; ++i) {
-        EXPECT_EQ(entries[i].name, kHostValue) << "record " << i << " was not filled";
-        EXPECT_EQ(entries[i].line, kHostValue) << "record " << i << " was not filled";
+        EXPECT_TRUE(entries[i].name == kHostValue && entries[i].line == kHostValue) << i;
     }
     for (LONG i = 0; i < result; ++i) {
         HostEntry entry{TextOf(entries[i].name, entries[i].nameLength), "-", entries[i].kind};
@@ -68,8 +65,8 @@ inline LONG ReadEntries(HostHandleBlock* block, int count, std::vector<HostEntry
 }
 
 // Reads `count` entries at a time up to the end of the listing.
-inline std::vector<HostEntry> ReadAllEntries(HostHandleBlock* block, int count = 8) {
-    std::vector<HostEntry> taken;
+inline HostEntries ReadAllEntries(HostHandleBlock* block, int count = 8) {
+    HostEntries taken;
     for (LONG result; (result = ReadEntries(block, count, &taken)) != 0;) {
         EXPECT_GT(result, 0);
         if (result < 0) break;
@@ -77,86 +74,53 @@ inline std::vector<HostEntry> ReadAllEntries(HostHandleBlock* block, int count =
     return taken;
 }
 
-class ListingSession {
+// FTP_Dir_Open or FTP_Glob_Open with the pattern in a memory block of its own (none for
+// null); the record must be unlocked again afterwards.
+inline LONG OpenListing(HGLOBAL block, HGLOBAL record, const char* pattern, bool glob = false) {
+    HGLOBAL text = nullptr;
+    if (pattern != nullptr) {
+        text = GlobalAlloc(GHND, std::strlen(pattern) + 1);
+        std::strcpy(static_cast<char*>(GlobalLock(text)), pattern);
+        GlobalUnlock(text);
+    }
+    const LONG result =
+        glob ? FTP_Glob_Open(block, text, record) : FTP_Dir_Open(block, text, record);
+    if (text != nullptr) GlobalFree(text);
+    EXPECT_EQ(GlobalFlags(record) & GMEM_LOCKCOUNT, 0u) << "the open unlocks the record";
+    return result;
+}
+
+class ListingSession : public ScriptedSession {
 public:
-    explicit ListingSession(uint8_t hostType = HOST_UNIX)
-        : record_(GlobalAlloc(GHND, sizeof(FsStateRecord))),
-          block_(GlobalAlloc(GHND, sizeof(HostHandleBlock))) {
-        Record()->hostType = hostType;
-        GlobalUnlock(record_);
-    }
+    using ScriptedSession::ScriptedSession;
     ~ListingSession() {
-        if (blockPointer_ != nullptr) GlobalUnlock(block_);
-        GlobalFree(block_);
-        GlobalFree(record_);
+        if (block_ != nullptr) GlobalUnlock(blockHandle_);
+        GlobalFree(blockHandle_);
     }
-    ListingSession(const ListingSession&) = delete;
-    ListingSession& operator=(const ListingSession&) = delete;
-
-    ScriptedServer& server() { return server_; }
-
-    // Starts the server, which closes after its last step (a command the transcript does
-    // not hold then fails at once), and connects. The connection is in `type` with file
-    // structure, with the given state, option and quirk flags.
+    // The connection in `type` with these flags; listings are parsed unless `options` says
+    // otherwise.
     void Begin(int32_t type, uint32_t stateFlags, uint8_t options = OPTION_PARSE_DIRECTORIES,
                uint32_t quirks = 0) {
-        server_.Close().Start();
-        client_ = std::make_unique<TestConnection>(server_.Port());
-        FtpConnection* connection = client_->get();
-        connection->currentType = type;
-        connection->currentStructure = STRUCTURE_FILE;
-        connection->currentFormat = 1;
-        connection->currentMode = 1;
-        connection->stateFlags = stateFlags;
-        connection->optionFlags = options;
-        connection->hostQuirks = quirks;
-        Record()->connection = connection;
-        GlobalUnlock(record_);
+        ScriptedSession::Begin(stateFlags, type, options, quirks);
     }
-    FtpConnection* connection() const { return client_->get(); }
-    HGLOBAL record() const { return record_; }
-    void SetHostType(uint8_t hostType) {
-        Record()->hostType = hostType;
-        GlobalUnlock(record_);
-    }
-    std::string Finish() { return server_.Finish(); }
-
-    // FTP_Dir_Open (or FTP_Glob_Open) with the pattern in a memory block of its own, or
-    // with no pattern block at all for null.
     LONG Open(const char* pattern, bool glob = false) {
-        HGLOBAL text = nullptr;
-        if (pattern != nullptr) {
-            text = GlobalAlloc(GHND, std::strlen(pattern) + 1);
-            std::strcpy(static_cast<char*>(GlobalLock(text)), pattern);
-            GlobalUnlock(text);
-        }
-        LONG result = glob ? FTP_Glob_Open(block_, text, record_) : FTP_Dir_Open(block_, text, record_);
-        if (text != nullptr) GlobalFree(text);
-        EXPECT_EQ(GlobalFlags(record_) & GMEM_LOCKCOUNT, 0u) << "the open unlocks the record";
-        if (blockPointer_ == nullptr) blockPointer_ = static_cast<HostHandleBlock*>(GlobalLock(block_));
+        const LONG result = OpenListing(blockHandle_, recordHandle(), pattern, glob);
+        if (block_ == nullptr) block_ = static_cast<HostHandleBlock*>(GlobalLock(blockHandle_));
         return result;
     }
-    HostHandleBlock* block() const { return blockPointer_; }
-    ListingHandle* handle() const { return static_cast<ListingHandle*>(blockPointer_->handleSlot); }
-
-    // One read of up to `count` entries into an array that holds kHostValue everywhere;
-    // the entries filled are appended to *taken and their blocks freed (see ReadEntries).
-    LONG Read(int count, std::vector<HostEntry>* taken, std::vector<DirEntry>* array = nullptr) {
-        LONG result = ReadEntries(blockPointer_, count, taken, array);
-        EXPECT_EQ(GlobalFlags(record_) & GMEM_LOCKCOUNT, 0u) << "the read unlocks the record";
+    HostHandleBlock* block() const { return block_; }
+    ListingHandle* handle() const { return static_cast<ListingHandle*>(block_->handleSlot); }
+    LONG Read(int count, HostEntries* taken, std::vector<DirEntry>* array = nullptr) {
+        const LONG result = ReadEntries(block_, count, taken, array);
+        EXPECT_EQ(GlobalFlags(recordHandle()) & GMEM_LOCKCOUNT, 0u) << "the record stays locked";
         return result;
     }
-    std::vector<HostEntry> ReadAll(int count = 8) { return ReadAllEntries(blockPointer_, count); }
-    LONG Close() { return FTP_Dir_Close(blockPointer_); }
+    HostEntries ReadAll(int count = 8) { return ReadAllEntries(block_, count); }
+    LONG Close() { return FTP_Dir_Close(block_); }
 
 private:
-    FsStateRecord* Record() { return static_cast<FsStateRecord*>(GlobalLock(record_)); }
-
-    ScriptedServer server_;
-    std::unique_ptr<TestConnection> client_;
-    HGLOBAL record_;
-    HGLOBAL block_;
-    HostHandleBlock* blockPointer_ = nullptr;
+    HGLOBAL blockHandle_ = GlobalAlloc(GHND, sizeof(HostHandleBlock));
+    HostHandleBlock* block_ = nullptr;
 };
 
 // Incoming text converted while the object lives: upper-cased, with a worst case of 2, and
@@ -164,10 +128,10 @@ private:
 class UpperCaseConversion {
 public:
     UpperCaseConversion() {
-        largestBlock() = 0;
+        largestBlock = 0;
         gCodeSet.functions.convertBlock = Convert;
         gCodeSet.functions.howManyTimesInWorstCase = WorstCase;
-        gCodeSet.incoming = &context();
+        gCodeSet.incoming = &incoming;
         gCodeSet.conversionActive = true;
     }
     ~UpperCaseConversion() {
@@ -177,40 +141,39 @@ public:
     }
     UpperCaseConversion(const UpperCaseConversion&) = delete;
     UpperCaseConversion& operator=(const UpperCaseConversion&) = delete;
-    static LONG& largestBlock() {
-        static LONG largest = 0;
-        return largest;
-    }
+    static inline LONG largestBlock = 0;
 
 private:
-    static CcssContext& context() {
-        static CcssContext incoming{0};
-        return incoming;
-    }
+    static inline CcssContext incoming{0};
     static LONG WINAPI WorstCase(CcssContext*) { return 2; }
-    static LONG WINAPI Convert(CcssContext* context, const char* source, LONG length,
-                               char* destination) {
-        if (length > largestBlock()) largestBlock() = length;
+    static LONG WINAPI Convert(CcssContext* context, const char* source, LONG length, char* to) {
+        largestBlock = std::max(largestBlock, length);
         for (LONG i = 0; i < length; ++i) {
             if (source[i] == '#') return 3;
-            char c = source[i];
-            destination[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+            to[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(source[i])));
         }
         context->outputLength = length;
         return CCSS_CONVERTED;
     }
 };
 
-// Names of a listing, in order.
-inline std::vector<std::string> NamesOf(const std::vector<HostEntry>& entries) {
+inline std::vector<std::string> NamesOf(const HostEntries& entries) {
     std::vector<std::string> names;
     for (const HostEntry& entry : entries) names.push_back(entry.name);
     return names;
 }
 
-// A UNIX listing line of a file or directory dated with a year.
-inline std::string UnixLine(const std::string& name, char type = '-') {
-    return std::string(1, type) + "rw-r--r--   1 user  group  512 Jan 12  1995 " + name;
+// The PORT step and a listing command answered with 150 and these data.
+inline ScriptedServer& ListingOverPort(ScriptedServer& server, const std::string& command,
+                                       const std::string& data) {
+    return server.ExpectLineStartingWith("PORT 127,0,0,1,").Reply("200 PORT ok.\r\n")
+        .Expect(command).Reply("150 Here it comes.\r\n").ConnectToPort().DataSend(data);
+}
+
+// A UNIX listing line dated with a year, of a directory for kind 'd', else of a file.
+inline std::string UnixLine(const std::string& name, char kind = 'f') {
+    return (kind == 'd' ? "d" : "-") + std::string("rw-r--r--   1 user  group  512 Jan 12  1995 ") +
+           name;
 }
 
 }  // namespace tvtest

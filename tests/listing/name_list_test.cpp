@@ -1,7 +1,7 @@
 // Name-list listings: NLST read whole at open with the representation put back at once,
 // names that are all files where the host cannot tell, names probed with CWD on UNIX and DOS
-// hosts under the kind mask, the VMS rules of DIR extensions and bracketed directories, a probe
-// that fails the read, and the listing converted to the local code set.
+// hosts under the kind mask, the VMS rules of DIR extensions and bracketed directories, a
+// probe that fails the read, and the listing converted to the local code set.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,12 +18,9 @@ TEST(NameList, HostsThatCannotTellKindsGetEveryNameAsAFile) {
     std::string many;
     for (int i = 0; i < 300; ++i) many += "\r\nDATASET" + std::to_string(i);
     ListingSession mvs(HOST_MVS);
-    mvs.server()
-        .Expect("TYPE A\r\n").Reply("200 Type A.\r\n")
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("NLST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend("a\r\n\r\nb").Pause(30).DataSend(many).DataClose().Reply("226 Done.\r\n")
-        .Expect("TYPE I\r\n").Reply("200 Type I.\r\n");
+    mvs.server().Expect("TYPE A\r\n").Reply("200 Type A.\r\n");
+    ListingOverPort(mvs.server(), "NLST\r\n", "a\r\n\r\nb").Pause(30).DataSend(many).DataClose()
+        .Reply("226 Done.\r\n").Expect("TYPE I\r\n").Reply("200 Type I.\r\n");
     mvs.Begin(TYPE_IMAGE, STATE_SEND_PORT, 0);
     ASSERT_EQ(mvs.Open("*"), 0);
     EXPECT_EQ(mvs.handle()->representationSaved, 0);
@@ -32,7 +29,7 @@ TEST(NameList, HostsThatCannotTellKindsGetEveryNameAsAFile) {
     EXPECT_EQ(mvs.Finish(), "") << "the name list is read before the open returns";
 
     EXPECT_EQ(FTP_Dir_Ioctl(mvs.block(), 1, KIND_MASK_DIRECTORIES), 0);
-    const std::vector<HostEntry> entries = mvs.ReadAll(7);
+    const HostEntries entries = mvs.ReadAll(7);
     ASSERT_EQ(entries.size(), 302u);
     EXPECT_EQ(entries[0], (HostEntry{"a", "a", ENTRY_FILE}));
     EXPECT_EQ(entries[1], (HostEntry{"b", "b", ENTRY_FILE}));
@@ -42,84 +39,67 @@ TEST(NameList, HostsThatCannotTellKindsGetEveryNameAsAFile) {
 
     // Already ASCII: no TYPE, and the open answers the listing's length.
     ListingSession vm(HOST_VM);
-    vm.server()
-        .Expect("PASV\r\n").Passive()
-        .Expect("NLST PROFILE*\r\n").Reply("150 Here it comes.\r\n")
+    vm.server().Expect("PASV\r\n").Passive().Expect("NLST PROFILE*\r\n").Reply("150 Here.\r\n")
         .DataSend("PROFILE EXEC\r\nPROFILE XEDIT\r\n").DataClose().Reply("226 Done.\r\n");
     vm.Begin(TYPE_ASCII, STATE_PASSIVE_MODE, 0);
     ASSERT_EQ(vm.Open("PROFILE*", true), 29);
     EXPECT_EQ(vm.connection()->stateFlags & STATE_PASSIVE_CONNECTION_OPEN, 0u);
-    EXPECT_EQ(vm.ReadAll(), (std::vector<HostEntry>{{"PROFILE EXEC", "PROFILE EXEC", ENTRY_FILE},
-                                                    {"PROFILE XEDIT", "PROFILE XEDIT", ENTRY_FILE}}));
+    EXPECT_EQ(vm.ReadAll(), (HostEntries{{"PROFILE EXEC", "PROFILE EXEC", ENTRY_FILE},
+                                         {"PROFILE XEDIT", "PROFILE XEDIT", ENTRY_FILE}}));
     EXPECT_EQ(vm.Close(), 0);
     EXPECT_EQ(vm.Finish(), "");
 }
 
 TEST(NameList, NamesAreProbedWithCwdUnderTheKindMaskAndAFailedProbeFailsTheRead) {
     ListingSession session;
-    session.server()
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("NLST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend("docs\r\nnotes.txt\r\n").DataClose().Reply("226 Done.\r\n")
-        .Expect("PWD\r\n").Reply("257 \"/home/u\" is current.\r\n")
-        .Expect("CWD docs\r\n").Reply("250 Directory changed.\r\n")
-        .Expect("CWD /home/u\r\n").Reply("250 Directory changed.\r\n")
-        .Expect("PWD\r\n").Reply("257 \"/home/u\" is current.\r\n")
-        .Expect("CWD notes.txt\r\n").Reply("550 Not a directory.\r\n")
-        // DOS: the name only, no line; the working directory is still known.
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("NLST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend("README.TXT\r\n").DataClose().Reply("226 Done.\r\n")
-        .Expect("CWD README.TXT\r\n").Reply("550 Not a directory.\r\n")
-        // UNIX again: the second probe finds the connection gone.
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("NLST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend("a\r\nb\r\n").DataClose().Reply("226 Done.\r\n")
-        .Expect("CWD a\r\n").Reply("250 Directory changed.\r\n")
-        .Expect("CWD /home/u\r\n").Reply("250 Directory changed.\r\n")
-        .Expect("PWD\r\n");
+    ListingOverPort(session.server(), "NLST\r\n", "docs\r\nnotes.txt\r\n").DataClose()
+        .Reply("226 Done.\r\n");
+    session.Converse({{"PWD", "257 \"/home/u\" is current."}, {"CWD docs", "250 Changed."},
+                      {"CWD /home/u", "250 Changed."}, {"PWD", "257 \"/home/u\" is current."},
+                      {"CWD notes.txt", "550 Not a directory."}});
+    // DOS: the name only, no line; the working directory is still known.
+    ListingOverPort(session.server(), "NLST\r\n", "README.TXT\r\n").DataClose()
+        .Reply("226 Done.\r\n").Expect("CWD README.TXT\r\n").Reply("550 Not a directory.\r\n");
+    // UNIX again: the second probe finds the connection gone.
+    ListingOverPort(session.server(), "NLST\r\n", "a\r\nb\r\n").DataClose().Reply("226 Done.\r\n");
+    session.Converse({{"CWD a", "250 Changed."}, {"CWD /home/u", "250 Changed."}, {"PWD", ""}});
     session.Begin(TYPE_ASCII, STATE_SEND_PORT, 0);
 
     ASSERT_EQ(session.Open(nullptr), 17);
     EXPECT_EQ(FTP_Dir_Ioctl(session.block(), 1, KIND_MASK_DIRECTORIES), 0);
-    EXPECT_EQ(session.ReadAll(), (std::vector<HostEntry>{{"docs", "docs", ENTRY_DIRECTORY}}));
+    EXPECT_EQ(session.ReadAll(), (HostEntries{{"docs", "docs", ENTRY_DIRECTORY}}));
     EXPECT_EQ(session.Close(), 0);
 
     session.SetHostType(HOST_DOS);
     ASSERT_GT(session.Open(nullptr), 0);
-    EXPECT_EQ(session.ReadAll(), (std::vector<HostEntry>{{"README.TXT", "-", ENTRY_FILE}}));
+    EXPECT_EQ(session.ReadAll(), (HostEntries{{"README.TXT", "-", ENTRY_FILE}}));
     EXPECT_EQ(session.Close(), 0);
 
     session.SetHostType(HOST_UNIX);
     ASSERT_GT(session.Open(nullptr), 0);
-    std::vector<HostEntry> taken;
+    HostEntries taken;
     std::vector<DirEntry> array;
     EXPECT_EQ(session.Read(8, &taken, &array), FSE_CONNECTION_BROKEN);
-    EXPECT_EQ(array[0].name, nullptr);
-    EXPECT_EQ(array[0].line, nullptr);
+    EXPECT_TRUE(array[0].name == nullptr && array[0].line == nullptr);
     EXPECT_EQ(array[1].name, kHostValue);
     EXPECT_EQ(session.Close(), 0);
     EXPECT_EQ(session.Finish(), "");
 }
 
-TEST(NameList, VmsNamesAreToldByTheirDirExtension) {
+TEST(NameList, VmsNamesAreToldByTheirDirExtensionAndProbedInBracketedForm) {
     ListingSession probing(HOST_VMS);
-    probing.server()
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("NLST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend("SUB.DIR;1\r\nREADME.TXT;3\r\nMY FILE.TXT;1\r\nDKA0:[USER]LOGS.DIR;2\r\n")
-        .DataClose().Reply("226 Done.\r\n")
-        .Expect("PWD\r\n").Reply("257 \"DKA0:[USER]\" is current directory.\r\n")
-        .Expect("CWD [.SUB]\r\n").Reply("250 Directory changed.\r\n")
-        .Expect("CWD DKA0:[USER]\r\n").Reply("250 Directory changed.\r\n")
-        .Expect("PWD\r\n").Reply("257 \"DKA0:[USER]\" is current directory.\r\n")
-        .Expect("CWD DKA0:[USER.LOGS]\r\n").Reply("550 No such directory.\r\n");
+    ListingOverPort(probing.server(), "NLST\r\n",
+                    "SUB.DIR;1\r\nREADME.TXT;3\r\nMY FILE.TXT;1\r\nDKA0:[USER]LOGS.DIR;2\r\n")
+        .DataClose().Reply("226 Done.\r\n");
+    probing.Converse({{"PWD", "257 \"DKA0:[USER]\" is current directory."},
+                      {"CWD [.SUB]", "250 Changed."}, {"CWD DKA0:[USER]", "250 Changed."},
+                      {"PWD", "257 \"DKA0:[USER]\" is current directory."},
+                      {"CWD DKA0:[USER.LOGS]", "550 No such directory."}});
     probing.Begin(TYPE_ASCII, STATE_SEND_PORT, 0);
     ASSERT_GT(probing.Open(nullptr), 0);
-    EXPECT_EQ(probing.ReadAll(), (std::vector<HostEntry>{
-                                     {"SUB.DIR;1", "SUB.DIR;1", ENTRY_DIRECTORY},
-                                     {"README.TXT;3", "README.TXT;3", ENTRY_FILE},
-                                     {"LOGS.DIR;2", "DKA0:[USER]LOGS.DIR;2", ENTRY_FILE}}));
+    EXPECT_EQ(probing.ReadAll(), (HostEntries{{"SUB.DIR;1", "SUB.DIR;1", ENTRY_DIRECTORY},
+                                              {"README.TXT;3", "README.TXT;3", ENTRY_FILE},
+                                              {"LOGS.DIR;2", "DKA0:[USER]LOGS.DIR;2", 2}}));
     EXPECT_EQ(probing.Close(), 0);
     EXPECT_EQ(probing.Finish(), "");
 
@@ -127,28 +107,20 @@ TEST(NameList, VmsNamesAreToldByTheirDirExtension) {
     // connection parses directories, whose DIR files then are directories unasked; the
     // wildcard line it answers with names no entry.
     ListingSession listing(HOST_VMS);
-    listing.server()
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("NLST [.SUB]\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend("SUB.DIR;1\r\nDKA0:[USER]*.*;\r\nA.TXT;1\r\n").DataClose()
-        .Reply("226 Done.\r\n");
+    ListingOverPort(listing.server(), "NLST [.SUB]\r\n",
+                    "SUB.DIR;1\r\nDKA0:[USER]*.*;\r\nA.TXT;1\r\n")
+        .DataClose().Reply("226 Done.\r\n");
     listing.Begin(TYPE_ASCII, STATE_SEND_PORT, OPTION_PARSE_DIRECTORIES, QUIRK_LIST_BEFORE_CWD);
     ASSERT_GT(listing.Open("[.SUB]", true), 0);
-    EXPECT_EQ(listing.ReadAll(), (std::vector<HostEntry>{{"SUB.DIR;1", "SUB.DIR;1", ENTRY_DIRECTORY},
-                                                         {"A.TXT;1", "A.TXT;1", ENTRY_FILE}}));
+    EXPECT_EQ(listing.ReadAll(), (HostEntries{{"SUB.DIR;1", "SUB.DIR;1", ENTRY_DIRECTORY},
+                                              {"A.TXT;1", "A.TXT;1", ENTRY_FILE}}));
     EXPECT_EQ(listing.Close(), 0);
     EXPECT_EQ(listing.Finish(), "");
-}
 
-TEST(NameList, VmsDirectoryFileNamesBecomeBracketedDirectories) {
     for (auto [name, directory] : std::vector<std::pair<const char*, const char*>>{
-             {"SUB.DIR;1", "[.SUB]"},
-             {"sub.dir;1", "[.sub]"},
-             {"SUB.DIR", "[.SUB]"},
-             {"A.TXT;1", "[.A.TXT]"},
-             {"DKA0:[USER]SUB.DIR;1", "DKA0:[USER.SUB]"},
-             {"DKA0:[USER]SUB;2", "DKA0:[USER.SUB]"},
-             {"DKA0:[USER]", "DKA0:[USER]"},
+             {"SUB.DIR;1", "[.SUB]"}, {"sub.dir;1", "[.sub]"}, {"SUB.DIR", "[.SUB]"},
+             {"A.TXT;1", "[.A.TXT]"}, {"DKA0:[USER]SUB.DIR;1", "DKA0:[USER.SUB]"},
+             {"DKA0:[USER]SUB;2", "DKA0:[USER.SUB]"}, {"DKA0:[USER]", "DKA0:[USER]"},
              {"", "[.]"}}) {
         char* built = BuildVmsBracketedDirectory(name);
         ASSERT_NE(built, nullptr);
@@ -160,13 +132,8 @@ TEST(NameList, VmsDirectoryFileNamesBecomeBracketedDirectories) {
 TEST(NameList, TheWholeListingIsConvertedAndAFailedConversionFailsTheOpen) {
     UpperCaseConversion conversion;
     ListingSession session(HOST_MVS);
-    session.server()
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("NLST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend("abc\r\ndef\r\n").DataClose().Reply("226 Done.\r\n")
-        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n")
-        .Expect("NLST\r\n").Reply("150 Here it comes.\r\n").ConnectToPort()
-        .DataSend("a#c\r\n").DataClose().Reply("226 Done.\r\n")
+    ListingOverPort(session.server(), "NLST\r\n", "abc\r\ndef\r\n").DataClose().Reply("226 .\r\n");
+    ListingOverPort(session.server(), "NLST\r\n", "a#c\r\n").DataClose().Reply("226 Done.\r\n")
         .Expect("NOOP\r\n").Reply("200 NOOP ok.\r\n");
     session.Begin(TYPE_ASCII, STATE_SEND_PORT, 0);
 

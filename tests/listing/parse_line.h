@@ -1,5 +1,5 @@
-// Runs one listing line through a parser as the list reader would and reports what the
-// entry received. The line sits in a heap block of exactly its length and a NUL, so that a
+// Runs listing lines through a parser as the list reader would and compares what the entry
+// received. Each line sits in a heap block of exactly its length and a NUL, so that a
 // parser reading past its end is caught by AddressSanitizer, and the entry's kind starts at
 // a marker value so that a kind the parser left alone can be told from one it set.
 #pragma once
@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,33 +21,35 @@ constexpr uint8_t kUntouchedKind = 0xEE;
 
 struct ParseSetting {
     uint32_t kindMask = KIND_MASK_ALL;
-    uint16_t glob = 0;       // 0 directory handle, 1 glob handle
+    uint16_t glob = 0;       // 1 for a glob handle
     uint16_t lineCount = 5;  // the line's number in the listing
 };
+constexpr ParseSetting kGlob{KIND_MASK_ALL, 1, 5};
+constexpr ParseSetting kFilesOnly{KIND_MASK_FILES, 0, 5};
+constexpr ParseSetting kDirectoriesOnly{KIND_MASK_DIRECTORIES, 0, 5};
 
 struct ParsedLine {
-    int32_t result = 0;
+    int32_t result;
     std::string name;  // what the entry's name block holds, when it is kept
-    std::string line;  // what the entry's line block holds, when it is kept
-    uint8_t kind = kUntouchedKind;
+    uint8_t kind;
 };
 
+// The text of a block the module handed over, which must be exactly text and NUL.
 inline std::string BlockText(HGLOBAL block) {
-    const char* text = static_cast<const char*>(GlobalLock(block));
-    std::string copy(text);
+    if (block == nullptr) return "<none>";
+    std::string text = static_cast<const char*>(GlobalLock(block));
     GlobalUnlock(block);
-    return copy;
+    EXPECT_EQ(GlobalSize(block), text.size() + 1) << text;
+    return text;
 }
 
-// Parses `text` with `parser` for `hostType`. A kept entry must carry a name and a line copy
-// whose lengths match the blocks; a line that is not kept must leave no block behind in the
-// entry (the record takes the next line). The blocks are freed before returning.
+// A kept entry must carry its name and the line as received, with matching lengths; a line
+// that is not kept must leave no block behind (the record takes the next line).
 inline ParsedLine ParseLine(ListingParser parser, uint8_t hostType, std::string_view text,
                             ParseSetting setting = {}) {
     auto line = std::make_unique<char[]>(text.size() + 1);
     std::memcpy(line.get(), text.data(), text.size());
     line[text.size()] = '\0';
-
     ListingHandle handle{};
     handle.kindMask = setting.kindMask;
     handle.glob = setting.glob;
@@ -54,17 +57,13 @@ inline ParsedLine ParseLine(ListingParser parser, uint8_t hostType, std::string_
     DirEntry entry{};
     entry.kind = kUntouchedKind;
 
-    ParsedLine parsed;
-    parsed.result = parser(&entry, line.get(), &handle, hostType);
-    parsed.kind = entry.kind;
+    ParsedLine parsed{parser(&entry, line.get(), &handle, hostType), "", entry.kind};
     if (parsed.result >= 0) {
-        EXPECT_NE(entry.name, nullptr) << text;
-        EXPECT_NE(entry.line, nullptr) << text;
-        if (entry.name != nullptr) parsed.name = BlockText(entry.name);
-        if (entry.line != nullptr) parsed.line = BlockText(entry.line);
+        parsed.name = BlockText(entry.name);
+        EXPECT_EQ(BlockText(entry.line), text);
         EXPECT_EQ(parsed.result, static_cast<int32_t>(parsed.name.size())) << text;
         EXPECT_EQ(entry.nameLength, parsed.name.size()) << text;
-        EXPECT_EQ(entry.lineLength, parsed.line.size()) << text;
+        EXPECT_EQ(entry.lineLength, text.size()) << text;
         EXPECT_EQ(entry.reserved, 0) << text;
     } else {
         EXPECT_EQ(entry.name, nullptr) << "name left behind by a skipped line: " << text;
@@ -74,6 +73,24 @@ inline ParsedLine ParseLine(ListingParser parser, uint8_t hostType, std::string_
     FreeEntryLine(&entry);
     if (handle.deferredBuffer != nullptr) GlobalFree(handle.deferredBuffer);
     return parsed;
+}
+
+// One line and what the host should get from it: the entry's name and kind, or, for a
+// line that gives no entry (name ""), the parser's result in `kind`.
+struct LineCase {
+    std::string line, name;
+    int kind;
+    ParseSetting setting = {};
+};
+constexpr int kSkip = PARSE_SKIP;
+
+inline void ExpectLines(ListingParser parser, uint8_t hostType,
+                        std::initializer_list<LineCase> cases) {
+    for (const LineCase& c : cases) {
+        const ParsedLine parsed = ParseLine(parser, hostType, c.line, c.setting);
+        EXPECT_EQ(parsed.name, c.name) << c.line;
+        EXPECT_EQ(c.name.empty() ? parsed.result : parsed.kind, c.kind) << c.line;
+    }
 }
 
 }  // namespace tvtest

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "tests/transfer/scripted_session.h"
+#include "tests/support/scripted_session.h"
 #include "transfer/choose_representation.h"
 
 using tvtest::ScriptedSession;
@@ -19,12 +19,11 @@ namespace {
 
 const std::string kSamplePath = ::testing::TempDir() + "tarvo-upload-sample.bin";
 
-// Samples a local file of these bytes for an upload: the result; the file must be back at
-// its start afterwards.
+// Samples a local file of these bytes for an upload; the file must be back at its start.
 int32_t SampleUpload(const std::string& bytes, CopyContext* context) {
     std::ofstream(kSamplePath, std::ios::binary) << bytes;
     HFILE file = _lopen(kSamplePath.c_str(), OF_READ);
-    int32_t result = ChooseUploadRepresentation(file, context);
+    const int32_t result = ChooseUploadRepresentation(file, context);
     EXPECT_EQ(_llseek(file, 0, FILE_CURRENT), 0);
     _lclose(file);
     return result;
@@ -36,21 +35,14 @@ std::string TextOf(size_t size) {
     return text.substr(0, size);
 }
 
-const std::string kMarker("\x78\x56\x34\x12\x21\x43\x65\x87", 8);
-
 }  // namespace
 
 TEST(UploadRepresentation, TheFirst512BytesChooseTypeAndTheMarkerChoosesStructure) {
     ScriptedSession session;
-    session.server()
-        .Expect("TYPE A\r\n").Reply("200 Type A.\r\n")
-        .Expect("STRU F\r\n").Reply("200 Structure F.\r\n")
-        .Expect("TYPE I\r\n").Reply("200 Type I.\r\n")
-        .Expect("TYPE A\r\n").Reply("200 Type A.\r\n")
-        .Expect("TYPE I\r\n").Reply("200 Type I.\r\n")
-        .Expect("STRU R\r\n").Reply("200 Structure R.\r\n")
-        .Expect("STRU F\r\n").Reply("200 Structure F.\r\n")
-        .Expect("TYPE A\r\n").Reply("504 Type not supported.\r\n");
+    session.Converse({{"TYPE A", "200 Type A."}, {"STRU F", "200 Structure F."},
+                      {"TYPE I", "200 Type I."}, {"TYPE A", "200 Type A."}, {"TYPE I", "200 I."},
+                      {"STRU R", "200 Structure R."}, {"STRU F", "200 Structure F."},
+                      {"TYPE A", "504 Type not supported."}});
     auto context = std::make_unique<CopyContext>();
     context->destination = session.Begin();
 
@@ -65,9 +57,9 @@ TEST(UploadRepresentation, TheFirst512BytesChooseTypeAndTheMarkerChoosesStructur
     EXPECT_EQ(SampleUpload(nul, context.get()), 0);  // beyond the sample: ASCII
     // A text of up to 512 bytes that still ends in Ctrl-Z is binary.
     EXPECT_EQ(SampleUpload(TextOf(511) + "\x1A", context.get()), 0);
-    EXPECT_EQ(SampleUpload(kMarker + std::string(1000, 'r'), context.get()), 0);
-    // Seven bytes of the marker are no marker.
-    EXPECT_EQ(SampleUpload(kMarker.substr(0, 7), context.get()), 0);
+    const std::string marker("\x78\x56\x34\x12\x21\x43\x65\x87", 8);
+    EXPECT_EQ(SampleUpload(marker + std::string(1000, 'r'), context.get()), 0);
+    EXPECT_EQ(SampleUpload(marker.substr(0, 7), context.get()), 0);  // no marker
     EXPECT_EQ(SampleUpload("abc", context.get()), FSE_UNEXPECTED_REPLY);
     EXPECT_EQ(session.connection()->currentType, TYPE_IMAGE);
     EXPECT_EQ(session.Finish(), "");
@@ -98,24 +90,17 @@ TEST(UploadRepresentation, NothingIsSentForAFixedChoiceAnEmptyFileOrAFileThatFai
     close(ends[1]);
     EXPECT_EQ(ChooseUploadRepresentation(ends[0], context.get()), HFILE_ERROR);
     close(ends[0]);
-
     EXPECT_EQ(session.Finish(), "");
     EXPECT_EQ(session.server().ControlReceived(), "");
 }
 
 TEST(DownloadRepresentation, FixedReportedSniffedOrRemembered) {
     ScriptedSession session;
-    session.server()
-        .Expect("STAT report.dat\r\n").Reply("213 IR\r\n")
-        .Expect("TYPE I\r\n").Reply("200 ok\r\n")
-        .Expect("STRU R\r\n").Reply("200 ok\r\n")
-        .Expect("STAT gone.dat\r\n").Reply("550 No such file.\r\n")
-        .Expect("STAT ebcdic.dat\r\n").Reply("213 ENRS\r\n")  // no command for EBCDIC
-        .Expect("STAT text.txt\r\n").Reply("213 ANFS\r\n")
-        .Expect("TYPE A\r\n").Reply("504 No.\r\n")
-        .Expect("TYPE I\r\n").Reply("200 ok\r\n")
-        .Expect("STRU F\r\n").Reply("200 ok\r\n")
-        .Expect("TYPE I\r\n");  // and the connection breaks
+    session.Converse({{"STAT report.dat", "213 IR"}, {"TYPE I", "200 ok"}, {"STRU R", "200 ok"},
+                      {"STAT gone.dat", "550 No such file."},
+                      {"STAT ebcdic.dat", "213 ENRS"},  // no command for EBCDIC
+                      {"STAT text.txt", "213 ANFS"}, {"TYPE A", "504 No."},
+                      {"TYPE I", "200 ok"}, {"STRU F", "200 ok"}, {"TYPE I", ""}});
     FsStateRecord* record = session.Begin(STATE_STAT_REPORTS_REPRESENTATION);
     FtpConnection* connection = session.connection();
     auto choose = [&](const char* path) {

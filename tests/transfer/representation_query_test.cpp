@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/transfer/scripted_session.h"
+#include "tests/support/scripted_session.h"
 #include "transfer/representation.h"
 
 using tvtest::ScriptedSession;
@@ -20,8 +20,7 @@ TransferRepresentation Garbage() {
     return r;
 }
 
-// The fields as one comparable text: flags, reserved, kind, type, format, structure, mode,
-// byte size.
+// Flags, reserved, kind, type, format, structure, mode and byte size as one text.
 std::string Show(const TransferRepresentation& r) {
     char text[128];
     wsprintfA(text, "%x %x %u %u %u %u %u %u", r.attributeFlags, r.reserved, r.recordKind, r.type,
@@ -63,13 +62,10 @@ TEST(RepresentationLetters, EachGroupIsOptionalAndLeavesOtherLettersToTheNext) {
 
 TEST(RepresentationByStat, ReadsTheLettersAfterTheCodeAndTurnsRefusalsIntoErrors) {
     ScriptedSession session;
-    session.server()
-        .Expect("STAT big.dat\r\n").Reply("213 IR\r\n")
-        .Expect("STAT Notes.TXT\r\n").Reply("213 anfs is the representation\r\n")
-        .Expect("STAT dir\r\n").Reply("213-D\r\n more\r\n213 End of status\r\n")
-        .Expect("STAT missing\r\n").Reply("550 No such file.\r\n")
-        .Expect("STAT busy\r\n").Reply("450 Try later.\r\n")
-        .Expect("STAT gone\r\n");
+    session.Converse({{"STAT big.dat", "213 IR"}, {"STAT Notes.TXT", "213 anfs is the type"},
+                      {"STAT dir", "213-D\r\n more\r\n213 End of status"},
+                      {"STAT missing", "550 No such file."}, {"STAT busy", "450 Try later."},
+                      {"STAT gone", ""}});
     FsStateRecord* record = session.Begin(STATE_STAT_REPORTS_REPRESENTATION);
     FtpConnection* connection = session.connection();
 
@@ -97,25 +93,19 @@ TEST(RepresentationByStat, ReadsTheLettersAfterTheCodeAndTurnsRefusalsIntoErrors
 
 TEST(PathKind, ChangingIntoThePathTellsADirectoryAndRestoreComesBack) {
     ScriptedSession session;
-    session.server()
-        .Expect("PWD\r\n").Reply("257 \"/home/u\" is current.\r\n")
-        .Expect("CWD docs\r\n").Reply("250 ok\r\n")
-        .Expect("CWD /home/u\r\n").Reply("250 ok\r\n")
-        // The changes made the cached directory stale: it is asked for again.
-        .Expect("PWD\r\n").Reply("257 \"/home/u\"\r\n")
-        .Expect("CWD a.txt\r\n").Reply("550 Not a directory.\r\n")
-        .Expect("CWD b.txt\r\n").Reply("421 Odd refusal.\r\n")  // the cache knows it now
-        // Without restore a directory stays the working directory.
-        .Expect("CWD docs\r\n").Reply("250 ok\r\n")
-        // The way back refused: that refusal is the result, the path still a directory.
-        .Expect("PWD\r\n").Reply("257 \"/home/u/docs\"\r\n")
-        .Expect("CWD sub\r\n").Reply("250 ok\r\n")
-        .Expect("CWD /home/u/docs\r\n").Reply("550 Permission denied.\r\n")
-        // A working directory that cannot be read leaves the path untried: a file.
-        .Expect("PWD\r\n").Reply("500 Unknown command.\r\n")
-        .Expect("XPWD\r\n").Reply("500 Unknown command.\r\n")
-        .Expect("PWD\r\n").Reply("257 \"/\r\n")
-        .Expect("PWD\r\n");  // and the connection breaks
+    session.Converse({{"PWD", "257 \"/home/u\" is current."}, {"CWD docs", "250 ok"},
+                      {"CWD /home/u", "250 ok"},
+                      // The changes made the cached directory stale: it is asked for again.
+                      {"PWD", "257 \"/home/u\""}, {"CWD a.txt", "550 Not a directory."},
+                      {"CWD b.txt", "421 Odd refusal."},  // the cache knows it now
+                      // Without restore a directory stays the working directory.
+                      {"CWD docs", "250 ok"},
+                      // The way back refused: that refusal is the result.
+                      {"PWD", "257 \"/home/u/docs\""}, {"CWD sub", "250 ok"},
+                      {"CWD /home/u/docs", "550 Permission denied."},
+                      // A working directory that cannot be read leaves the path untried.
+                      {"PWD", "500 Unknown command."}, {"XPWD", "500 Unknown command."},
+                      {"PWD", "257 \"/"}, {"PWD", ""}});
     FsStateRecord* record = session.Begin();
 
     TransferRepresentation out = Garbage();
@@ -133,21 +123,16 @@ TEST(PathKind, ChangingIntoThePathTellsADirectoryAndRestoreComesBack) {
     EXPECT_EQ(QueryPathKind("docs", &out, record, true), 0);
     EXPECT_EQ(QueryPathKind("docs", &out, record, true), FSE_CONNECTION_BROKEN);
     EXPECT_EQ(session.Finish(), "");
-}
 
-TEST(PathKind, VmsFileNamesOfDirectoriesAreTriedInDirectoryForm) {
-    ScriptedSession session(HOST_VMS);
-    session.server()
-        .Expect("PWD\r\n").Reply("257 \"DISK$USER:[HOME]\" is current directory.\r\n")
-        .Expect("CWD [.SUBDIR]\r\n").Reply("250 ok\r\n")
-        .Expect("CWD DISK$USER:[HOME]\r\n").Reply("250 ok\r\n")
-        .Expect("CWD [.README.TXT]\r\n").Reply("550 Directory not found.\r\n");
-    FsStateRecord* record = session.Begin();
-
-    TransferRepresentation out;
+    // VMS file names are tried in directory form.
+    ScriptedSession vms(HOST_VMS);
+    vms.Converse({{"PWD", "257 \"DISK$USER:[HOME]\" is current directory."},
+                  {"CWD [.SUBDIR]", "250 ok"}, {"CWD DISK$USER:[HOME]", "250 ok"},
+                  {"CWD [.README.TXT]", "550 Directory not found."}});
+    record = vms.Begin();
     EXPECT_EQ(QueryPathKind("SUBDIR.DIR;1", &out, record, true), 2);
     EXPECT_EQ(out.attributeFlags, uint32_t(REPRESENTATION_DIRECTORY));
     EXPECT_EQ(QueryPathKind("README.TXT;3", &out, record, false), 0);
     EXPECT_EQ(out.attributeFlags, uint32_t(REPRESENTATION_FILE));
-    EXPECT_EQ(session.Finish(), "");
+    EXPECT_EQ(vms.Finish(), "");
 }

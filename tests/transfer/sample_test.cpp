@@ -9,17 +9,12 @@
 
 namespace {
 
-bool Binary(int value) {
-    const unsigned char byte = static_cast<unsigned char>(value);
-    return ClassifySample(&byte, 1) == SAMPLE_BINARY;
-}
-
-// The byte values that make a sample binary, as ranges of the printed table.
+// The byte values that make a one-byte sample binary, as ranges of the printed table.
 std::string BinaryBytes() {
     std::string ranges;
-    int first = -1;
-    for (int b = 0; b <= 256; ++b) {
-        const bool binary = b < 256 && Binary(b);
+    for (int b = 0, first = -1; b <= 256; ++b) {
+        const unsigned char byte = static_cast<unsigned char>(b);
+        const bool binary = b < 256 && ClassifySample(&byte, 1) == SAMPLE_BINARY;
         if (binary && first < 0) first = b;
         if (binary || first < 0) continue;
         char text[16];
@@ -33,7 +28,6 @@ std::string BinaryBytes() {
 }  // namespace
 
 TEST(Sample, EachSetMarksItsOwnBytesAndOneOfThemAnywhereMakesTheSampleBinary) {
-    // Tab to carriage return are text and Ctrl-Z is binary in both sets.
     const BinaryByteSet inUse = gModule.binaryByteSet;
     gModule.binaryByteSet = BinaryByteSet::First;
     EXPECT_EQ(BinaryBytes(), "00-08 0E-1F 7F FD-FF ");
@@ -47,9 +41,7 @@ TEST(Sample, EachSetMarksItsOwnBytesAndOneOfThemAnywhereMakesTheSampleBinary) {
     text.back() = '\x9F';
     EXPECT_EQ(ClassifySample(text.data(), static_cast<int32_t>(text.size())), SAMPLE_BINARY);
     gModule.binaryByteSet = inUse;
-}
 
-TEST(Sample, RecordFileMarkerIsTwoLittleEndianWords) {
     unsigned char marker[RECORD_FILE_MARKER_SIZE];
     PutRecordFileMarker(marker);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(marker), sizeof marker),

@@ -1,12 +1,13 @@
 // Where the settings file is looked for, and reads of its values.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 #include "util/orr.h"
 
@@ -27,71 +28,61 @@ struct SettingsEnvironment {
             value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
         }
     }
-    void Set(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
 };
 
 std::string SettingsPath() {
     char buffer[128];
-    int32_t length = OrrGetSettingsPath(buffer, sizeof buffer);
+    const int32_t length = OrrGetSettingsPath(buffer, sizeof buffer);
     EXPECT_EQ(length, static_cast<int32_t>(std::string(buffer).size()));
     return buffer;
 }
 
-TEST(OrrSettings, PathFollowsTheEnvironmentInOrder) {
-    SettingsEnvironment env;
+}  // namespace
+
+TEST(OrrSettings, PathFollowsTheEnvironmentInOrderAndIsNeverCut) {
+    SettingsEnvironment environment;
     EXPECT_EQ(SettingsPath(), "ORR.INI");
-    env.Set("HOME", "/home/u");
+    setenv("HOME", "/home/u", 1);
     EXPECT_EQ(SettingsPath(), "/home/u/.config/tarvo/ORR.INI");
-    env.Set("XDG_CONFIG_HOME", "/xdg");
+    setenv("XDG_CONFIG_HOME", "/xdg", 1);
     EXPECT_EQ(SettingsPath(), "/xdg/tarvo/ORR.INI");
-    env.Set("APPDATA", "C:\\Users\\u\\AppData");
+    setenv("APPDATA", "C:\\Users\\u\\AppData", 1);
     EXPECT_EQ(SettingsPath(), "C:\\Users\\u\\AppData\\Tarvo\\ORR.INI");
-    env.Set("TARVO_ORR_INI", "/etc/tarvo.ini");
+    setenv("TARVO_ORR_INI", "/etc/tarvo.ini", 1);
     EXPECT_EQ(SettingsPath(), "/etc/tarvo.ini");
-    env.Set("TARVO_ORR_INI", "");  // an empty variable names no place
-    env.Set("APPDATA", "");
+    setenv("TARVO_ORR_INI", "", 1);  // an empty variable names no place
+    setenv("APPDATA", "", 1);
     EXPECT_EQ(SettingsPath(), "/xdg/tarvo/ORR.INI");
 
     // A path longer than 127 characters is passed over, not cut.
-    std::string folder = "/" + std::string(112, 'f');  // + "/tarvo/ORR.INI" = 127
-    env.Set("XDG_CONFIG_HOME", folder + "x");
+    const std::string folder = "/" + std::string(112, 'f');  // + "/tarvo/ORR.INI" = 127
+    setenv("XDG_CONFIG_HOME", (folder + "x").c_str(), 1);
     EXPECT_EQ(SettingsPath(), "/home/u/.config/tarvo/ORR.INI");
-    env.Set("XDG_CONFIG_HOME", folder);
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
     EXPECT_EQ(SettingsPath(), folder + "/tarvo/ORR.INI");
-
     char small[8] = "#######";
     EXPECT_EQ(OrrGetSettingsPath(small, 7), 0);
     EXPECT_STREQ(small, "");
 }
 
-class OrrProfile : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char name[] = "/tmp/orr-ini-XXXXXX";
-        int fd = mkstemp(name);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        path_ = name;
-        std::ofstream(path_) << "[Other]\nPeekInterval=99\n"
-                                "[FTP_Protocol]\nPeekInterval=3\nBig=70000\nNegative=-5\n"
-                                "OSTYPE-1=UNIX;acme ftpd\nOSTYPE-2=\nOneChar=\x01\n";
-        env_.Set("TARVO_ORR_INI", path_);
-    }
-    void TearDown() override { std::remove(path_.c_str()); }
+TEST(OrrSettings, ValuesIgnoreTheCaseOfSectionAndKeyAndAreCutToTheirBuffer) {
+    SettingsEnvironment environment;
+    char path[] = "/tmp/orr-ini-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::ofstream(path) << "[Other]\nPeekInterval=99\n"
+                           "[FTP_Protocol]\nPeekInterval=3\nBig=70000\nNegative=-5\n"
+                           "OSTYPE-1=UNIX;acme ftpd\nOSTYPE-2=\nOneChar=\x01\n";
+    setenv("TARVO_ORR_INI", path, 1);
 
-    SettingsEnvironment env_;
-    std::string path_;
-};
-
-TEST_F(OrrProfile, IntegersIgnoreTheCaseOfSectionAndKey) {
     EXPECT_EQ(OrrGetProfileWord("ftp_protocol", "PEEKINTERVAL", 8, 0, 0), 3);
     EXPECT_EQ(OrrGetProfileWord("FTP_Protocol", "Missing", 8, 0, 0), 8);
     EXPECT_EQ(OrrGetProfileInt("FTP_PROTOCOL", "big", 0), 70000);
     EXPECT_EQ(OrrGetProfileInt("FTP_PROTOCOL", "Negative", 0), -5);
     EXPECT_EQ(OrrGetProfileInt("No_Section", "PeekInterval", 1), 1);
-}
 
-TEST_F(OrrProfile, StringsTellAnAbsentKeyFromAnEmptyValue) {
+    // An absent key gives the default, an empty value stays empty.
     char value[65];
     EXPECT_EQ(OrrGetProfileString("FTP_PROTOCOL", "ostype-1", "", value, sizeof value), 14);
     EXPECT_STREQ(value, "UNIX;acme ftpd");
@@ -101,13 +92,10 @@ TEST_F(OrrProfile, StringsTellAnAbsentKeyFromAnEmptyValue) {
     EXPECT_STREQ(value, "");
     EXPECT_EQ(OrrGetProfileString("FTP_PROTOCOL", "OneChar", "", value, sizeof value), 1);
     EXPECT_STREQ(value, "\x01");
-
-    // Values and defaults longer than the buffer are cut, never written past it.
     std::string small(5, '#');
     EXPECT_EQ(OrrGetProfileString("FTP_PROTOCOL", "OSTYPE-1", "", small.data(), 5), 4);
     EXPECT_EQ(small, std::string("UNIX\0", 5));
     EXPECT_EQ(OrrGetProfileString("FTP_PROTOCOL", "OSTYPE-9", "longer", small.data(), 5), 0);
     EXPECT_EQ(small, std::string("long\0", 5));
+    std::remove(path);
 }
-
-}  // namespace

@@ -11,16 +11,18 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-// Every token of text, cut in place as the listing parsers take their fields.
+// Every token of text, cut in place as the listing parsers take their fields. Used up, the
+// cursor rests on the end and keeps answering none.
 Words Tokens(std::string text, const char* delimiters) {
     Words tokens;
     char* cursor = text.data();
     while (char* token = OrrNextToken(&cursor, delimiters)) tokens.emplace_back(token);
-    // Used up, the cursor rests on the end and keeps answering none.
     EXPECT_EQ(cursor, text.data() + text.size());
     EXPECT_EQ(OrrNextToken(&cursor, delimiters), nullptr);
     return tokens;
 }
+
+}  // namespace
 
 TEST(OrrText, BoundedCopyAndAppendNeverPassTheirRoom) {
     // Exact-size heap buffers: AddressSanitizer sees any byte written past them.
@@ -44,41 +46,39 @@ TEST(OrrText, BoundedCopyAndAppendNeverPassTheirRoom) {
     EXPECT_STREQ(path.data(), "/home/veryl");
 }
 
-TEST(OrrText, CompareNMindsCaseCompareBytesDoesNot) {
+TEST(OrrText, ComparesAndSearchesMindCaseWhereTheServerWordingNeedsIt) {
     EXPECT_EQ(OrrCompareN("total 12", "total", 5), 0);
     EXPECT_NE(OrrCompareN("TOTAL 12", "total", 5), 0);
-    EXPECT_NE(OrrCompareN("Dir", "dir", 3), 0);
     EXPECT_LT(OrrCompareN("ab", "abc", 10), 0);
     EXPECT_GT(OrrCompareN("\xE9", "e", 1), 0);  // bytes compare unsigned
     EXPECT_EQ(OrrCompareBytes("Not Found", "not found", 9), 0);
     EXPECT_NE(OrrCompareBytes("@[", "`{", 2), 0);  // neighbours of the letters do not fold
     EXPECT_NE(OrrCompareBytes("Fold", "Folder", 6), 0);
-}
 
-TEST(OrrText, SearchesForCharactersAndServerWording) {
     const char* line = "-rw-r--r-- 1 u g 10 Jan 12 12:34 a:b";
     EXPECT_EQ(OrrFindChar(line, ':'), line + 29);
     EXPECT_EQ(OrrFindLastChar(line, ':'), line + 34);
     EXPECT_EQ(OrrFindChar(line, '\0'), nullptr);
     EXPECT_EQ(OrrFindLastChar("", '/'), nullptr);
-
     const char* lsError = "ls: /tmp/x: no such file or directory";
     EXPECT_EQ(OrrFindString(lsError, "No such file"), lsError + 12);
-    EXPECT_NE(OrrFindString("550 Permission denied.", "permission"), nullptr);
-    EXPECT_NE(OrrFindString("215 Unix Type: L8", "UNIX"), nullptr);
     EXPECT_EQ(OrrFindString("215 VM", "VM "), nullptr);  // partial match at the end
     const char* text = "aaab";
     EXPECT_EQ(OrrFindString(text, "aab"), text + 1);
-    // A detection rule without a pattern matches no greeting.
-    EXPECT_EQ(OrrFindString("220 acme ftpd", ""), nullptr);
+    EXPECT_EQ(OrrFindString("220 acme ftpd", ""), nullptr);  // an empty rule matches nothing
     EXPECT_EQ(OrrFindString(nullptr, "x"), nullptr);
+
+    const char* words = "  xyz \t not found";
+    EXPECT_EQ(OrrSkipBlanks(OrrSkipWord(words)), words + 8);
+    EXPECT_EQ(OrrSkipWord("garbage"), nullptr);
+    EXPECT_EQ(OrrSkipWord("   "), nullptr);
+    EXPECT_EQ(OrrSkipBlanks(" \t "), nullptr);
 }
 
 TEST(OrrText, NextTokenCutsFieldsAtRunsOfDelimiters) {
     EXPECT_EQ(Tokens("  drwxr-xr-x   2 u \t g  Jan 12 12:34 dir \t", " \t"),
               (Words{"drwxr-xr-x", "2", "u", "g", "Jan", "12", "12:34", "dir"}));
     EXPECT_EQ(Tokens("line1\r\n\r\nline2\n\rline3", "\r\n"), (Words{"line1", "line2", "line3"}));
-    EXPECT_EQ(Tokens("nodelimiter", " \t"), Words{"nodelimiter"});
     EXPECT_EQ(Tokens("", " \t"), Words{});
     EXPECT_EQ(Tokens(" \t \t", " \t"), Words{});
     EXPECT_EQ(Tokens("a b", nullptr), Words{"a b"});
@@ -89,24 +89,8 @@ TEST(OrrText, NextTokenCutsFieldsAtRunsOfDelimiters) {
     char* cursor = rule;
     EXPECT_STREQ(OrrNextToken(&cursor, ";"), "UNIX");
     EXPECT_STREQ(cursor, "acme ftpd; v2");
-    char pasv[] = "127,0,0,1,4,1).";
-    cursor = pasv;
-    Words fields;
-    for (int i = 0; i < 6; ++i) fields.emplace_back(OrrNextToken(&cursor, ",.)"));
-    EXPECT_EQ(fields, (Words{"127", "0", "0", "1", "4", "1"}));
-    EXPECT_STREQ(cursor, ".");
     char* none = nullptr;
     EXPECT_EQ(OrrNextToken(&none, " "), nullptr);
-}
-
-TEST(OrrText, SkipWordAndSkipBlanksFindTheSecondWord) {
-    const char* line = "  xyz \t not found";
-    EXPECT_EQ(OrrSkipWord(line), line + 5);
-    EXPECT_EQ(OrrSkipBlanks(OrrSkipWord(line)), line + 8);
-    EXPECT_EQ(OrrSkipWord("garbage"), nullptr);
-    EXPECT_EQ(OrrSkipWord("   "), nullptr);
-    EXPECT_EQ(OrrSkipBlanks(" \t "), nullptr);
-    EXPECT_EQ(OrrSkipBlanks(""), nullptr);
 }
 
 TEST(OrrText, StrToLongReadsSignAndRadixAndNeverOverflows) {
@@ -126,14 +110,10 @@ TEST(OrrMemory, BlocksAreZeroFilledLockedMoveableMemory) {
     auto* block = static_cast<char*>(OrrAlloc(256));
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(std::string(block, 256), std::string(256, '\0'));
-    HGLOBAL handle = GlobalHandle(block);
-    EXPECT_EQ(GlobalFlags(handle) & GMEM_LOCKCOUNT, 1u);
-    EXPECT_GE(GlobalSize(handle), 256u);
+    EXPECT_EQ(GlobalFlags(GlobalHandle(block)) & GMEM_LOCKCOUNT, 1u);
     OrrCopyBytes("abcdef", block, 6);
     EXPECT_EQ(OrrCopyBytes(block, block + 2, 6), 6);  // overlapping shift
     EXPECT_EQ(std::string(block, 8), "ababcdef");
     OrrFree(block);
     OrrFree(nullptr);
 }
-
-}  // namespace
