@@ -1,6 +1,7 @@
 // The control stream over loopback: the Telnet filter and its refusals on the wire, the
-// carriage-return rules, sequences split between receives, the interrupt signal, closed
-// streams and connections, and sends that have to wait for room.
+// carriage-return rules, sequences split between receives, socket controls, closed streams
+// and connections, and sends that have to wait for room. The interrupt signal is proven by
+// the abort of a connection.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,7 +17,7 @@ using tvtest::TestConnection;
 namespace {
 
 // Reads `wanted` characters with reads of at most `count`, waiting while nothing arrived.
-// Stops early on the end of the stream or an error.
+// Stops early on the end of the stream or an error, which goes to *last.
 std::string ReadCharacters(ControlStream* stream, size_t wanted, int32_t count,
                            int32_t* last = nullptr) {
     std::string characters;
@@ -38,16 +39,23 @@ std::string ReadCharacters(ControlStream* stream, size_t wanted, int32_t count,
 
 }  // namespace
 
-TEST(ControlStream, TelnetFilterRefusesEveryOptionAndUndoublesIac) {
+TEST(ControlStream, TelnetFilterRefusesEveryOptionAndUndoublesIacAcrossReceives) {
+    // In the second reply 127 bytes and an IAC fill the first 128-byte receive and WILL 1
+    // comes with the next; the pauses split CR from LF and IAC from DO.
+    const std::string first = "220-" + std::string(123, 'a') + "\xff\xfb\x01" "x\r";
     ScriptedServer server;
     server.Reply("220 a\xff\xfb\x01" "b\xff\xfd\x03" "c\xff\xff d"
                  "\xff\xfc\x05\xff\xfe\x06\xff\xf1" "e\r\n")
-        .Expect("\xff\xfe\x01\xff\xfc\x03\xff\xfe\x05\xff\xfc\x06");
+        .Expect("\xff\xfe\x01\xff\xfc\x03\xff\xfe\x05\xff\xfc\x06")
+        .Send(first).Pause(100).Send("\n220 b\xff").Pause(100).Send("\xfd\x07" "c\r")
+        .Pause(100).Send("\n").Expect("\xff\xfe\x01\xff\xfc\x07");
     server.Start();
     TestConnection client(server.Port());
 
     EXPECT_EQ(ReadReply(client.get()), 2);
     EXPECT_STREQ(client->replyText, "220 abc\xff de\n");
+    EXPECT_EQ(ReadReply(client.get()), 2);
+    EXPECT_EQ(std::string(client->replyText), "220-" + std::string(123, 'a') + "x\n220 bc\n");
     EXPECT_EQ(server.Finish(), "");
 }
 
@@ -64,63 +72,24 @@ TEST(ControlStream, CarriageReturnRulesHoldTheSecondCharacterForTheNextRead) {
     EXPECT_EQ(server.Finish(), "");
 }
 
-TEST(ControlStream, TelnetSequencesSplitBetweenReceivesKeepTheirState) {
-    // 127 bytes and an IAC fill the first 128-byte receive; WILL 1 comes with the next.
-    // The pauses split CR from LF and IAC from DO.
-    const std::string first = "220-" + std::string(123, 'a') + "\xff\xfb\x01" "x\r";
-    ScriptedServer server;
-    server.Send(first)
-        .Pause(100)
-        .Send("\n220 b\xff")
-        .Pause(100)
-        .Send("\xfd\x07" "c\r")
-        .Pause(100)
-        .Send("\n")
-        .Expect("\xff\xfe\x01\xff\xfc\x07");
-    server.Start();
-    TestConnection client(server.Port());
-
-    EXPECT_EQ(ReadReply(client.get()), 2);
-    EXPECT_EQ(std::string(client->replyText), "220-" + std::string(123, 'a') + "x\n220 bc\n");
-    EXPECT_EQ(server.Finish(), "");
-}
-
-TEST(ControlStream, InterruptGoesOutAsIpThenAnUrgentDataMark) {
-    ScriptedServer server;
-    server.Send("abc").Expect("\xff\xf4\xff").ExpectUrgent();
-    server.Start();
-    TestConnection client(server.Port());
-
-    // Other codes are socket controls.
-    u_long waiting = 0;
-    while (waiting < 3) {
-        WaitReadable(client->stream.socket);
-        ASSERT_EQ(ControlStreamSignal(client.stream(), FIONREAD, &waiting), 0);
-    }
-    EXPECT_EQ(waiting, 3u);
-    EXPECT_EQ(ControlStreamSignal(client.stream(), SIGNAL_INTERRUPT, nullptr), 2);
-    EXPECT_EQ(server.Finish(), "");
-    ASSERT_EQ(server.UrgentReceived().size(), 1u);
-    EXPECT_EQ(server.UrgentReceived()[0].offset, 3u);
-    EXPECT_EQ(server.UrgentReceived()[0].byte, '\xf2');
-}
-
 TEST(ControlStream, ServerCloseResetAndClosedStream) {
-    ScriptedServer closing;
+    ScriptedServer closing, resetting;
     closing.Send("2").Close();
+    resetting.Send("2").Pause(50).Reset();
     closing.Start();
-    TestConnection client(closing.Port());
+    resetting.Start();
+    TestConnection client(closing.Port()), resetClient(resetting.Port());
+    // Codes other than the interrupt are socket controls.
+    u_long waiting = 0;
+    WaitReadable(client->stream.socket, 2000);
+    EXPECT_EQ(ControlStreamSignal(client.stream(), FIONREAD, &waiting), 0);
+    EXPECT_EQ(waiting, 1u);
     int32_t last;
     EXPECT_EQ(ReadCharacters(client.stream(), 2, 8, &last), "2");
     EXPECT_EQ(last, 0);
-    EXPECT_EQ(closing.Finish(), "");
-
-    ScriptedServer resetting;
-    resetting.Send("2").Pause(50).Reset();
-    resetting.Start();
-    TestConnection resetClient(resetting.Port());
     EXPECT_EQ(ReadCharacters(resetClient.stream(), 2, 8, &last), "2");
     EXPECT_EQ(last, FsErrorFromSocket(WSAECONNRESET));
+    EXPECT_EQ(closing.Finish(), "");
     EXPECT_EQ(resetting.Finish(), "");
 
     EXPECT_EQ(ControlStreamClose(client.stream()), 0);

@@ -5,22 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "tests/connection/open_fixture.h"
 #include "tests/support/dialog_script.h"
+#include "tests/support/temp_folder.h"
 #include "ui/resources/resource_ids.h"
 
 using namespace tvtest;
 
 namespace {
-
-// Lines the server expects between the logon and the initial options, each with its reply
-// (both without their CR LF).
-using Exchange = std::vector<std::pair<std::string, std::string>>;
 
 Exchange Syst(const std::string& reply) { return {{"SYST", reply}}; }
 const Exchange kProbeRefused = {{"CWD [.KWAXYBOGUSDIR]", "550 Directory not found."}};
@@ -29,79 +25,48 @@ Exchange operator+(Exchange a, const Exchange& b) {
     return a;
 }
 
-constexpr const char* kPlainGreeting = "220 Scripted FTP ready.\r\n";
-
-struct Opened {
-    LONG result = 1;
-    int hostType = -1;
-    uint32_t stateFlags = 0;
-    uint32_t quirks = 0;
-    bool connected = false;
-    std::string problems;
-};
-
-// Opens with this greeting and these settings (in a file of the test's own); a cancelled
-// open sends no options and its QUIT itself.
-Opened Open(const std::string& greeting, const Exchange& exchange,
-            uint8_t hostType = HOST_AUTOMATIC, const std::string& settings = "",
-            bool cancelled = false) {
-    const std::string path = ::testing::TempDir() + "detection.ini";
-    std::ofstream(path) << settings;
-    setenv("TARVO_ORR_INI", path.c_str(), 1);
+// Opens a record of this host type with these settings (in a file of the test's own) on a
+// server that greets so and plays the exchange; a cancelled open sends no options.
+OpenOutcome Open(const std::string& greeting, const Exchange& exchange,
+                 uint8_t hostType = HOST_AUTOMATIC, const std::string& settings = "",
+                 bool cancelled = false) {
+    TempFolder folder;
+    WriteFile(folder / "ORR.INI", settings);
+    setenv("TARVO_ORR_INI", (folder / "ORR.INI").c_str(), 1);
     ScriptedServer server;
-    server.Reply(greeting).Expect("USER anonymous\r\n").Reply("230 Welcome.\r\n");
-    for (const auto& [line, reply] : exchange) server.Expect(line + "\r\n").Reply(reply + "\r\n");
+    ExpectExchange(ExpectAnonymousLogon(server, greeting), exchange);
     if (!cancelled) ExpectDefaultOptions(server);
-    ExpectQuit(server);
-    server.Start();
-    Opened opened;
-    {
-        HostRecord record("127.0.0.1", hostType);
-        OpenParameters parameters = Parameters(server.Port());
-        LogonText user("anonymous");
-        opened.result = xfsopen(record.handle(), 0, user, nullptr, nullptr, &parameters);
-        opened.hostType = record->hostType;
-        opened.connected = record.connection() != nullptr;
-        if (opened.connected) {
-            opened.stateFlags = record.connection()->stateFlags;
-            opened.quirks = record.connection()->hostQuirks;
-        }
-    }
-    opened.problems = server.Finish();
+    OpenOutcome opened = OpenOn(server, Parameters(0), hostType);
     unsetenv("TARVO_ORR_INI");
-    std::remove(path.c_str());
     return opened;
 }
 
-class Detection : public ::testing::Test {
-protected:
-    AttachedModule module_;
-};
+using Detection = ModuleTest;
 
 }  // namespace
 
 TEST_F(Detection, SystReplyDecidesByTheFirstPatternInTableOrder) {
     const std::pair<const char*, int> cases[] = {
         {"215 UNIX Type: L8", HOST_UNIX},
-        {"215 unix emulation", HOST_UNIX},  // the search ignores case
+        {"215 unix emulation on VMS", HOST_UNIX},  // the search ignores case
         {"215 VM/CMS gateway to VMS", HOST_VMS},
         {"215 VM/CMS Level 3", HOST_VM},
         {"215 VM/VPS", HOST_OTHER},
         {"215 OS/MVS", HOST_MVS},
         {"215 MAC-OS 7", HOST_MACINTOSH},
+        {"215 Windows 3.1", HOST_DOS},
         {"215 OS/2 operating system", HOST_OS2},
-        {"215 Windows_NT version 3.51", HOST_WINDOWS_NT_DOS},
+        {"215 Windows_NT version 3.51", HOST_WINDOWS_NT_DOS},  // needs no SITE DIRSTYLE
         {"215 Windows_95", HOST_WINDOWS_95},
         {"215-DOS\r\n215 over two lines", HOST_DOS},
     };
     for (const auto& [reply, type] : cases) {
         SCOPED_TRACE(reply);
         // The greeting names another system: SYST is asked first and decides.
-        Opened opened = Open("220 Windows NT FTP server ready.\r\n",
-                             Syst(reply) + (type == HOST_VMS ? kProbeRefused : Exchange{}));
+        OpenOutcome opened = Open("220 Windows NT FTP server ready.\r\n",
+                                  Syst(reply) + (type == HOST_VMS ? kProbeRefused : Exchange{}));
         EXPECT_EQ(opened.result, 0);
         EXPECT_EQ(opened.hostType, type);
-        EXPECT_EQ(opened.problems, "");
     }
 }
 
@@ -124,17 +89,16 @@ TEST_F(Detection, GreetingDecidesWhenSystDoesNotAndNamesTheStatReportingServers)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.greeting);
-        Opened opened = Open(c.greeting, Syst(c.syst));
+        OpenOutcome opened = Open(c.greeting, Syst(c.syst));
         EXPECT_EQ(opened.result, 0);
         EXPECT_EQ(opened.hostType, c.type);
-        EXPECT_EQ((opened.stateFlags & STATE_STAT_REPORTS_REPRESENTATION) != 0, c.statReports);
-        EXPECT_EQ(opened.problems, "");
+        EXPECT_EQ((opened.connection.stateFlags & STATE_STAT_REPORTS_REPRESENTATION) != 0,
+                  c.statReports);
     }
     // The greeting check runs for every open, detection only for a record that asks.
-    Opened given = Open("220 (Brannock v4.1)\r\n", {}, HOST_UNIX);
+    OpenOutcome given = Open("220 (Brannock v4.1)\r\n", {}, HOST_UNIX);
     EXPECT_EQ(given.hostType, HOST_UNIX);
-    EXPECT_TRUE(given.stateFlags & STATE_STAT_REPORTS_REPRESENTATION);
-    EXPECT_EQ(given.problems, "");
+    EXPECT_TRUE(given.connection.stateFlags & STATE_STAT_REPORTS_REPRESENTATION);
 }
 
 TEST_F(Detection, UserRulesComeFirstAndAnUnknownNameEndsThem) {
@@ -154,19 +118,20 @@ TEST_F(Detection, UserRulesComeFirstAndAnUnknownNameEndsThem) {
         SCOPED_TRACE(rules);
         Exchange exchange = type == 0 ? Syst("215 UNIX Type: L8") : Exchange{};
         if (type == HOST_WINDOWS_NT_UNIX) exchange = {{"SITE DIRSTYLE", "200 output is off"}};
-        Opened opened = Open("220 ACME FTPD 2.0 ready.\r\n", exchange, HOST_AUTOMATIC,
-                             "[ftp_protocol]\n" + rules);
+        OpenOutcome opened = Open("220 ACME FTPD 2.0 ready.\r\n", exchange, HOST_AUTOMATIC,
+                                  "[ftp_protocol]\n" + rules);
         EXPECT_EQ(opened.hostType, type == 0 ? HOST_UNIX : type);
-        EXPECT_EQ(opened.problems, "");
     }
 }
 
 TEST_F(Detection, PassiveModeSettingCountsOnlyWhenTheSystemIsDetected) {
     const std::string on = "[FTP_Protocol]\nSupportPasv=1\n";
-    auto passive = [](const Opened& opened) { return (opened.stateFlags & STATE_PASSIVE_MODE) != 0; };
-    EXPECT_TRUE(passive(Open(kPlainGreeting, Syst("215 UNIX"), HOST_AUTOMATIC, on)));
-    EXPECT_FALSE(passive(Open(kPlainGreeting, {}, HOST_UNIX, on)));
-    EXPECT_FALSE(passive(Open(kPlainGreeting, Syst("215 UNIX"), HOST_AUTOMATIC, "")));
+    auto passive = [](const OpenOutcome& opened) {
+        return (opened.connection.stateFlags & STATE_PASSIVE_MODE) != 0;
+    };
+    EXPECT_TRUE(passive(Open(kScriptedGreeting, Syst("215 UNIX"), HOST_AUTOMATIC, on)));
+    EXPECT_FALSE(passive(Open(kScriptedGreeting, {}, HOST_UNIX, on)));
+    EXPECT_FALSE(passive(Open(kScriptedGreeting, Syst("215 UNIX"), HOST_AUTOMATIC, "")));
 }
 
 TEST_F(Detection, QuestionSettlesWhatNothingElseTells) {
@@ -197,19 +162,18 @@ TEST_F(Detection, QuestionSettlesWhatNothingElseTells) {
         .Click(IDOK);
     script.Expect("AUTODETECT_DLG").Click(IDCANCEL);
 
-    Opened first = Open(kPlainGreeting, refused);
+    OpenOutcome first = Open(kScriptedGreeting, refused);
     EXPECT_EQ(first.result, 0);
     EXPECT_EQ(first.hostType, HOST_UNIX);
-    EXPECT_EQ(Open(kPlainGreeting, refused).hostType, HOST_OTHER);
+    EXPECT_EQ(Open(kScriptedGreeting, refused).hostType, HOST_OTHER);
     // OK without a choice: no system at all, and the open goes on.
-    Opened none = Open(kPlainGreeting, refused);
+    OpenOutcome none = Open(kScriptedGreeting, refused);
     EXPECT_EQ(none.result, 0);
     EXPECT_EQ(none.hostType, 0);
     // Cancel ends the open and closes the connection.
-    Opened cancelled = Open(kPlainGreeting, refused, HOST_AUTOMATIC, "", true);
+    OpenOutcome cancelled = Open(kScriptedGreeting, refused, HOST_AUTOMATIC, "", true);
     EXPECT_EQ(cancelled.result, FSE_CANCELLED);
     EXPECT_FALSE(cancelled.connected);
-    EXPECT_EQ(cancelled.problems, "");
     EXPECT_EQ(script.problems(), std::vector<std::string>{});
 }
 
@@ -224,14 +188,9 @@ TEST_F(Detection, SiteDirstyleSettlesHowWindowsNtServersList) {
     };
     for (const auto& [exchange, type] : cases) {
         SCOPED_TRACE(exchange[0].second);
-        Opened opened = Open(kPlainGreeting, exchange, HOST_WINDOWS_NT_UNIX);
+        OpenOutcome opened = Open(kScriptedGreeting, exchange, HOST_WINDOWS_NT_UNIX);
         EXPECT_EQ(opened.hostType, type);
-        EXPECT_EQ(opened.problems, "");
     }
-    // A detected Windows NT server is type 10, which needs no check.
-    Opened detected = Open(kPlainGreeting, Syst("215 Windows_NT version 3.51"));
-    EXPECT_EQ(detected.hostType, HOST_WINDOWS_NT_DOS);
-    EXPECT_EQ(detected.problems, "");
 }
 
 TEST_F(Detection, VmsQuirksComeFromTheGreetingOrFromTheProbe) {
@@ -247,14 +206,12 @@ TEST_F(Detection, VmsQuirksComeFromTheGreetingOrFromTheProbe) {
     };
     for (const auto& [greeting, exchange, quirk] : cases) {
         SCOPED_TRACE(greeting);
-        Opened opened = Open(greeting, exchange, HOST_VMS);
+        OpenOutcome opened = Open(greeting, exchange, HOST_VMS);
         EXPECT_EQ(opened.result, 0);
-        EXPECT_EQ(opened.quirks, quirk);
-        EXPECT_EQ(opened.problems, "");
+        EXPECT_EQ(opened.connection.hostQuirks, quirk);
     }
     // Detected from the greeting after a refused SYST.
-    Opened detected = Open("220 node MultiNet FTP Server\r\n", Syst("500 no"));
+    OpenOutcome detected = Open("220 node MultiNet FTP Server\r\n", Syst("500 no"));
     EXPECT_EQ(detected.hostType, HOST_VMS);
-    EXPECT_EQ(detected.quirks, QUIRK_BRACKETED_RMD);
-    EXPECT_EQ(detected.problems, "");
+    EXPECT_EQ(detected.connection.hostQuirks, QUIRK_BRACKETED_RMD);
 }

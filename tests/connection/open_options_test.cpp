@@ -13,17 +13,6 @@ using namespace tvtest;
 
 namespace {
 
-constexpr const char* kGreeting = "220 Scripted FTP ready.\r\n";
-
-void ExpectAnonymousLogon(ScriptedServer& server) {
-    server.Reply(kGreeting).Expect("USER anonymous\r\n").Reply("230 Welcome.\r\n");
-}
-
-LONG OpenWith(HostRecord& record, const OpenParameters& parameters) {
-    LogonText user("anonymous");
-    return xfsopen(record.handle(), 0x5A5A5A5A, user, nullptr, nullptr, &parameters);
-}
-
 TransferRepresentation Wanted(uint32_t type, uint32_t structure, uint32_t byteSize = 0) {
     TransferRepresentation wanted{};
     wanted.recordKind = REPRESENTATION_RECORD_KIND;
@@ -35,14 +24,12 @@ TransferRepresentation Wanted(uint32_t type, uint32_t structure, uint32_t byteSi
 
 LONG CALLBACK HostIdle() { return 0; }
 
-class OpenOptions : public ::testing::Test {
-protected:
-    AttachedModule module_;
-};
+using OpenOptions = ModuleTest;
 
 }  // namespace
 
 TEST_F(OpenOptions, FlagsAndHostTypeChooseTypeStructureAndConnectionFlags) {
+    const CodeSetTableRecord wide{28, "wide", 0, 0, 1, 0, 0};
     struct Case {
         uint8_t hostType;
         uint32_t flags;
@@ -68,105 +55,67 @@ TEST_F(OpenOptions, FlagsAndHostTypeChooseTypeStructureAndConnectionFlags) {
         for (uint32_t extra : {0u, OPEN_LOCAL_BYTE_SIZE | OPEN_PARSE_DIRECTORIES | OPEN_SEND_PORT}) {
             SCOPED_TRACE(std::to_string(c.hostType) + " flags " + std::to_string(c.flags | extra));
             ScriptedServer server;
-            ExpectAnonymousLogon(server);
-            server.Expect(std::string(c.type) + "\r\n").Reply("200 Type set.\r\n");
-            server.Expect(std::string(c.structure) + "\r\n").Reply("200 Structure set.\r\n");
-            ExpectQuit(server);
-            server.Start();
-            {
-                HostRecord record("127.0.0.1", c.hostType);
-                OpenParameters parameters = Parameters(server.Port(), c.flags | extra);
-                parameters.ownerWindow = reinterpret_cast<HWND>(0x1234);
-                ASSERT_EQ(OpenWith(record, parameters), 0);
-                FtpConnection* connection = record.connection();
-                EXPECT_EQ(record->hostType, c.hostType);
-                EXPECT_EQ((connection->optionFlags & OPTION_REPRESENTATION_FIXED) != 0, c.fixed);
-                EXPECT_EQ((connection->optionFlags & OPTION_PARSE_DIRECTORIES) != 0,
-                          extra != 0 && c.hostType != HOST_OTHER);
-                EXPECT_EQ((connection->stateFlags & STATE_SEND_PORT) != 0, extra != 0);
-                EXPECT_EQ(connection->localByteSize, extra != 0 ? 1 : 0);
-                EXPECT_EQ(connection->lineEndConvention, c.lineEnd);
-                EXPECT_EQ(connection->currentType, c.type[5] == 'A' ? TYPE_ASCII : TYPE_IMAGE);
-                EXPECT_EQ(connection->currentStructure,
-                          c.structure[5] == 'F' ? STRUCTURE_FILE : STRUCTURE_RECORD);
-                EXPECT_EQ(connection->currentFormat, 1);
-                EXPECT_EQ(connection->currentMode, 1);
-                EXPECT_EQ(connection->textFormat, TEXT_FORMAT_INITIAL);
-                EXPECT_EQ(connection->ownerWindow, reinterpret_cast<HWND>(0x1234));
-            }
-            EXPECT_EQ(server.Finish(), "");
+            ExpectExchange(ExpectAnonymousLogon(server),
+                           {{c.type, "200 Type set."}, {c.structure, "200 Structure set."}});
+            OpenParameters parameters = Parameters(0, c.flags | extra);
+            parameters.ownerWindow = reinterpret_cast<HWND>(0x1234);
+            parameters.idleCallback = extra != 0 ? HostIdle : nullptr;
+            gCodeSet.codeSetTable = extra != 0 ? &wide : BuiltInCodeSetTable();
+            const OpenOutcome opened = OpenOn(server, parameters, c.hostType);
+            EXPECT_EQ(opened.result, 0);
+            // Every open sets these for all connections of the module.
+            EXPECT_EQ(gModule.idleCallback, parameters.idleCallback);
+            EXPECT_EQ(gModule.protocolFont,
+                      GetStockObject(extra != 0 ? SYSTEM_FIXED_FONT : ANSI_FIXED_FONT));
+            const FtpConnection& connection = opened.connection;
+            EXPECT_EQ(opened.hostType, c.hostType);
+            EXPECT_EQ((connection.optionFlags & OPTION_REPRESENTATION_FIXED) != 0, c.fixed);
+            EXPECT_EQ((connection.optionFlags & OPTION_PARSE_DIRECTORIES) != 0,
+                      extra != 0 && c.hostType != HOST_OTHER);
+            EXPECT_EQ((connection.stateFlags & STATE_SEND_PORT) != 0, extra != 0);
+            EXPECT_EQ(connection.localByteSize, extra != 0 ? 1 : 0);
+            EXPECT_EQ(connection.lineEndConvention, c.lineEnd);
+            EXPECT_EQ(connection.currentType, c.type[5] == 'A' ? TYPE_ASCII : TYPE_IMAGE);
+            EXPECT_EQ(connection.currentStructure,
+                      c.structure[5] == 'F' ? STRUCTURE_FILE : STRUCTURE_RECORD);
+            EXPECT_EQ(connection.currentFormat, 1);
+            EXPECT_EQ(connection.currentMode, 1);
+            EXPECT_EQ(connection.textFormat, TEXT_FORMAT_INITIAL);
+            EXPECT_EQ(connection.ownerWindow, reinterpret_cast<HWND>(0x1234));
         }
     }
+    gCodeSet.codeSetTable = BuiltInCodeSetTable();
 }
 
 TEST_F(OpenOptions, RefusedTypeOrStructureEndsTheOpenWithTheConnectionKept) {
-    ScriptedServer server;
-    ExpectAnonymousLogon(server);
-    server.Expect("TYPE A\r\n").Reply("504 Type not implemented.\r\n");
-    ExpectQuit(server);
-    server.Start();
-    {
-        HostRecord record("127.0.0.1");
-        EXPECT_EQ(OpenWith(record, Parameters(server.Port())), FSE_UNEXPECTED_REPLY);
-        ASSERT_NE(record.connection(), nullptr);
-        EXPECT_EQ(record.connection()->currentType, TYPE_NONE);
-        EXPECT_EQ(record.connection()->currentStructure, 0);
-    }
-    EXPECT_EQ(server.Finish(), "");
-
-    ScriptedServer structure;
-    ExpectAnonymousLogon(structure);
-    structure.Expect("TYPE A\r\n").Reply("200 Type set.\r\n");
-    structure.Expect("STRU F\r\n").Reply("421 Closing.\r\n");
-    ExpectQuit(structure);
-    structure.Start();
-    {
-        HostRecord record("127.0.0.1");
-        EXPECT_EQ(OpenWith(record, Parameters(structure.Port())), FSE_UNEXPECTED_REPLY);
-        EXPECT_EQ(record.connection()->currentType, TYPE_ASCII);
-        EXPECT_EQ(record.connection()->currentStructure, 0);
-    }
-    EXPECT_EQ(structure.Finish(), "");
-}
-
-TEST_F(OpenOptions, EveryOpenSetsTheIdleCallbackAndTheLogFontForAllConnections) {
-    const CodeSetTableRecord wide{28, "wide", 0, 0, 1, 0, 0};
-    for (const CodeSetTableRecord* table : {&wide, BuiltInCodeSetTable()}) {
-        gCodeSet.codeSetTable = table;
+    const std::pair<Exchange, int32_t> cases[] = {
+        {{{"TYPE A", "504 Type not implemented."}}, TYPE_NONE},
+        {{{"TYPE A", "200 Type set."}, {"STRU F", "421 Closing."}}, TYPE_ASCII},
+    };
+    for (const auto& [exchange, type] : cases) {
+        SCOPED_TRACE(exchange.back().second);
         ScriptedServer server;
-        ExpectAnonymousLogon(server);
-        ExpectDefaultOptions(server);
-        ExpectQuit(server);
-        server.Start();
-        {
-            HostRecord record("127.0.0.1");
-            OpenParameters parameters = Parameters(server.Port());
-            parameters.idleCallback = table == &wide ? HostIdle : nullptr;
-            ASSERT_EQ(OpenWith(record, parameters), 0);
-            EXPECT_EQ(gModule.idleCallback, parameters.idleCallback);
-            EXPECT_EQ(gModule.protocolFont,
-                      GetStockObject(table == &wide ? SYSTEM_FIXED_FONT : ANSI_FIXED_FONT));
-        }
-        EXPECT_EQ(server.Finish(), "");
+        ExpectExchange(ExpectAnonymousLogon(server), exchange);
+        const OpenOutcome opened = OpenOn(server, Parameters(0));
+        EXPECT_EQ(opened.result, FSE_UNEXPECTED_REPLY);
+        EXPECT_TRUE(opened.connected);
+        EXPECT_EQ(opened.connection.currentType, type);
+        EXPECT_EQ(opened.connection.currentStructure, 0);
     }
-    gCodeSet.codeSetTable = BuiltInCodeSetTable();
 }
 
 TEST_F(OpenOptions, RepresentationIsSentOnlyWhereItDiffersFromWhatWasAccepted) {
     ScriptedServer server;
     ExpectAnonymousLogon(server);
     ExpectDefaultOptions(server);
-    server.Expect("TYPE I\r\n").Reply("200 Type set to I.\r\n");
-    server.Expect("TYPE L 8\r\n").Reply("200 Type set to L 8.\r\n");
-    server.Expect("TYPE L 8\r\n").Reply("200 Type set to L 8.\r\n");
-    server.Expect("TYPE A\r\n").Reply("504 Not now.\r\n");
-    server.Expect("STRU R\r\n").Reply("200 Structure set to R.\r\n");
-    server.Expect("STRU F\r\n").Reply("504 Not now.\r\n");
+    ExpectExchange(server, {{"TYPE I", "200 Type set to I."}, {"TYPE L 8", "200 Type set to L 8."},
+                            {"TYPE L 8", "200 Type set to L 8."}, {"TYPE A", "504 Not now."},
+                            {"STRU R", "200 Structure set to R."}, {"STRU F", "504 Not now."}});
     ExpectQuit(server);
     server.Start();
     {
         HostRecord record("127.0.0.1");
-        ASSERT_EQ(OpenWith(record, Parameters(server.Port())), 0);
+        ASSERT_EQ(OpenAnonymously(record, Parameters(server.Port())), 0);
         FtpConnection* connection = record.connection();
         // ASCII with file structure is what the open left: nothing to send.
         EXPECT_EQ(ApplyRepresentation(Wanted(1, 1), record.get()), 0);
