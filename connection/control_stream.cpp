@@ -8,6 +8,7 @@
 #include "connection/control_stream.h"
 #include "connection/wait.h"
 #include "driver/tarvoftp.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
@@ -16,19 +17,6 @@ constexpr unsigned char kCr = 13;
 constexpr unsigned char kLf = 10;
 
 int32_t SocketFailure() { return FsErrorFromSocket(WSAGetLastError()); }
-
-// A scratch block from OrrAlloc, freed on every path.
-class ScratchBlock {
-public:
-    explicit ScratchBlock(uint32_t size) : block_(static_cast<char*>(OrrAlloc(size))) {}
-    ~ScratchBlock() { OrrFree(block_); }
-    ScratchBlock(const ScratchBlock&) = delete;
-    ScratchBlock& operator=(const ScratchBlock&) = delete;
-    char* get() const { return block_; }
-
-private:
-    char* block_;
-};
 
 // Refuses a Telnet option: the answer goes straight to the socket, unconverted, and a
 // failure to send it is of no consequence to the reply being read.

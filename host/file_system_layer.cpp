@@ -1,16 +1,8 @@
 // Making and freeing name lists through VAULT32, found by name as the module finds it.
 #include "host/file_system_layer.h"
+#include "host/module.h"
 
 namespace ftpsh {
-
-namespace {
-
-template <typename Function>
-Function Export(HMODULE library, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
-}  // namespace
 
 NameList::~NameList() {
     Free();
@@ -20,8 +12,8 @@ NameList::~NameList() {
 std::string NameList::Make(const std::vector<std::string>& names) {
     if (library_ == nullptr) library_ = LoadLibraryA(kFileSystemLayerName);
     if (library_ == nullptr) return std::string("cannot load ") + kFileSystemLayerName;
-    auto create = Export<decltype(&CreateNameList)>(library_, "CreateNameList");
-    free_ = Export<decltype(&FreeNameList)>(library_, "FreeNameList");
+    auto create = FindExport<decltype(&CreateNameList)>(library_, "CreateNameList");
+    free_ = FindExport<decltype(&FreeNameList)>(library_, "FreeNameList");
     if (create == nullptr || free_ == nullptr)
         return std::string(kFileSystemLayerName) + " offers no name lists";
     if (names.size() > NAME_LIST_MAX_NAMES) return "a name list holds at most 65535 names";

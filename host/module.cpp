@@ -3,17 +3,6 @@
 
 namespace ftpsh {
 
-namespace {
-
-// GetProcAddress hands back a generic function pointer; the export's real type is known
-// from its documentation.
-template <typename Function>
-Function Export(HMODULE library, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
-}  // namespace
-
 ProtocolModule::~ProtocolModule() {
     if (library_ != nullptr) FreeLibrary(library_);
 }
@@ -27,24 +16,24 @@ bool ProtocolModule::Load() {
                  std::to_string(GetLastError()) + ")";
         return false;
     }
-    open = Export<OpenExport>(library_, "xfsopen");
-    close = Export<RecordExport>(library_, "FTP_FS_Close");
-    showProtocol = Export<ShowProtocolExport>(library_, "ShowProtocolWnd");
-    isProtocol = Export<decltype(&IsProtocolWnd)>(library_, "IsProtocolWnd");
-    changeDirectory = Export<decltype(&FTP_Chdir)>(library_, "FTP_Chdir");
-    makeDirectory = Export<decltype(&FTP_Mkdir)>(library_, "FTP_Mkdir");
-    removeDirectory = Export<decltype(&FTP_Rmdir)>(library_, "FTP_Rmdir");
-    deleteFile = Export<decltype(&FTP_Delete)>(library_, "FTP_Delete");
-    rename = Export<decltype(&FTP_Rename)>(library_, "FTP_Rename");
-    printDirectory = Export<decltype(&FTP_Pwd)>(library_, "FTP_Pwd");
-    dirOpen = Export<decltype(&FTP_Dir_Open)>(library_, "FTP_Dir_Open");
-    dirRead = Export<decltype(&FTP_Dir_Read)>(library_, "FTP_Dir_Read");
-    dirClose = Export<decltype(&FTP_Dir_Close)>(library_, "FTP_Dir_Close");
-    globOpen = Export<decltype(&FTP_Glob_Open)>(library_, "FTP_Glob_Open");
-    globRead = Export<decltype(&FTP_Glob_Read)>(library_, "FTP_Glob_Read");
-    globClose = Export<decltype(&FTP_Glob_Close)>(library_, "FTP_Glob_Close");
-    fileInfo = Export<decltype(&FTP_Get_File_Info)>(library_, "FTP_Get_File_Info");
-    attributes = Export<decltype(&FTP_Get_Attributes)>(library_, "FTP_Get_Attributes");
+    open = FindExport<OpenExport>(library_, "xfsopen");
+    close = FindExport<RecordExport>(library_, "FTP_FS_Close");
+    showProtocol = FindExport<ShowProtocolExport>(library_, "ShowProtocolWnd");
+    isProtocol = FindExport<decltype(&IsProtocolWnd)>(library_, "IsProtocolWnd");
+    changeDirectory = FindExport<decltype(&FTP_Chdir)>(library_, "FTP_Chdir");
+    makeDirectory = FindExport<decltype(&FTP_Mkdir)>(library_, "FTP_Mkdir");
+    removeDirectory = FindExport<decltype(&FTP_Rmdir)>(library_, "FTP_Rmdir");
+    deleteFile = FindExport<decltype(&FTP_Delete)>(library_, "FTP_Delete");
+    rename = FindExport<decltype(&FTP_Rename)>(library_, "FTP_Rename");
+    printDirectory = FindExport<decltype(&FTP_Pwd)>(library_, "FTP_Pwd");
+    dirOpen = FindExport<decltype(&FTP_Dir_Open)>(library_, "FTP_Dir_Open");
+    dirRead = FindExport<decltype(&FTP_Dir_Read)>(library_, "FTP_Dir_Read");
+    dirClose = FindExport<decltype(&FTP_Dir_Close)>(library_, "FTP_Dir_Close");
+    globOpen = FindExport<decltype(&FTP_Glob_Open)>(library_, "FTP_Glob_Open");
+    globRead = FindExport<decltype(&FTP_Glob_Read)>(library_, "FTP_Glob_Read");
+    globClose = FindExport<decltype(&FTP_Glob_Close)>(library_, "FTP_Glob_Close");
+    fileInfo = FindExport<decltype(&FTP_Get_File_Info)>(library_, "FTP_Get_File_Info");
+    attributes = FindExport<decltype(&FTP_Get_Attributes)>(library_, "FTP_Get_Attributes");
     return true;
 }
 

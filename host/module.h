@@ -9,6 +9,17 @@
 
 namespace ftpsh {
 
+// A library's export found by name. GetProcAddress hands back a generic function pointer;
+// the export's real type is known from its documentation.
+template <typename Function>
+Function FindExport(HMODULE library, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+}  // namespace ftpsh
+
+namespace ftpsh {
+
 // The exports' own types, from the module's public header; nothing is linked against it.
 using OpenExport = decltype(&xfsopen);
 using RecordExport = decltype(&FTP_FS_Close);

@@ -8,32 +8,13 @@
 #include "fsops/path_operations.h"
 #include "listing/listing_parser.h"
 #include "transfer/representation.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
 
 // The block that holds the working directory and, behind it, each path probed.
 constexpr int32_t kDirectoryBlockSize = WORKING_DIRECTORY_SIZE;
-
-// A global memory block locked for as long as the guard lives.
-class LockedBlock {
-public:
-    explicit LockedBlock(HGLOBAL handle)
-        : handle_(handle),
-          data_(handle != nullptr ? static_cast<char*>(GlobalLock(handle)) : nullptr) {}
-    ~LockedBlock() {
-        if (data_ != nullptr) GlobalUnlock(handle_);
-    }
-    LockedBlock(const LockedBlock&) = delete;
-    LockedBlock& operator=(const LockedBlock&) = delete;
-
-    char* get() const { return data_; }
-    explicit operator bool() const { return data_ != nullptr; }
-
-private:
-    HGLOBAL handle_;
-    char* data_;
-};
 
 struct OrrBlockFree {
     void operator()(char* block) const { OrrFree(block); }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "listing/listing_parser.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
@@ -33,28 +34,27 @@ int32_t SetKind(const ListingHandle* handle, DirEntry* entry, uint32_t maskBit, 
     return 0;
 }
 
+// Stores a copy of `text` in *block and its length in *length. The host's DirEntry keeps
+// the lengths in 16 bits; the line buffer and every name a parser can cut from it stay far
+// below that, so the length is stored as it is.
+int32_t StoreText(const char* text, HGLOBAL* block, uint16_t* length, DirEntry* entry) {
+    const size_t size = std::strlen(text);
+    HGLOBAL copy = CopyToBlock(text, size);
+    if (copy == nullptr) return FSE_NO_MEMORY;
+    *block = copy;
+    *length = static_cast<uint16_t>(size);
+    entry->reserved = 0;
+    return static_cast<int32_t>(size);
+}
+
 }  // namespace
 
-// The host's DirEntry keeps the lengths in 16 bits; the line buffer and every name a parser
-// can cut from it stay far below that, so the length is stored as it is.
 int32_t StoreLineCopy(const char* line, DirEntry* entry) {
-    const size_t length = std::strlen(line);
-    HGLOBAL block = CopyToBlock(line, length);
-    if (block == nullptr) return FSE_NO_MEMORY;
-    entry->line = block;
-    entry->lineLength = static_cast<uint16_t>(length);
-    entry->reserved = 0;
-    return static_cast<int32_t>(length);
+    return StoreText(line, &entry->line, &entry->lineLength, entry);
 }
 
 int32_t StoreName(const char* name, DirEntry* entry) {
-    const size_t length = std::strlen(name);
-    HGLOBAL block = CopyToBlock(name, length);
-    if (block == nullptr) return FSE_NO_MEMORY;
-    entry->name = block;
-    entry->nameLength = static_cast<uint16_t>(length);
-    entry->reserved = 0;
-    return static_cast<int32_t>(length);
+    return StoreText(name, &entry->name, &entry->nameLength, entry);
 }
 
 // The joined name has the room of a short file name: a name and extension that together run
@@ -64,14 +64,12 @@ int32_t StoreName(const char* name, DirEntry* entry) {
 int32_t StoreNameWithExtension(const char* name, const char* extension, DirEntry* entry,
                                int32_t limit) {
     if (extension == nullptr) return StoreName(name, entry);
-    char* joined = static_cast<char*>(OrrAlloc(static_cast<uint32_t>(limit) + 1));
-    if (joined == nullptr) return FSE_NO_MEMORY;
-    int32_t length = OrrCopyStringN(joined, name, limit);
-    length = OrrAppendStringN(joined, ".", limit - length);
-    OrrAppendStringN(joined, extension, limit - length);
-    const int32_t result = StoreName(joined, entry);
-    OrrFree(joined);
-    return result;
+    ScratchBlock joined(static_cast<uint32_t>(limit) + 1);
+    if (joined.get() == nullptr) return FSE_NO_MEMORY;
+    int32_t length = OrrCopyStringN(joined.get(), name, limit);
+    length = OrrAppendStringN(joined.get(), ".", limit - length);
+    OrrAppendStringN(joined.get(), extension, limit - length);
+    return StoreName(joined.get(), entry);
 }
 
 void FreeEntryLine(DirEntry* entry) { FreeBlock(&entry->line); }

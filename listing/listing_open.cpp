@@ -7,27 +7,10 @@
 #include "listing/listing_representation.h"
 #include "listing/name_list.h"
 #include "listing/send_listing_command.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
-
-// A memory handle locked for as long as the guard lives; a handle of 0 gives null.
-template <typename T>
-class LockedBlock {
-public:
-    explicit LockedBlock(HGLOBAL handle)
-        : handle_(handle), pointer_(handle == nullptr ? nullptr : static_cast<T*>(GlobalLock(handle))) {}
-    ~LockedBlock() {
-        if (pointer_ != nullptr) GlobalUnlock(handle_);
-    }
-    LockedBlock(const LockedBlock&) = delete;
-    LockedBlock& operator=(const LockedBlock&) = delete;
-    T* get() const { return pointer_; }
-
-private:
-    HGLOBAL handle_;
-    T* pointer_;
-};
 
 // MVS and VM servers read an argument of LIST in their own naming syntax rather than as a
 // wildcard of the host's, and of host type 13 nothing is known: a directory listing there
