@@ -113,8 +113,13 @@ int32_t NextListingLine(FtpConnection* connection, ListingHandle* handle, char* 
     // Set while the rest of a line too long for the buffer is passed over.
     bool passingOver = false;
     for (;;) {
-        for (; scan + 1 < handle->fill; ++scan) {
-            if (buffer[scan] != '\r' || buffer[scan + 1] != '\n') continue;
+        // The scan steps on by hand: after a line passed over it must look at the very
+        // first byte of the next one, which may start another CR LF.
+        while (scan + 1 < handle->fill) {
+            if (buffer[scan] != '\r' || buffer[scan + 1] != '\n') {
+                ++scan;
+                continue;
+            }
             const uint32_t end = scan;
             scan += 2;
             if (passingOver || end == lineStart) {

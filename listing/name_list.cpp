@@ -229,10 +229,19 @@ int32_t ReadNameList(FsStateRecord* record, FtpConnection* connection, ListingHa
             handle->dataState = DATA_STATE_ENDED;
             break;
         }
-        const int32_t kept = FillNameListEntry(line, record, connection, handle, &entries[filled]);
+        DirEntry* entry = &entries[filled];
+        const HGLOBAL hostName = entry->name;
+        const HGLOBAL hostLine = entry->line;
+        const int32_t kept = FillNameListEntry(line, record, connection, handle, entry);
         if (kept >= 0) {
             ++filled;
-        } else if (kept != PARSE_SKIP) {
+            continue;
+        }
+        // A line that ends in no entry has given back whatever it stored; the record is
+        // the host's again, as it was, for the next line or for the host.
+        entry->name = hostName;
+        entry->line = hostLine;
+        if (kept != PARSE_SKIP) {
             failure = kept;
             break;
         }

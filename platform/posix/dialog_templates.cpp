@@ -62,7 +62,13 @@ std::shared_ptr<DialogTemplateRecord> CopyTemplate(const TvDialogTemplate& sourc
 
 std::string TemplateNameOf(LPCSTR name) {
     if (name == nullptr) return std::string();
-    if (IS_INTRESOURCE(name)) return "#" + std::to_string(LOWORD(name));
+    if (IS_INTRESOURCE(name)) {
+        // Built in two steps: GCC 12 warns wrongly (-Wrestrict) about "#" + to_string in
+        // optimised builds.
+        std::string numbered(1, '#');
+        numbered += std::to_string(LOWORD(name));
+        return numbered;
+    }
     return name;
 }
 

@@ -126,4 +126,14 @@ struct TvListBoxObserverHook {
 };
 TvListBoxObserverHook TvSetListBoxObserver(TvListBoxObserverHook hook);
 
+// How much global (and local) memory is alive: the blocks, the bytes they hold, and the
+// most bytes held at once since the process started or since the last query that asked for
+// the peak to start over. For measurements and leak checks; the heap is not touched.
+struct TvGlobalMemoryUsage {
+    SIZE_T liveBlocks;
+    SIZE_T liveBytes;
+    SIZE_T peakBytes;
+};
+void TvQueryGlobalMemory(struct TvGlobalMemoryUsage* usage, BOOL restartPeak);
+
 }  // extern "C"

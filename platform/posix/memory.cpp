@@ -8,6 +8,7 @@
 // a pointer faults at once instead of scribbling over the heap. A fixed block's handle is
 // its data pointer, as on Windows, so GlobalLock of it returns the handle itself.
 #include "platform/posix/win32.h"
+#include "platform/posix/hooks.h"
 
 #include <sys/mman.h>
 
@@ -33,9 +34,22 @@ struct MemoryBlock {
     unsigned lockCount = 0;
 };
 
+// The bytes a block holds: none while it is discarded.
+SIZE_T HeldBytes(const MemoryBlock& block) { return block.data == nullptr ? 0 : block.size; }
+
 class HandleHeap {
 public:
     std::mutex mutex;
+    // What TvQueryGlobalMemory reports; kept by the exported calls that add, resize and
+    // free blocks.
+    SIZE_T liveBlocks = 0;
+    SIZE_T liveBytes = 0;
+    SIZE_T peakBytes = 0;
+
+    void Account(SIZE_T bytesGone, SIZE_T bytesAdded) {
+        liveBytes = liveBytes - bytesGone + bytesAdded;
+        if (liveBytes > peakBytes) peakBytes = liveBytes;
+    }
 
     MemoryBlock* Find(HGLOBAL handle) {
         auto found = blocks_.find(reinterpret_cast<uintptr_t>(handle));
@@ -188,7 +202,10 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
     if (handle == nullptr) {
         std::free(block.data);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
     }
+    ++heap.liveBlocks;
+    heap.Account(0, HeldBytes(block));
     return handle;
 }
 
@@ -203,7 +220,13 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
         if (block->moveable) block->discardable = (flags & GMEM_DISCARDABLE) != 0;
         return mem;
     }
-    return Resize(heap, mem, *block, bytes, flags);
+    const SIZE_T heldBefore = HeldBytes(*block);
+    HGLOBAL resized = Resize(heap, mem, *block, bytes, flags);
+    // A fixed block that moved has a new handle; a failed resize leaves the block as it was.
+    if (MemoryBlock* after = heap.Find(resized != nullptr ? resized : mem); after != nullptr) {
+        heap.Account(heldBefore, HeldBytes(*after));
+    }
+    return resized;
 }
 
 HGLOBAL WINAPI GlobalFree(HGLOBAL mem) {
@@ -216,6 +239,8 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL mem) {
         return mem;
     }
     char* data = block->data;
+    --heap.liveBlocks;
+    heap.Account(HeldBytes(*block), 0);
     heap.Remove(mem);
     std::free(data);
     return nullptr;
@@ -294,3 +319,12 @@ LPVOID WINAPI LocalLock(HLOCAL mem) { return GlobalLock(mem); }
 BOOL WINAPI LocalUnlock(HLOCAL mem) { return GlobalUnlock(mem); }
 HLOCAL WINAPI LocalHandle(LPCVOID pointer) { return GlobalHandle(pointer); }
 SIZE_T WINAPI LocalSize(HLOCAL mem) { return GlobalSize(mem); }
+
+void TvQueryGlobalMemory(TvGlobalMemoryUsage* usage, BOOL restartPeak) {
+    HandleHeap& heap = Heap();
+    std::lock_guard<std::mutex> guard(heap.mutex);
+    usage->liveBlocks = heap.liveBlocks;
+    usage->liveBytes = heap.liveBytes;
+    usage->peakBytes = heap.peakBytes;
+    if (restartPeak) heap.peakBytes = heap.liveBytes;
+}

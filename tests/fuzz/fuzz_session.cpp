@@ -1,0 +1,300 @@
+// The fuzz targets' stand-ins for the server, the code-set library and the host (see
+// fuzz_session.h).
+#include "tests/fuzz/fuzz_session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "codeset/code_set_state.h"
+#include "platform/posix/hooks.h"
+#include "tests/fuzz/local_socket_pair.h"
+#include "util/orr.h"
+
+namespace tvfuzz {
+
+namespace {
+
+// What a host's records hold before a read; fields the module does not write keep it.
+const HGLOBAL kHostValue = reinterpret_cast<HGLOBAL>(uintptr_t{0x7e57});
+constexpr uint16_t kHostLength = 0xbeef;
+
+// The stand-in library's context for incoming text and the mode it converts in.
+CcssContext gIncoming{0};
+Conversion gMode = Conversion::Off;
+
+bool Swallowed(unsigned char byte) { return byte == 0x01; }
+bool Refused(unsigned char byte) { return byte == 0x7f; }
+bool Widened(unsigned char byte) { return byte >= 0x80; }
+
+// Converts `length` bytes into `out` (room for twice as many): the length written, or -1
+// when the block is refused.
+LONG ConvertBytes(const char* source, LONG length, char* out) {
+    LONG written = 0;
+    for (LONG i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(source[i]);
+        if (gMode == Conversion::Widening) {
+            if (Refused(byte)) return -1;
+            if (Swallowed(byte)) continue;
+            if (Widened(byte)) out[written++] = static_cast<char>(0xc3);
+        }
+        out[written++] = static_cast<char>(byte);
+    }
+    return written;
+}
+
+LONG WINAPI ConvertBlock(CcssContext* context, const char* source, LONG length,
+                         char* destination) {
+    if (context != &gIncoming) {
+        std::memcpy(destination, source, static_cast<size_t>(length));
+        context->outputLength = length;
+        return CCSS_CONVERTED;
+    }
+    const LONG written = ConvertBytes(source, length, destination);
+    if (written < 0) return 0;
+    context->outputLength = written;
+    return CCSS_CONVERTED;
+}
+
+LONG WINAPI WorstCase(CcssContext* context) {
+    if (context != &gIncoming) return 1;
+    switch (gMode) {
+        case Conversion::Copy2: return 2;
+        case Conversion::Copy3: return 3;
+        case Conversion::Widening: return 2;
+        default: return 1;
+    }
+}
+
+int Descriptor(SOCKET socket) { return static_cast<int>(socket); }
+
+}  // namespace
+
+bool Verbose() {
+    static const bool verbose = std::getenv("TVFUZZ_VERBOSE") != nullptr;
+    return verbose;
+}
+
+void Fail(const char* what, const char* file, int line) {
+    std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", what, file, line);
+    std::abort();
+}
+
+// ---------------------------------------------------------------------------------------
+
+uint8_t InputReader::Byte() {
+    if (text_.empty()) return 0;
+    const auto byte = static_cast<uint8_t>(text_.front());
+    text_.remove_prefix(1);
+    return byte;
+}
+
+std::string_view InputReader::Part(size_t limit) {
+    size_t length = Byte();
+    length |= size_t{Byte()} << 8;
+    if (length > text_.size()) length = text_.size();
+    std::string_view part = text_.substr(0, length);
+    text_.remove_prefix(length);
+    return part.substr(0, limit);
+}
+
+std::string_view InputReader::Rest(size_t limit) {
+    std::string_view rest = text_.substr(0, limit);
+    text_ = {};
+    return rest;
+}
+
+// ---------------------------------------------------------------------------------------
+
+ServerPeer::ServerPeer(std::string_view sent, bool discardReceived) {
+    int moduleEnd = -1;
+    int serverEnd = -1;
+    if (!OpenLocalSocketPair(&moduleEnd, &serverEnd)) Fail("no local socket pair", __FILE__, __LINE__);
+    moduleEnd_ = static_cast<SOCKET>(moduleEnd);
+    serverEnd_ = static_cast<SOCKET>(serverEnd);
+    size_t at = 0;
+    while (at < sent.size()) {
+        const int written = send(serverEnd_, sent.data() + at, static_cast<int>(sent.size() - at), 0);
+        TVFUZZ_CHECK(written > 0);
+        at += static_cast<size_t>(written);
+    }
+    shutdown(serverEnd_, SD_SEND);
+    if (discardReceived) discarder_ = std::thread(DiscardUntilClosed, serverEnd);
+}
+
+ServerPeer::~ServerPeer() {
+    // The module's end goes first: only then does the discarding thread see the end.
+    if (moduleEnd_ != INVALID_SOCKET) closesocket(moduleEnd_);
+    if (discarder_.joinable()) discarder_.join();
+    closesocket(serverEnd_);
+}
+
+SOCKET ServerPeer::TakeModuleEnd() {
+    const SOCKET end = moduleEnd_;
+    moduleEnd_ = INVALID_SOCKET;
+    TVFUZZ_CHECK(Descriptor(end) >= 0);
+    return end;
+}
+
+// ---------------------------------------------------------------------------------------
+
+Conversion ConversionFrom(uint8_t bits) {
+    return static_cast<Conversion>(bits % static_cast<uint8_t>(Conversion::Count));
+}
+
+IncomingConversion::IncomingConversion(Conversion mode) : mode_(mode) {
+    if (mode == Conversion::Off) return;
+    gMode = mode;
+    gIncoming.outputLength = 0;
+    gCodeSet.functions.convertBlock = ConvertBlock;
+    gCodeSet.functions.howManyTimesInWorstCase = WorstCase;
+    gCodeSet.incoming = &gIncoming;
+    gCodeSet.conversionActive = true;
+    gCodeSet.conversionDisabled = false;
+}
+
+IncomingConversion::~IncomingConversion() {
+    if (mode_ == Conversion::Off) return;
+    InstallCcssFallbacks();
+    gCodeSet.outgoing = gCodeSet.incoming = BuiltInContext();
+    gCodeSet.conversionActive = false;
+    gMode = Conversion::Off;
+}
+
+std::string IncomingConversion::Converted(std::string_view received) const {
+    if (mode_ != Conversion::Widening) return std::string(received);
+    std::string out(received.size() * 2, '\0');
+    const LONG written = ConvertBytes(received.data(), static_cast<LONG>(received.size()), out.data());
+    out.resize(written < 0 ? 0 : static_cast<size_t>(written));
+    return out;
+}
+
+int IncomingConversion::Factor() const {
+    return mode_ == Conversion::Off ? 1 : static_cast<int>(WorstCase(&gIncoming));
+}
+
+// ---------------------------------------------------------------------------------------
+
+FuzzConnection::FuzzConnection(std::string_view replies)
+    : control_(replies, true), connection_(static_cast<FtpConnection*>(OrrAlloc(sizeof(FtpConnection)))) {
+    TVFUZZ_CHECK(connection_ != nullptr);
+    connection_->replyText = static_cast<char*>(OrrAlloc(REPLY_BLOCK_SIZE));
+    connection_->replyBufferSize = REPLY_BLOCK_SIZE;
+    const SOCKET control = control_.TakeModuleEnd();
+    u_long nonBlocking = 1;
+    ioctlsocket(control, FIONBIO, &nonBlocking);
+    connection_->controlSocket = control;
+    ControlStreamInit(&connection_->stream, control);
+    connection_->currentType = TYPE_ASCII;
+    connection_->currentStructure = STRUCTURE_FILE;
+    connection_->currentFormat = 1;
+    connection_->currentMode = 1;
+}
+
+FuzzConnection::~FuzzConnection() {
+    if (connection_->stream.socket != INVALID_SOCKET) ControlStreamClose(&connection_->stream);
+    OrrFree(connection_->greeting);
+    OrrFree(connection_->replyText);
+    OrrFree(connection_);
+}
+
+// ---------------------------------------------------------------------------------------
+
+FuzzStateRecord::FuzzStateRecord(FtpConnection* connection, uint8_t hostType)
+    : handle_(GlobalAlloc(GHND, sizeof(FsStateRecord))) {
+    TVFUZZ_CHECK(handle_ != nullptr);
+    FsStateRecord* record = static_cast<FsStateRecord*>(GlobalLock(handle_));
+    record->connection = connection;
+    record->fsKind = FS_KIND_FTP;
+    record->hostType = hostType;
+    GlobalUnlock(handle_);
+}
+
+FuzzStateRecord::~FuzzStateRecord() { GlobalFree(handle_); }
+
+FsStateRecord* FuzzStateRecord::get() const {
+    FsStateRecord* record = static_cast<FsStateRecord*>(GlobalLock(handle_));
+    GlobalUnlock(handle_);
+    return record;
+}
+
+bool FuzzStateRecord::Unlocked() const { return (GlobalFlags(handle_) & GMEM_LOCKCOUNT) == 0; }
+
+// ---------------------------------------------------------------------------------------
+
+NoBlockLeftBehind::NoBlockLeftBehind() {
+    TvGlobalMemoryUsage usage{};
+    TvQueryGlobalMemory(&usage, FALSE);
+    blocks_ = usage.liveBlocks;
+}
+
+NoBlockLeftBehind::~NoBlockLeftBehind() {
+    TvGlobalMemoryUsage usage{};
+    TvQueryGlobalMemory(&usage, FALSE);
+    if (usage.liveBlocks != blocks_) {
+        std::fprintf(stderr, "%zu global memory blocks before the input, %zu after it\n",
+                     blocks_, usage.liveBlocks);
+        Fail("no global memory block is left behind", __FILE__, __LINE__);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+
+HostEntries::HostEntries(int count) : count_(count), entries_(static_cast<size_t>(count) + 1) {
+    for (DirEntry& entry : entries_) {
+        entry.name = entry.line = kHostValue;
+        entry.nameLength = entry.lineLength = kHostLength;
+        entry.kind = 0xa5;
+    }
+}
+
+namespace {
+
+// The text of a block the host takes over: exactly its text and a NUL, its length as the
+// entry says.
+std::string TakeText(HGLOBAL block, uint16_t length) {
+    TVFUZZ_CHECK(block != nullptr && block != kHostValue);
+    TVFUZZ_CHECK(GlobalSize(block) == SIZE_T{length} + 1);
+    const char* text = static_cast<const char*>(GlobalLock(block));
+    TVFUZZ_CHECK(text != nullptr);
+    std::string copy(text, strnlen(text, SIZE_T{length} + 1));
+    TVFUZZ_CHECK(copy.size() == length);
+    GlobalUnlock(block);
+    TVFUZZ_CHECK((GlobalFlags(block) & GMEM_LOCKCOUNT) == 0);
+    GlobalFree(block);
+    return copy;
+}
+
+}  // namespace
+
+std::vector<TakenEntry> HostEntries::TakeOver(int32_t result) {
+    std::vector<TakenEntry> taken;
+    if (Verbose()) std::fprintf(stderr, "read of %d: %d\n", count_, result);
+    // The record behind the array is never the module's to write.
+    const DirEntry& behind = entries_[static_cast<size_t>(count_)];
+    TVFUZZ_CHECK(behind.name == kHostValue && behind.line == kHostValue);
+    TVFUZZ_CHECK(behind.nameLength == kHostLength && behind.lineLength == kHostLength);
+    // A failed read has freed whatever it filled; what is left is not the host's to free.
+    if (result < 0) return taken;
+    TVFUZZ_CHECK(result <= count_);
+    for (int32_t i = 0; i < result; ++i) {
+        DirEntry& entry = entries_[static_cast<size_t>(i)];
+        TakenEntry out;
+        out.name = TakeText(entry.name, entry.nameLength);
+        out.hasLine = entry.line != kHostValue;
+        if (out.hasLine) out.line = TakeText(entry.line, entry.lineLength);
+        out.kind = entry.kind;
+        if (Verbose()) {
+            std::fprintf(stderr, "entry kind %u name [%s] line [%s]\n", out.kind, out.name.c_str(),
+                         out.hasLine ? out.line.c_str() : "-");
+        }
+        taken.push_back(std::move(out));
+    }
+    for (int i = result; i < count_; ++i) {
+        const DirEntry& entry = entries_[static_cast<size_t>(i)];
+        TVFUZZ_CHECK(entry.name == kHostValue && entry.line == kHostValue);
+    }
+    return taken;
+}
+
+}  // namespace tvfuzz

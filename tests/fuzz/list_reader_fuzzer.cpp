@@ -1,0 +1,128 @@
+// Fuzz target for the whole LIST reader behind FTP_Dir_Read and FTP_Glob_Read: a listing
+// handle as the open leaves it, its data connection a local socket pair on which the
+// input's listing arrives (optionally converted by a stand-in code-set library), read in
+// batches by the host type's parser, symbolic links resolved afterwards through a control
+// connection whose server answers from the input's reply script and then hangs up. The
+// host may change the kind mask between reads. Every entry handed over must be a whole
+// block of exactly its text, the reader must come to an end, and the close must leave
+// nothing behind.
+//
+// Input: four header bytes, the reply script (two-byte length, low byte first), the listing.
+//   byte 0: host type (any value: unknown ones have no parser)
+//   byte 1: bit 0 glob handle, bits 1-2 kind mask, bits 3-5 conversion (Conversion),
+//           bit 6 the server reports representations in STAT, bit 7 the working directory
+//           is known
+//   byte 2: entries per read, 1 to 64 (low 6 bits + 1); bit 6: the kind mask changes to
+//           the opposite one after the first read
+//   byte 3: completion reply of the transfer: 0 "226", 1 none (the server hangs up), any
+//           other value the reply script only
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "listing/listing_open.h"
+#include "tests/fuzz/fuzz_session.h"
+#include "util/orr.h"
+
+using namespace tvfuzz;
+
+namespace {
+
+// Where more reads than this would be needed, the reader has stopped making progress.
+constexpr int kMostReads = 1 << 20;
+// Reads after a failed one: the host may go on reading a handle whose read failed.
+constexpr int kReadsAfterFailure = 2;
+
+bool UnixStyle(uint8_t hostType) {
+    return hostType == HOST_BRANNOCK || hostType == HOST_UNIX || hostType == HOST_WINDOWS_NT_UNIX;
+}
+
+std::string RepliesFor(uint8_t completion, std::string_view script) {
+    if (completion == 0) return "226 Transfer complete.\r\n" + std::string(script);
+    if (completion == 1) return "";
+    return std::string(script);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    InputReader input(data, size);
+    const uint8_t hostType = input.Byte();
+    const uint8_t flags = input.Byte();
+    const uint8_t readBits = input.Byte();
+    const uint8_t completion = input.Byte();
+    const int count = (readBits & 0x3f) + 1;
+    const bool glob = (flags & 1) != 0;
+    const std::string replies = RepliesFor(completion, input.Part(kMaxReplyBytes));
+    const std::string_view sent = input.Rest(kMaxDataBytes);
+
+    NoBlockLeftBehind blocks;
+    IncomingConversion conversion(ConversionFrom(static_cast<uint8_t>((flags >> 3) & 7)));
+    FuzzConnection connection(replies);
+    connection->stateFlags = STATE_DATA_TRANSFER;
+    connection->optionFlags = OPTION_PARSE_DIRECTORIES;
+    if (flags & 0x40) connection->stateFlags |= STATE_STAT_REPORTS_REPRESENTATION;
+    if (flags & 0x80) {
+        connection->stateFlags |= STATE_DIRECTORY_KNOWN;
+        std::strcpy(connection->cachedWorkingDirectory, "/home/user");
+    }
+    FuzzStateRecord record(connection.get(), hostType);
+    ServerPeer server(sent);
+
+    // The handle as the open leaves it after LIST was accepted.
+    HGLOBAL handleBlock = GlobalAlloc(GHND, sizeof(HostHandleBlock));
+    auto* block = static_cast<HostHandleBlock*>(GlobalLock(handleBlock));
+    auto* handle = static_cast<ListingHandle*>(OrrAlloc(sizeof(ListingHandle)));
+    TVFUZZ_CHECK(handle != nullptr);
+    block->handleSlot = handle;
+    handle->stateRecord = record.handle();
+    handle->glob = glob ? 1 : 0;
+    handle->kindMask = (flags >> 1) & 3;
+    handle->dataSocket = server.TakeModuleEnd();
+    u_long nonBlocking = 1;
+    ioctlsocket(handle->dataSocket, FIONBIO, &nonBlocking);
+    handle->listeningSocket = INVALID_SOCKET;
+    handle->listingBuffer = GlobalAlloc(GHND, LISTING_LINE_BUFFER_SIZE);
+    TVFUZZ_CHECK(handle->listingBuffer != nullptr);
+    handle->dataState = DATA_STATE_OPEN;
+    handle->readState = READ_STATE_LINES;
+    handle->lineReaderState = LINE_READER_START;
+
+    int reads = 0;
+    int failures = 0;
+    LONG result;
+    do {
+        TVFUZZ_CHECK(++reads < kMostReads);
+        HostEntries entries(count);
+        result = glob ? FTP_Glob_Read(block, entries.data(), count)
+                      : FTP_Dir_Read(block, entries.data(), count);
+        TVFUZZ_CHECK(record.Unlocked());
+        TVFUZZ_CHECK((GlobalFlags(handle->listingBuffer) & GMEM_LOCKCOUNT) == 0);
+        for (const TakenEntry& entry : entries.TakeOver(result)) {
+            // No line longer than the line buffer holds ever reaches a parser.
+            TVFUZZ_CHECK(entry.line.size() <= LISTING_LINE_BUFFER_SIZE - 3);
+            // A directory handle hands over bare names from UNIX-style lines.
+            TVFUZZ_CHECK(glob || !UnixStyle(hostType) || entry.name.find('/') == std::string::npos);
+        }
+        if (reads == 1 && (readBits & 0x40)) {
+            TVFUZZ_CHECK(FTP_Dir_Ioctl(block, 1, static_cast<LONG>(~handle->kindMask & KIND_MASK_ALL)) == 0);
+        }
+        if (result < 0) ++failures;
+    } while (result > 0 || (result < 0 && failures <= kReadsAfterFailure));
+
+    if (result == 0) {
+        // The end stays the end, and the data connection is over.
+        HostEntries entries(count);
+        TVFUZZ_CHECK(FTP_Dir_Read(block, entries.data(), count) == 0);
+        entries.TakeOver(0);
+        TVFUZZ_CHECK(handle->readState == READ_STATE_FINISHED);
+        TVFUZZ_CHECK(handle->dataSocket == INVALID_SOCKET);
+    }
+
+    TVFUZZ_CHECK(FTP_Dir_Close(block) == 0);
+    TVFUZZ_CHECK(block->handleSlot == nullptr);
+    GlobalUnlock(handleBlock);
+    GlobalFree(handleBlock);
+    return 0;
+}
