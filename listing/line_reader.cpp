@@ -11,24 +11,12 @@
 #include "connection/message_pump.h"
 #include "connection/wait.h"
 #include "listing/listing_open.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
 
 constexpr uint32_t kDataCapacity = LISTING_LINE_BUFFER_SIZE - 1;
-
-// A scratch block from OrrAlloc, freed on every path.
-class ScratchBlock {
-public:
-    explicit ScratchBlock(uint32_t size) : block_(static_cast<char*>(OrrAlloc(size))) {}
-    ~ScratchBlock() { OrrFree(block_); }
-    ScratchBlock(const ScratchBlock&) = delete;
-    ScratchBlock& operator=(const ScratchBlock&) = delete;
-    char* get() const { return block_; }
-
-private:
-    char* block_;
-};
 
 // How many bytes one receive may take so that what it turns into fits the free part of the
 // buffer. Converted text may grow by the context's worst-case factor, and the library may

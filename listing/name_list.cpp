@@ -166,8 +166,20 @@ bool NameListStoresLine(uint8_t hostType) {
 }
 
 // One line of the name list into `entry`: its name length, PARSE_SKIP, or an FsError.
+// Whether the name is "." or "..", alone or behind the path of the listed directory
+// ("sub/.."). They name the listed directory and its parent, never an entry of it; some
+// servers put them into name lists all the same. They are passed over for every system, as
+// the listing parsers pass them over, so that a host that walks a tree does not walk into
+// them without end.
+bool NamesDotEntry(const char* line) {
+    const char* slash = OrrFindLastChar(line, '/');
+    const char* last = slash != nullptr ? slash + 1 : line;
+    return std::strcmp(last, ".") == 0 || std::strcmp(last, "..") == 0;
+}
+
 int32_t FillNameListEntry(char* line, FsStateRecord* record, FtpConnection* connection,
                           ListingHandle* handle, DirEntry* entry) {
+    if (NamesDotEntry(line)) return PARSE_SKIP;
     const uint8_t hostType = record->hostType;
     if (HostProbedByName(hostType)) {
         if (int32_t kind = ProbeKind(line, record, handle, entry); kind < 0) return kind;

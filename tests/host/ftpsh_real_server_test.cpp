@@ -117,16 +117,13 @@ class FtpshListingOnRealServer : public ::testing::TestWithParam<const char*> {}
 TEST_P(FtpshListingOnRealServer, ListsTheSampleTreeFromLinesAndFromNameLists) {
     TVTEST_REQUIRE_SERVER(GetParam());
     tvtest::RealServer server(GetParam());
-    // pure-ftpd's name lists name the dot entries too, which the module passes on as they
-    // come.
-    const bool dotEntries = server.Kind() == "pure-ftpd";
     for (bool parsed : {true, false}) {
         SCOPED_TRACE(parsed ? "LIST" : "NLST");
         Outcome outcome =
             RunFtpsh({"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
                       "open " + Address(server, server.Password()) + ftpsh_test::kListingScenario});
         EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
-        ftpsh_test::CheckListingScenario(outcome.out, server.Root(), parsed, dotEntries);
+        ftpsh_test::CheckListingScenario(outcome.out, server.Root(), parsed);
     }
 }
 

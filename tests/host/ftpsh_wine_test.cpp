@@ -108,7 +108,7 @@ TEST(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
             RunUnderWine(program, {"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
                                    open + ftpsh_test::kListingScenario});
         EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
-        ftpsh_test::CheckListingScenario(outcome.out, server.Root(), parsed, false);
+        ftpsh_test::CheckListingScenario(outcome.out, server.Root(), parsed);
     }
 }
 

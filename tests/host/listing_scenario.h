@@ -12,9 +12,8 @@ constexpr const char* kListingScenario =
     "; ls; pwd; ls empty; pwd; info lf.txt; attr dir; attr lf.txt";
 
 // Checks ftpsh's output of the scenario against the sample tree at `root` on disk, listed
-// from LIST lines (`parsed`) or from name lists; `dotEntries`: the server's name lists name
-// "." and "..".
-void CheckListingScenario(const std::string& out, const std::string& root, bool parsed,
-                          bool dotEntries);
+// from LIST lines (`parsed`) or from name lists. "." and ".." never show, also where the
+// server's name lists hold them.
+void CheckListingScenario(const std::string& out, const std::string& root, bool parsed);
 
 }  // namespace ftpsh_test

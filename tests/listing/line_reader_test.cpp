@@ -42,6 +42,7 @@ TEST(LineReader, LinesSurviveEveryCutOfTheDataAndOneReadTakesOneLine) {
     EXPECT_EQ(session.Read(1, &taken), 0);
     EXPECT_EQ(NamesOf(taken), names);
     EXPECT_EQ(taken[5].line, UnixLine(names[5]));
+    EXPECT_EQ(taken[11].line, UnixLine(names[11])) << "the line after the empty ones";
     EXPECT_EQ(session.handle()->lineCount, names.size());
     EXPECT_EQ(session.Close(), 0);
     EXPECT_EQ(session.Finish(), "");

@@ -14,12 +14,13 @@
 using namespace tvtest;
 
 TEST(NameList, HostsThatCannotTellKindsGetEveryNameAsAFile) {
-    // Image type: ASCII for the listing, and image again before the open returns.
+    // Image type: ASCII for the listing, and image again before the open returns. "." and
+    // ".." (alone or behind a path) are never entries.
     std::string many;
     for (int i = 0; i < 300; ++i) many += "\r\nDATASET" + std::to_string(i);
     ListingSession mvs(HOST_MVS);
     mvs.server().Expect("TYPE A\r\n").Reply("200 Type A.\r\n");
-    ListingOverPort(mvs.server(), "NLST\r\n", "a\r\n\r\nb").Pause(30).DataSend(many).DataClose()
+    ListingOverPort(mvs.server(), "NLST\r\n", "a\r\n\r\n.\r\nx/..\r\nb").Pause(30).DataSend(many).DataClose()
         .Reply("226 Done.\r\n").Expect("TYPE I\r\n").Reply("200 Type I.\r\n");
     mvs.Begin(TYPE_IMAGE, STATE_SEND_PORT, 0);
     ASSERT_EQ(mvs.Open("*"), 0);
