@@ -297,4 +297,23 @@ std::vector<TakenEntry> HostEntries::TakeOver(int32_t result) {
     return taken;
 }
 
+FuzzHandleBlock::FuzzHandleBlock(const FuzzStateRecord& record, bool glob, uint32_t kindMask,
+                                 SOCKET data)
+    : handle_(GlobalAlloc(GHND, sizeof(HostHandleBlock))),
+      block_(static_cast<HostHandleBlock*>(GlobalLock(handle_))),
+      listing_(static_cast<ListingHandle*>(OrrAlloc(sizeof(ListingHandle)))) {
+    TVFUZZ_CHECK(block_ != nullptr && listing_ != nullptr);
+    block_->handleSlot = listing_;
+    listing_->stateRecord = record.handle();
+    listing_->glob = glob ? 1 : 0;
+    listing_->kindMask = kindMask;
+    listing_->dataSocket = data;
+    listing_->listeningSocket = INVALID_SOCKET;
+}
+
+FuzzHandleBlock::~FuzzHandleBlock() {
+    GlobalUnlock(handle_);
+    GlobalFree(handle_);
+}
+
 }  // namespace tvfuzz

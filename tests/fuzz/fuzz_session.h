@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/ftp_connection.h"
+#include "listing/listing_handle.h"
 
 namespace tvfuzz {
 
@@ -132,6 +133,26 @@ public:
 
 private:
     HGLOBAL handle_;
+};
+
+// The host's handle block in moveable global memory, locked while this object lives, holding
+// a new listing record as the open leaves it once the listing command was accepted: the
+// state record, the handle kind, the kind mask and the data connection. Closing the listing
+// frees the record; the block goes with this object.
+class FuzzHandleBlock {
+public:
+    FuzzHandleBlock(const FuzzStateRecord& record, bool glob, uint32_t kindMask, SOCKET data);
+    ~FuzzHandleBlock();
+    FuzzHandleBlock(const FuzzHandleBlock&) = delete;
+    FuzzHandleBlock& operator=(const FuzzHandleBlock&) = delete;
+
+    HostHandleBlock* get() const { return block_; }
+    ListingHandle* listing() const { return listing_; }
+
+private:
+    HGLOBAL handle_;
+    HostHandleBlock* block_;
+    ListingHandle* listing_;
 };
 
 // Counts the live global memory blocks when made; the same count must be alive when it

@@ -71,18 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ServerPeer server(sent);
 
     // The handle as the open leaves it after LIST was accepted.
-    HGLOBAL handleBlock = GlobalAlloc(GHND, sizeof(HostHandleBlock));
-    auto* block = static_cast<HostHandleBlock*>(GlobalLock(handleBlock));
-    auto* handle = static_cast<ListingHandle*>(OrrAlloc(sizeof(ListingHandle)));
-    TVFUZZ_CHECK(handle != nullptr);
-    block->handleSlot = handle;
-    handle->stateRecord = record.handle();
-    handle->glob = glob ? 1 : 0;
-    handle->kindMask = (flags >> 1) & 3;
-    handle->dataSocket = server.TakeModuleEnd();
+    FuzzHandleBlock handleBlock(record, glob, (flags >> 1) & 3, server.TakeModuleEnd());
+    HostHandleBlock* block = handleBlock.get();
+    ListingHandle* handle = handleBlock.listing();
     u_long nonBlocking = 1;
     ioctlsocket(handle->dataSocket, FIONBIO, &nonBlocking);
-    handle->listeningSocket = INVALID_SOCKET;
     handle->listingBuffer = GlobalAlloc(GHND, LISTING_LINE_BUFFER_SIZE);
     TVFUZZ_CHECK(handle->listingBuffer != nullptr);
     handle->dataState = DATA_STATE_OPEN;
@@ -122,7 +115,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TVFUZZ_CHECK(FTP_Dir_Close(block) == 0);
     TVFUZZ_CHECK(block->handleSlot == nullptr);
-    GlobalUnlock(handleBlock);
-    GlobalFree(handleBlock);
     return 0;
 }

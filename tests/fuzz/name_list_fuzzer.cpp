@@ -89,16 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzStateRecord record(connection.get(), hostType);
     ServerPeer server(sent);
 
-    HGLOBAL handleBlock = GlobalAlloc(GHND, sizeof(HostHandleBlock));
-    auto* block = static_cast<HostHandleBlock*>(GlobalLock(handleBlock));
-    auto* handle = static_cast<ListingHandle*>(OrrAlloc(sizeof(ListingHandle)));
-    TVFUZZ_CHECK(handle != nullptr);
-    block->handleSlot = handle;
-    handle->stateRecord = record.handle();
-    handle->glob = flags & 1;
-    handle->kindMask = (flags >> 1) & 3;
-    handle->dataSocket = server.TakeModuleEnd();
-    handle->listeningSocket = INVALID_SOCKET;
+    FuzzHandleBlock handleBlock(record, (flags & 1) != 0, (flags >> 1) & 3, server.TakeModuleEnd());
+    HostHandleBlock* block = handleBlock.get();
+    ListingHandle* handle = handleBlock.listing();
 
     const int32_t length = RetrieveWholeListing(connection.get(), handle);
     TVFUZZ_CHECK(handle->dataSocket == INVALID_SOCKET);
@@ -158,7 +151,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TVFUZZ_CHECK(CloseListing(block) == 0);
     TVFUZZ_CHECK(block->handleSlot == nullptr);
-    GlobalUnlock(handleBlock);
-    GlobalFree(handleBlock);
     return 0;
 }
