@@ -1,8 +1,6 @@
 // The links of a LIST listing, resolved once the data has ended, byte for byte against the
-// scripted server: the working directory asked once, each link tried by its full path, the
-// directory entered again at the end; a pass cut short by few free records and continued by
-// the next read; links that name nothing; paths too long to ask about; refusals, which end
-// the read and give back what it filled; and servers that report representations.
+// scripted server: probes by full path, passes cut short by few free records, refusals, and
+// servers that report representations.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,7 +23,7 @@ using Steps = std::vector<std::pair<std::string, std::string>>;
 void ListLines(ListingSession& session, const std::vector<std::string>& lines, const Steps& pass) {
     std::string data;
     for (const std::string& line : lines) data += line + "\r\n";
-    ListingOverPort(session.server(), "LIST\r\n", data).DataClose().Reply("226 Done.\r\n");
+    CompletedListing(session.server(), "LIST\r\n", data);
     for (const auto& [command, reply] : pass) session.Converse({{command, reply}});
 }
 

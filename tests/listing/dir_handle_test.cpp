@@ -1,8 +1,6 @@
-// Directory and glob handles against the scripted server: the exact listing commands by host
-// type and handle kind, the representation switched for the listing and put back at close,
-// the 550 that opens an empty listing, the kind mask of the ioctl, links resolved after the
-// data, the listings of other hosts, and listings that end early: a line of no known shape
-// (drained quietly) and a data connection reset by the server.
+// Directory and glob handles against the scripted server: the listing commands, the
+// representation switched and put back, the 550 of an empty listing, the kind mask of the
+// ioctl, and listings that end early or fail.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -104,7 +102,7 @@ TEST(DirectoryHandle, KindMaskOfTheIoctlAppliesToTheLinesReadAfterIt) {
     ListingSession session;
     std::string data;
     for (const char* name : {"d1", "f1", "d2", "f2", "d3"}) data += UnixLine(name, *name) + "\r\n";
-    ListingOverPort(session.server(), "LIST\r\n", data).DataClose().Reply("226 Done.\r\n");
+    CompletedListing(session.server(), "LIST\r\n", data);
     session.Begin(TYPE_ASCII, STATE_SEND_PORT);
     ASSERT_EQ(session.Open(nullptr), 0);
 
@@ -126,8 +124,8 @@ TEST(DirectoryHandle, KindMaskOfTheIoctlAppliesToTheLinesReadAfterIt) {
 TEST(DirectoryHandle, RefusedPasvTurnsToPortForTheConnectionAndOtherFailuresFailTheOpen) {
     ListingSession session;
     session.Converse({{"PASV", "500 PASV not understood."}});
-    ListingOverPort(session.server(), "LIST\r\n", UnixLine("a") + "\r\n").DataClose()
-        .Reply("226 Done.\r\n").ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n");
+    CompletedListing(session.server(), "LIST\r\n", UnixLine("a") + "\r\n")
+        .ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n");
     session.Converse({{"LIST -la", "425 Can't open data connection."}});
     session.server().ExpectLineStartingWith("PORT ").Reply("200 PORT ok.\r\n");
     session.Converse({{"LIST dir", ""}});
@@ -160,23 +158,15 @@ TEST(DirectoryHandle, RefusedPasvTurnsToPortForTheConnectionAndOtherFailuresFail
     EXPECT_EQ(passive.Finish(), "");
 }
 
-TEST(DirectoryHandle, VmsHeadingAndTotalsAreNoEntries) {
-    const std::string login =
-        "LOGIN.COM;3           2/3      12-JAN-1996 10:22:33  [ALICE]  (RWED,RWED,RE,)";
-    const std::string sub =
-        "SUB.DIR;1             1/3      12-JAN-1996 10:22:33  [ALICE]  (RWED,RWED,RE,E)";
+TEST(DirectoryHandle, VmsHeadingIsTheFirstLineThatIsNotEmpty) {
+    const std::string login = "LOGIN.COM;3  2/3  12-JAN-1996 10:22:33  [ALICE]  (RWED,RWED,RE,)";
     ListingSession vms(HOST_VMS);
-    // The heading is the first non-empty line, however many empty lines come before it.
-    ListingOverPort(vms.server(), "LIST\r\n",
-                    "\r\nDirectory DISK$USER:[ALICE]\r\n\r\n" + login + "\r\nLONG.TXT;1\r\n" +
-                        "                      4/6      12-JAN-1996 10:22:33  [ALICE]\r\n" +
-                        sub + "\r\n\r\nTotal of 3 files, 7/12 blocks.\r\n")
-        .DataClose().Reply("226 Transfer complete.\r\n");
+    CompletedListing(vms.server(), "LIST\r\n",
+                     "\r\nDirectory DISK$USER:[ALICE]\r\n\r\n" + login + "\r\nLONG.TXT;1\r\n");
     vms.Begin(TYPE_ASCII, STATE_SEND_PORT);
     ASSERT_EQ(vms.Open(nullptr), 0);
-    EXPECT_EQ(vms.ReadAll(2), (HostEntries{{"LOGIN.COM;3", login, ENTRY_FILE},
-                                           {"LONG.TXT;1", "LONG.TXT;1", ENTRY_FILE},
-                                           {"SUB.DIR;1", sub, ENTRY_DIRECTORY}}));
+    EXPECT_EQ(vms.ReadAll(1), (HostEntries{{"LOGIN.COM;3", login, ENTRY_FILE},
+                                           {"LONG.TXT;1", "LONG.TXT;1", ENTRY_FILE}}));
     EXPECT_EQ(vms.Close(), 0);
     EXPECT_EQ(vms.Finish(), "");
 }
@@ -189,12 +179,11 @@ TEST(DirectoryHandle, ListingsEndEarlyOnForeignLinesAndFailOnAResetDataConnectio
     folder.resize(39, ' ');
     ListingSession session;
     session.Converse({{"TYPE A", "200 Type A."}});
-    ListingOverPort(session.server(), "LIST\r\n", UnixLine("a") + "\r\n" + UnixLine("b") +
-                                                      "\r\nno-blank-in-this-line\r\n" + rest)
-        .DataClose().Reply("226 Done.\r\n").Expect("TYPE I\r\n").Reply("200 Type I.\r\n");
-    ListingOverPort(session.server(), "LIST\r\n", text + "read me\r\n" + std::string(45, 'X') +
-                                                      "\r\n" + folder + "Projects/\r\n")
-        .DataClose().Reply("226 Done.\r\n");
+    CompletedListing(session.server(), "LIST\r\n",
+                     UnixLine("a") + "\r\n" + UnixLine("b") + "\r\nno-blank-here\r\n" + rest)
+        .Expect("TYPE I\r\n").Reply("200 Type I.\r\n");
+    CompletedListing(session.server(), "LIST\r\n",
+                     text + "read me\r\n" + std::string(45, 'X') + "\r\n" + folder + "Dir/\r\n");
     ListingOverPort(session.server(), "LIST\r\n", UnixLine("a") + "\r\n" + UnixLine("b") + "\r\n")
         .Pause(300).DataReset().Reply("426 Connection closed; transfer aborted.\r\n");
     session.Converse({{"NOOP", "200 NOOP ok."}});

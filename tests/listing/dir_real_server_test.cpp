@@ -1,8 +1,5 @@
-// Directory listings of the sample tree on real servers, through the exports as a host
-// calls them: LIST parsed as UNIX lines and NLST with each name probed, each over passive
-// and active data connections. Names with blanks, colons, leading dashes and bytes beyond
-// ASCII come through; links are listed as what they point to; an empty directory lists
-// nothing; the working directory and the type are where they were afterwards.
+// Directory listings of the sample tree on real servers through the exports: LIST parsed
+// and NLST probed, each over passive and active data connections.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,6 +1,5 @@
 // The parsers of the DOS-style listings: DOS and OS/2, Windows NT in DOS style and
-// Windows 95, on real-looking lines of each shape, the lines that carry no entry, the kind
-// mask and the path prefix that only a glob handle keeps.
+// Windows 95, on real-looking lines of each shape.
 #include <gtest/gtest.h>
 
 #include "tests/listing/parse_line.h"

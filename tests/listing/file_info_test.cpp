@@ -1,8 +1,6 @@
-// File information and attributes: one LIST per name of a host name list (made through the
-// file-system layer library, as a host makes it), every line handed to the host in order,
-// the refusals that stop the loop and the failures that do not, a listing that outgrows its
-// buffer or memory, conversion; the attribute flags of directories, files and of what a
-// server reports; and the lines of two names against a real server.
+// File information and attributes: one LIST per name of a host name list made through the
+// file-system layer library, every line handed to the host, the refusals that stop the loop,
+// a listing that outgrows its buffer or memory, conversion, and a real server.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "codeset/code_set_state.h"
 #include "driver/module_state.h"
 #include "host/vault32/vault32.h"
 #include "listing/file_info_name_list.h"
@@ -19,8 +16,8 @@
 #include "platform/posix/hooks.h"
 #include "tests/connection/open_fixture.h"
 #include "tests/support/counting_window.h"
+#include "tests/listing/listing_session.h"
 #include "tests/support/real_server.h"
-#include "tests/support/scripted_session.h"
 
 using namespace tvtest;
 using Lines = std::vector<std::string>;
@@ -56,18 +53,18 @@ private:
 // What the host's line function was given.
 Lines gLines;
 bool gArgumentsRight = true;
-constexpr DWORD kHostValue = 0xC0FFEE42;
+constexpr DWORD kRecordValue = 0xC0FFEE42;
 
 LONG CALLBACK CollectLine(LPCSTR line, int length, DWORD hostValue) {
     gLines.emplace_back(line);
-    gArgumentsRight = gArgumentsRight && length == lstrlenA(line) && hostValue == kHostValue;
+    gArgumentsRight = gArgumentsRight && length == lstrlenA(line) && hostValue == kRecordValue;
     return 0;
 }
 
 // File information as a host asks for it: the result, with the lines in gLines.
 LONG FileInfo(HGLOBAL list, FsStateRecord* record) {
     gLines.clear();
-    record->hostValue = kHostValue;
+    record->hostValue = kRecordValue;
     const LONG result = FTP_Get_File_Info(list, record, CollectLine);
     EXPECT_TRUE(gArgumentsRight);
     EXPECT_EQ(GlobalFlags(list) & GMEM_LOCKCOUNT, 0u) << "the name list is left locked";
@@ -94,14 +91,28 @@ std::string NumberedLines(Lines* lines) {
 
 }  // namespace
 
-TEST(FileInfo, ListsEachNameAndHandsEveryLineToTheHostInOrder) {
+TEST(FileInfo, HandsEveryLineToTheHostInOrderAndRefusalsStopTheLoop) {
     FileSystemLayer layer;
     ASSERT_TRUE(layer.loaded());
     ScriptedSession session;
-    PassiveListing(session.server(), "LIST a\r\n", "-rw-r--r-- 1 u g 5 Jun 15 2021 a\r\n");
+    ScriptedServer& server = session.server();
+    PassiveListing(server, "LIST a\r\n", "-rw-r--r-- 1 u g 5 Jun 15 2021 a\r\n");
     // A name with a blank cannot be sent: plain LIST.
-    PassiveListing(session.server(), "LIST\r\n",
+    PassiveListing(server, "LIST\r\n",
                    "total 2\r\n\r\nfirst line\n\nsecond\rthird\r\r\nlast without end");
+    const auto resetAfterTwoLines = [&server](const std::string& name) {
+        server.Expect("PASV\r\n").Passive().Expect("LIST " + name + "\r\n")
+            .Reply("150 Here it comes.\r\n").DataSend(name + "1\r\n" + name + "2\r\n")
+            .Pause(100).DataReset().Reply("426 Connection reset.\r\n");
+    };
+    resetAfterTwoLines("a");
+    PassiveListing(server, "LIST b\r\n", "b1\r\n");
+    resetAfterTwoLines("c");
+    for (const auto& [command, reply] : {std::pair{"LIST x", "550 x: No such file."},
+                                         {"LIST p", "425 No data connection."}, {"LIST q", ""}}) {
+        session.Converse({{"PASV", ""}}).Passive();
+        session.Converse({{command, reply}});  // q: the connection breaks
+    }
     FsStateRecord* record = session.Begin(STATE_PASSIVE_MODE);
     // Interval 0 only counts the passes of YieldTick, which in passive mode only the reading
     // of the data makes.
@@ -109,8 +120,14 @@ TEST(FileInfo, ListsEachNameAndHandsEveryLineToTheHostInOrder) {
     gModule.peekInterval = 0;
     gModule.yieldCounter = 0;
 
+    // Nothing is sent without the library or without a name list, or for an empty one.
+    gNameListLibraryName = "NOVAULT.DLL";
+    EXPECT_EQ(FileInfo(layer.List({"a"}), record), FSE_NOT_SUPPORTED);
+    gNameListLibraryName = NAME_LIST_LIBRARY_NAME;
+    EXPECT_EQ(FTP_Get_File_Info(nullptr, record, CollectLine), FSE_INVALID);
     EXPECT_EQ(FileInfo(layer.List({}), record), 0);
-    EXPECT_EQ(session.server().ControlReceived(), "");
+    EXPECT_EQ(server.ControlReceived(), "");
+
     EXPECT_EQ(FileInfo(layer.List({"a", "b c"}), record), 0);
     EXPECT_EQ(gLines, Lines({"-rw-r--r-- 1 u g 5 Jun 15 2021 a", "total 2", "first line",
                              "second", "third", "last without end"}));
@@ -120,33 +137,6 @@ TEST(FileInfo, ListsEachNameAndHandsEveryLineToTheHostInOrder) {
     EXPECT_EQ(session.connection()->stateFlags, uint32_t(STATE_PASSIVE_MODE));
     gModule.peekInterval = interval;
     gModule.yieldCounter = 0;
-    EXPECT_EQ(session.Finish(), "");
-}
-
-TEST(FileInfo, RefusalsStopTheLoopAndAFailingDataConnectionDeliversWhatCame) {
-    FileSystemLayer layer;
-    ASSERT_TRUE(layer.loaded());
-    ScriptedSession session;
-    for (std::string name : {"a", "c"}) {
-        session.server()
-            .Expect("PASV\r\n").Passive().Expect("LIST " + name + "\r\n")
-            .Reply("150 Here it comes.\r\n").DataSend(name + "1\r\n" + name + "2\r\n")
-            .Pause(100).DataReset().Reply("426 Connection reset.\r\n");
-        if (name == "a") PassiveListing(session.server(), "LIST b\r\n", "b1\r\n");
-    }
-    const std::pair<std::string, const char*> refusals[] = {
-        {"LIST x", "550 x: No such file."}, {"LIST p", "425 No data connection."}, {"LIST q", ""}};
-    for (const auto& [command, reply] : refusals) {
-        session.Converse({{"PASV", ""}}).Passive();
-        session.Converse({{command, reply}});  // q: the connection breaks
-    }
-    FsStateRecord* record = session.Begin(STATE_PASSIVE_MODE);
-
-    // Nothing is sent without the library or without a name list.
-    gNameListLibraryName = "NOVAULT.DLL";
-    EXPECT_EQ(FileInfo(layer.List({"a"}), record), FSE_NOT_SUPPORTED);
-    gNameListLibraryName = NAME_LIST_LIBRARY_NAME;
-    EXPECT_EQ(FTP_Get_File_Info(nullptr, record, CollectLine), FSE_INVALID);
 
     // Only the last name's result counts.
     EXPECT_EQ(FileInfo(layer.List({"a", "b"}), record), 0);
@@ -240,18 +230,11 @@ LONG WINAPI WorstCaseFour(CcssContext*) { return 4; }
 }  // namespace
 
 TEST(FileInfo, IncomingDataIsConvertedInPiecesThatFitAndAFailureEndsTheName) {
-    struct NoConversionAfterwards {
-        ~NoConversionAfterwards() {
-            InstallCcssFallbacks();
-            gCodeSet.outgoing = gCodeSet.incoming = BuiltInContext();
-            gCodeSet.conversionActive = gCodeSet.conversionDisabled = false;
-        }
-    } restore;
+    UpperCaseConversion restore;  // replaced at once; it puts the built-in conversion back
     gCodeSet.functions.convertBlock = QuadrupleBlock;
     gCodeSet.functions.howManyTimesInWorstCase = WorstCaseFour;
     gCodeSet.incoming = &gIncoming;
     gCodeSet.outgoing = &gOutgoing;
-    gCodeSet.conversionActive = true;
     FileSystemLayer layer;
     ASSERT_TRUE(layer.loaded());
     Lines expected;

@@ -1,12 +1,7 @@
-// The parsers of MVS, VM, VMS and Macintosh listings on real-looking lines of each system,
-// the parser chosen for each host type, and the contract every parser keeps for any line a
-// server can send: short, odd and overlong lines give only a skip or the end of the
-// listing, never a read beyond the line, a block left in a skipped entry or a DOS-style
-// name the host must not see.
+// The parsers of MVS, VM, VMS and Macintosh listings on real-looking lines of each system.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "tests/listing/parse_line.h"
 
@@ -121,76 +116,4 @@ TEST(MacintoshParser, TypeCodesGiveTheKindAndALineOfOneWordEndsTheRead) {
         {folder, "", kSkip, kFilesOnly},
         {folder, "Projects", kDir, kDirectoriesOnly},
     });
-}
-
-TEST(ParserSelection, EachHostTypeGetsTheParserOfItsListingStyle) {
-    const ListingParser parsers[] = {
-        nullptr,        nullptr,      ParseDosLine, ParseMacintoshLine,    ParseMvsLine,
-        ParseUnixLine,  ParseDosLine, ParseUnixLine, ParseVmLine,           ParseVmsLine,
-        ParseWindowsNtDosLine, ParseUnixLine, ParseWindows95Line, nullptr, nullptr};
-    for (int hostType = 0; hostType <= 14; ++hostType) {
-        EXPECT_EQ(SelectListingParser(hostType), parsers[hostType]) << hostType;
-    }
-    EXPECT_EQ(SelectListingParser(255), nullptr);
-}
-
-TEST(OtherHostParsers, OddLinesKeepTheContract) {
-    // Every line of up to four characters over the characters the parsers look for, and
-    // longer lines built to lead their scans towards the ends of the line.
-    std::vector<std::string> lines{""};
-    for (size_t begin = 0, length = 1; length <= 4; ++length) {
-        const size_t end = lines.size();
-        for (size_t i = begin; i < end; ++i) {
-            for (char c : std::string(" \t:a\\.")) lines.push_back(lines[i] + c);
-        }
-        begin = end;
-    }
-    const size_t longest = LISTING_LINE_BUFFER_SIZE - 1;
-    for (const std::string& line :
-         {std::string(longest, ' '), std::string(longest, ':'), std::string(longest, 'x'),
-          std::string(longest - 1, ' ') + ":", ":" + std::string(longest - 1, ' '),
-          "  <DIR>  " + std::string(longest - 30, 'n') + " 1:2 x",
-          "COMMAND  " + std::string(longest - 30, 'e') + "  1  2  3:4",
-          std::string(2000, 'V') + " " + std::string(40, 'T')}) {
-        lines.push_back(line);
-    }
-    for (size_t length = 38; length <= 77; ++length) {
-        lines.push_back(std::string(length, 'A'));
-        lines.push_back("TEXT" + std::string(length - 4, ' '));
-        lines.push_back(" Folder" + std::string(length - 8, ' ') + "/");
-        lines.push_back(" Folder" + std::string(length - 7, '/'));
-        lines.push_back(std::string(length - 1, ' ') + "/");
-    }
-    for (const char* line : {"R", "A", "RA", "Total", "PO", "PO PO", "<DIR>", "DIR",
-                             "a  b  c  d:e", "a b c d e:f", "1:  <DIR>  :", "\\  \\  1  2  3:\\",
-                             "x  y  z  R  :", "x  1:  <DIR>  \\", ". . . . .:"}) {
-        lines.push_back(line);
-    }
-
-    for (uint8_t hostType : {HOST_DOS, HOST_OS2, HOST_MACINTOSH, HOST_MVS, HOST_VM, HOST_VMS,
-                             HOST_WINDOWS_NT_DOS, HOST_WINDOWS_95}) {
-        const bool dosStyle = hostType == HOST_DOS || hostType == HOST_OS2 ||
-                              hostType == HOST_WINDOWS_NT_DOS || hostType == HOST_WINDOWS_95;
-        for (const std::string& line : lines) {
-            for (uint32_t kindMask = 0; kindMask <= KIND_MASK_ALL; ++kindMask) {
-                for (uint16_t glob = 0; glob <= 1; ++glob) {
-                    // Only the VMS parser looks at the line's number.
-                    for (uint16_t count = hostType == HOST_VMS ? 1 : 2; count <= 2; ++count) {
-                        SCOPED_TRACE(testing::Message() << "host type " << int{hostType}
-                                                        << ", line \"" << line << "\"");
-                        const ParsedLine parsed = ParseLine(SelectListingParser(hostType), hostType,
-                                                            line, {kindMask, glob, count});
-                        if (parsed.result < 0) {
-                            EXPECT_TRUE(parsed.result == PARSE_SKIP ||
-                                        (hostType == HOST_MACINTOSH && parsed.result == -2));
-                        } else if (dosStyle) {
-                            EXPECT_NE(parsed.name.find_first_not_of('.'), std::string::npos);
-                            EXPECT_TRUE(glob == 1 || parsed.name.find('\\') == std::string::npos);
-                        }
-                        if (::testing::Test::HasFailure()) return;
-                    }
-                }
-            }
-        }
-    }
 }

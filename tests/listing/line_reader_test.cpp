@@ -1,7 +1,5 @@
 // The line reader of LIST listings: lines cut across receives and across the 2048-byte
-// buffer, only CR LF ending a line, empty lines passed over, a last line without CR LF
-// dropped, lines too long for the buffer passed over, and conversion to the local code set
-// one receive at a time.
+// buffer, lines too long for it, and conversion to the local code set one receive at a time.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -79,9 +77,9 @@ TEST(LineReader, ConversionRunsOnEachReceiveAndAFailedOneEndsTheListing) {
         names.push_back("NAME-" + std::to_string(i));
     }
     ListingSession session;
-    ListingOverPort(session.server(), "LIST\r\n", data).DataClose().Reply("226 Done.\r\n");
-    ListingOverPort(session.server(), "LIST\r\n", UnixLine("#") + "\r\n").DataClose()
-        .Reply("226 Done.\r\n").Expect("NOOP\r\n").Reply("200 NOOP ok.\r\n");
+    CompletedListing(session.server(), "LIST\r\n", data);
+    CompletedListing(session.server(), "LIST\r\n", UnixLine("#") + "\r\n")
+        .Expect("NOOP\r\n").Reply("200 NOOP ok.\r\n");
     session.Begin(TYPE_ASCII, STATE_SEND_PORT);
 
     ASSERT_EQ(session.Open(nullptr), 0);

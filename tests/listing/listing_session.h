@@ -170,6 +170,12 @@ inline ScriptedServer& ListingOverPort(ScriptedServer& server, const std::string
         .Expect(command).Reply("150 Here it comes.\r\n").ConnectToPort().DataSend(data);
 }
 
+// The same, with the data connection closed and the 226 after it.
+inline ScriptedServer& CompletedListing(ScriptedServer& server, const std::string& command,
+                                        const std::string& data) {
+    return ListingOverPort(server, command, data).DataClose().Reply("226 Done.\r\n");
+}
+
 // A UNIX listing line dated with a year, of a directory for kind 'd', else of a file.
 inline std::string UnixLine(const std::string& name, char kind = 'f') {
     return (kind == 'd' ? "d" : "-") + std::string("rw-r--r--   1 user  group  512 Jan 12  1995 ") +

@@ -1,7 +1,5 @@
-// Name-list listings: NLST read whole at open with the representation put back at once,
-// names that are all files where the host cannot tell, names probed with CWD on UNIX and DOS
-// hosts under the kind mask, the VMS rules of DIR extensions and bracketed directories, a
-// probe that fails the read, and the listing converted to the local code set.
+// Name-list listings: NLST read whole at open, names that are all files where the host
+// cannot tell, names probed with CWD under the kind mask, and the VMS rules.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,8 +18,8 @@ TEST(NameList, HostsThatCannotTellKindsGetEveryNameAsAFile) {
     for (int i = 0; i < 300; ++i) many += "\r\nDATASET" + std::to_string(i);
     ListingSession mvs(HOST_MVS);
     mvs.server().Expect("TYPE A\r\n").Reply("200 Type A.\r\n");
-    ListingOverPort(mvs.server(), "NLST\r\n", "a\r\n\r\n.\r\nx/..\r\nb").Pause(30).DataSend(many).DataClose()
-        .Reply("226 Done.\r\n").Expect("TYPE I\r\n").Reply("200 Type I.\r\n");
+    ListingOverPort(mvs.server(), "NLST\r\n", "a\r\n\r\n.\r\nx/..\r\nb").Pause(30).DataSend(many)
+        .DataClose().Reply("226 Done.\r\n").Expect("TYPE I\r\n").Reply("200 Type I.\r\n");
     mvs.Begin(TYPE_IMAGE, STATE_SEND_PORT, 0);
     ASSERT_EQ(mvs.Open("*"), 0);
     EXPECT_EQ(mvs.handle()->representationSaved, 0);
@@ -53,16 +51,15 @@ TEST(NameList, HostsThatCannotTellKindsGetEveryNameAsAFile) {
 
 TEST(NameList, NamesAreProbedWithCwdUnderTheKindMaskAndAFailedProbeFailsTheRead) {
     ListingSession session;
-    ListingOverPort(session.server(), "NLST\r\n", "docs\r\nnotes.txt\r\n").DataClose()
-        .Reply("226 Done.\r\n");
+    CompletedListing(session.server(), "NLST\r\n", "docs\r\nnotes.txt\r\n");
     session.Converse({{"PWD", "257 \"/home/u\" is current."}, {"CWD docs", "250 Changed."},
                       {"CWD /home/u", "250 Changed."}, {"PWD", "257 \"/home/u\" is current."},
                       {"CWD notes.txt", "550 Not a directory."}});
     // DOS: the name only, no line; the working directory is still known.
-    ListingOverPort(session.server(), "NLST\r\n", "README.TXT\r\n").DataClose()
-        .Reply("226 Done.\r\n").Expect("CWD README.TXT\r\n").Reply("550 Not a directory.\r\n");
+    CompletedListing(session.server(), "NLST\r\n", "README.TXT\r\n")
+        .Expect("CWD README.TXT\r\n").Reply("550 Not a directory.\r\n");
     // UNIX again: the second probe finds the connection gone.
-    ListingOverPort(session.server(), "NLST\r\n", "a\r\nb\r\n").DataClose().Reply("226 Done.\r\n");
+    CompletedListing(session.server(), "NLST\r\n", "a\r\nb\r\n");
     session.Converse({{"CWD a", "250 Changed."}, {"CWD /home/u", "250 Changed."}, {"PWD", ""}});
     session.Begin(TYPE_ASCII, STATE_SEND_PORT, 0);
 
@@ -89,9 +86,8 @@ TEST(NameList, NamesAreProbedWithCwdUnderTheKindMaskAndAFailedProbeFailsTheRead)
 
 TEST(NameList, VmsNamesAreToldByTheirDirExtensionAndProbedInBracketedForm) {
     ListingSession probing(HOST_VMS);
-    ListingOverPort(probing.server(), "NLST\r\n",
-                    "SUB.DIR;1\r\nREADME.TXT;3\r\nMY FILE.TXT;1\r\nDKA0:[USER]LOGS.DIR;2\r\n")
-        .DataClose().Reply("226 Done.\r\n");
+    CompletedListing(probing.server(), "NLST\r\n",
+                     "SUB.DIR;1\r\nREADME.TXT;3\r\nMY FILE.TXT;1\r\nDKA0:[USER]LOGS.DIR;2\r\n");
     probing.Converse({{"PWD", "257 \"DKA0:[USER]\" is current directory."},
                       {"CWD [.SUB]", "250 Changed."}, {"CWD DKA0:[USER]", "250 Changed."},
                       {"PWD", "257 \"DKA0:[USER]\" is current directory."},
@@ -108,9 +104,8 @@ TEST(NameList, VmsNamesAreToldByTheirDirExtensionAndProbedInBracketedForm) {
     // connection parses directories, whose DIR files then are directories unasked; the
     // wildcard line it answers with names no entry.
     ListingSession listing(HOST_VMS);
-    ListingOverPort(listing.server(), "NLST [.SUB]\r\n",
-                    "SUB.DIR;1\r\nDKA0:[USER]*.*;\r\nA.TXT;1\r\n")
-        .DataClose().Reply("226 Done.\r\n");
+    CompletedListing(listing.server(), "NLST [.SUB]\r\n",
+                     "SUB.DIR;1\r\nDKA0:[USER]*.*;\r\nA.TXT;1\r\n");
     listing.Begin(TYPE_ASCII, STATE_SEND_PORT, OPTION_PARSE_DIRECTORIES, QUIRK_LIST_BEFORE_CWD);
     ASSERT_GT(listing.Open("[.SUB]", true), 0);
     EXPECT_EQ(listing.ReadAll(), (HostEntries{{"SUB.DIR;1", "SUB.DIR;1", ENTRY_DIRECTORY},
@@ -134,7 +129,7 @@ TEST(NameList, TheWholeListingIsConvertedAndAFailedConversionFailsTheOpen) {
     UpperCaseConversion conversion;
     ListingSession session(HOST_MVS);
     ListingOverPort(session.server(), "NLST\r\n", "abc\r\ndef\r\n").DataClose().Reply("226 .\r\n");
-    ListingOverPort(session.server(), "NLST\r\n", "a#c\r\n").DataClose().Reply("226 Done.\r\n")
+    CompletedListing(session.server(), "NLST\r\n", "a#c\r\n")
         .Expect("NOOP\r\n").Reply("200 NOOP ok.\r\n");
     session.Begin(TYPE_ASCII, STATE_SEND_PORT, 0);
 

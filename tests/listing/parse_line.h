@@ -1,7 +1,8 @@
 // Runs listing lines through a parser as the list reader would and compares what the entry
 // received. Each line sits in a heap block of exactly its length and a NUL, so that a
-// parser reading past its end is caught by AddressSanitizer, and the entry's kind starts at
-// a marker value so that a kind the parser left alone can be told from one it set.
+// parser reading past its end is caught by AddressSanitizer; the entry's kind starts at a
+// marker value so that a kind the parser left alone can be told from one it set, and the
+// host's own fields hold a pattern no parser may change.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -54,7 +55,9 @@ inline ParsedLine ParseLine(ListingParser parser, uint8_t hostType, std::string_
     handle.kindMask = setting.kindMask;
     handle.glob = setting.glob;
     handle.lineCount = setting.lineCount;
-    DirEntry entry{};
+    DirEntry entry;
+    std::memset(&entry, 0xA5, sizeof entry);
+    entry.name = entry.line = nullptr;
     entry.kind = kUntouchedKind;
 
     ParsedLine parsed{parser(&entry, line.get(), &handle, hostType), "", entry.kind};
@@ -69,6 +72,9 @@ inline ParsedLine ParseLine(ListingParser parser, uint8_t hostType, std::string_
         EXPECT_EQ(entry.name, nullptr) << "name left behind by a skipped line: " << text;
         EXPECT_EQ(entry.line, nullptr) << "line copy left behind by a skipped line: " << text;
     }
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(entry.hostData), 10) +
+                  std::string(reinterpret_cast<char*>(entry.hostData2), 3),
+              std::string(13, '\xA5')) << text;
     FreeEntryName(&entry);
     FreeEntryLine(&entry);
     if (handle.deferredBuffer != nullptr) GlobalFree(handle.deferredBuffer);

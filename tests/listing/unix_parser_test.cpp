@@ -1,43 +1,16 @@
-// The UNIX-style listing parser and the name extraction behind it, on lines as real servers
-// send them, and on short hostile lines, which must neither read past their end nor leave
-// memory behind.
+// The UNIX-style listing parser on lines as real servers send them: where the name starts,
+// which lines carry no entry or end the listing, path prefixes, dot names and the kind mask.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "tests/listing/parse_line.h"
 
 using namespace tvtest;
 
 namespace {
-
 constexpr int kDir = ENTRY_DIRECTORY;
 constexpr int kFile = ENTRY_FILE;
-
-// Name extraction alone, as the deferred-link pass and the name-list reader call it: the
-// name, or the result in angle brackets. The line is left as it came.
-std::string Extract(std::string_view text, uint8_t hostType, uint16_t glob = 0) {
-    std::vector<char> line(text.begin(), text.end());
-    line.push_back('\0');
-    line.shrink_to_fit();  // an exact block: a read past the NUL shows under AddressSanitizer
-    const std::vector<char> before = line;
-    ListingHandle handle{};
-    handle.glob = glob;
-    DirEntry entry{};
-    const int32_t result = ExtractName(&entry, line.data(), &handle, hostType);
-    EXPECT_EQ(line, before) << text;
-    std::string name = "<" + std::to_string(result) + ">";
-    if (result >= 0) {
-        name = BlockText(entry.name);
-        EXPECT_EQ(BlockText(entry.line), text);
-    }
-    EXPECT_EQ(result >= 0, entry.name != nullptr && entry.line != nullptr) << text;
-    FreeEntryName(&entry);
-    FreeEntryLine(&entry);
-    return name;
-}
-
 }  // namespace
 
 TEST(UnixParser, NameFollowsTheTimeOrTheEighthFieldAndKeepsItsBlanks) {
@@ -72,6 +45,10 @@ TEST(UnixParser, NameFollowsTheTimeOrTheEighthFieldAndKeepsItsBlanks) {
         {"-rw-r--r-- 1 u g 10 Jun 15 12:34 /abs", "abs", kFile},
         {"drwxr-xr-x 2 u g 4096 Jun 15 12:34 ..", "", kSkip, kGlob},
     });
+    // The longest line the reader hands over keeps its whole name.
+    const std::string fields = "-rw-r--r-- 1 u g 1 Jun 15 12:34 ";
+    const std::string longest(LISTING_LINE_BUFFER_SIZE - 1 - fields.size(), 'n');
+    ExpectLines(ParseUnixLine, HOST_UNIX, {{fields + longest, longest, kFile}});
 }
 
 TEST(UnixParser, PathPrefixesDotNamesAndTheKindMask) {
@@ -113,75 +90,4 @@ TEST(UnixParser, LineTestSkipsHeadingsAndErrorTextsAndEndsOnForeignLines) {
         {"*.c   Not Found anywhere", "", kSkip},
         {"-rw-r--r-- 1 u g 1 Jun 15 12:34 not found", "not found", kFile},  // not the 2nd word
     });
-}
-
-TEST(UnixParser, LinkLinesArePutAsideInArrivalOrder) {
-    ListingHandle handle{};
-    handle.kindMask = KIND_MASK_ALL;
-    handle.deferredOffset = 77;  // whatever it held before the first link
-    std::string expected;
-    for (std::string text : {"lrwxrwxrwx 1 root root 7 Jan 12 12:34 bin -> usr/bin", "L",
-                             "lrwxrwxrwx 1 u g 8 Jun 15 12:34 lib -> /usr/lib"}) {
-        DirEntry entry{};
-        EXPECT_EQ(ParseUnixLine(&entry, text.data(), &handle, HOST_UNIX), PARSE_SKIP);
-        EXPECT_TRUE(entry.line == nullptr && entry.name == nullptr);
-        expected += text + '\0';
-    }
-    EXPECT_EQ(handle.deferredCount, 3u);
-    EXPECT_EQ(handle.deferredOffset, expected.size());
-    ASSERT_GE(GlobalSize(handle.deferredBuffer), expected.size());
-    EXPECT_EQ(std::string(static_cast<char*>(GlobalLock(handle.deferredBuffer)), expected.size()),
-              expected);
-    GlobalUnlock(handle.deferredBuffer);
-    GlobalFree(handle.deferredBuffer);
-}
-
-TEST(NameExtraction, LinksVmsPathsAndWholeLines) {
-    struct Case {
-        const char* line;
-        uint8_t hostType;
-        uint16_t glob;
-        const char* name;
-    };
-    for (const Case& c : std::initializer_list<Case>{
-             {"lrwxrwxrwx 1 root root 7 Jan 12 12:34 bin -> usr/bin", HOST_UNIX, 0, "bin"},
-             {"lrwxrwxrwx 1 u g 7 Jan 12 12:34 sub/bin -> x", HOST_UNIX, 0, "bin"},
-             {"lrwxrwxrwx 1 u g 7 Jan 12 12:34 sub/bin -> x", HOST_UNIX, 1, "sub/bin"},
-             {"lrwxrwxrwx 1 u g 7 Jan 12 1999 old -> x", HOST_BRANNOCK, 0, "old"},
-             {"Lrwxrwxrwx 1 u g 7 Jan 12 12:34 up -> ..", HOST_WINDOWS_NT_UNIX, 0, "up"},
-             {"lrwxrwxrwx 1 u g 7 Jan 12 12:34 .. -> /", HOST_UNIX, 0, "<-1>"},
-             {"l a b", HOST_UNIX, 0, "<-154>"},  // no three blanks: no link line
-             {"l   ", HOST_UNIX, 0, "<-1>"},
-             {"DISK$USER:[SMITH.SUB]FILE.TXT;3", HOST_VMS, 0, "FILE.TXT;3"},
-             {"DISK$USER:[SMITH.SUB]FILE.TXT;3", HOST_VMS, 1, "DISK$USER:[SMITH.SUB]FILE.TXT;3"},
-             {"[SMITH]", HOST_VMS, 0, "<-1>"},
-             {"a name / with: anything", HOST_OTHER, 0, "a name / with: anything"},
-             {"..", HOST_OTHER, 0, ".."},  // only the UNIX-style rules drop dot names
-             {"", HOST_OTHER, 0, "<-1>"}}) {
-        EXPECT_EQ(Extract(c.line, c.hostType, c.glob), c.name) << c.line;
-    }
-}
-
-TEST(UnixParser, ShortAndHostileLinesStayInsideTheLineAndLeaveNothingBehind) {
-    for (const char* text : {
-             "", "l", "d", "-", ":", "::", "total", "totally-long-line", "-rw 1 a:", "d x 12:3",
-             "d 1 2 3 4 5 6 12:", "-rw-r--r-- 1 2 3 4 5 6 7", "-rw-r--r-- 1 2 3 4 5 6 7 ",
-             "-rw-r--r-- 1 2 3 4 5 6 7 8", "drwxr-xr-x 2 u g 0 Jan 1 12:34 ", "-rw-r--r--        ",
-             "-rw-r--r-- 1 u g 1 Jun 15 12:34 /", "-rw-r--r-- 1 u g 1 Jun 15 12:34 a/",
-             "lrwxrwxrwx", "l x -> y", "-\t\t\t\t\t\t\t\t\t\t\t", "d:::::::::::::",
-             "-rw-r--r-- 1 u g 1 Jun 15 12:34 \xff\xfe\x80 high bytes"}) {
-        for (uint8_t hostType : {HOST_BRANNOCK, HOST_UNIX, HOST_WINDOWS_NT_UNIX}) {
-            for (uint16_t glob : {0, 1}) {
-                const ParsedLine parsed =
-                    ParseLine(ParseUnixLine, hostType, text, {KIND_MASK_ALL, glob});
-                EXPECT_TRUE(parsed.result == PARSE_SKIP || parsed.result == PARSE_NOT_THIS_FORMAT ||
-                            parsed.result > 0)
-                    << text << " gave " << parsed.result;
-                EXPECT_NE(Extract(text, hostType, glob), "") << text;
-            }
-        }
-    }
-    const std::string fields = "-rw-r--r-- 1 u g 1 Jun 15 12:34 ";
-    const std::string longest(LISTING_LINE_BUFFER_SIZE - 1 - fields.size(), 'n');
-    ExpectLines(ParseUnixLine, HOST_UNIX, {{fields + longest, longest, kFile}});
 }
