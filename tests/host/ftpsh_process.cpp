@@ -31,6 +31,31 @@ int RemainingMs(Clock::time_point deadline) {
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
+// The argument and environment vectors of a program to start: the test's own environment
+// with `environment` added and overriding.
+struct CommandLine {
+    CommandLine(const std::string& program, const std::vector<std::string>& arguments,
+                const std::map<std::string, std::string>& environment) {
+        std::map<std::string, std::string> variables;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            std::string text(*entry);
+            size_t equals = text.find('=');
+            if (equals != std::string::npos)
+                variables[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+        for (const auto& [name, value] : environment) variables[name] = value;
+        for (const auto& [name, value] : variables) envText.push_back(name + "=" + value);
+        argText.push_back(program);
+        argText.insert(argText.end(), arguments.begin(), arguments.end());
+        for (std::string& text : envText) envp.push_back(text.data());
+        for (std::string& text : argText) argv.push_back(text.data());
+        envp.push_back(nullptr);
+        argv.push_back(nullptr);
+    }
+    std::vector<std::string> envText, argText;
+    std::vector<char*> envp, argv;
+};
+
 void CloseFd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
@@ -40,32 +65,15 @@ void CloseFd(int& fd) {
 
 Process::Process(const std::string& program, const std::vector<std::string>& arguments,
                  const std::map<std::string, std::string>& environment) {
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+    int out[2], err[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
 
-    std::map<std::string, std::string> variables;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        std::string text(*entry);
-        size_t equals = text.find('=');
-        if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
-    }
-    for (const auto& [name, value] : environment) variables[name] = value;
-    std::vector<std::string> envText;
-    for (const auto& [name, value] : variables) envText.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (std::string& text : envText) envp.push_back(text.data());
-    envp.push_back(nullptr);
-
-    std::vector<std::string> argText{program};
-    argText.insert(argText.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& text : argText) argv.push_back(text.data());
-    argv.push_back(nullptr);
-
+    CommandLine command(program, arguments, environment);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    // Nothing to read: a script comes from -c or a file.
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     posix_spawnattr_t attributes;
@@ -81,13 +89,12 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
                                               POSIX_SPAWN_SETSIGMASK);
-    int failure = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), envp.data());
+    int failure = posix_spawn(&pid_, command.argv[0], &actions, &attributes, command.argv.data(),
+                              command.envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    close(in[0]);
     close(out[1]);
     close(err[1]);
-    in_ = in[1];
     out_ = out[0];
     err_ = err[0];
     if (failure != 0) {
@@ -101,22 +108,9 @@ Process::~Process() {
         kill(-pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    CloseFd(in_);
     CloseFd(out_);
     CloseFd(err_);
 }
-
-void Process::Write(const std::string& text) {
-    size_t done = 0;
-    while (in_ >= 0 && done < text.size()) {
-        ssize_t written = write(in_, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
-        done += static_cast<size_t>(written);
-    }
-}
-
-void Process::CloseInput() { CloseFd(in_); }
 
 bool Process::Collect(int timeoutMs) {
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
@@ -136,21 +130,11 @@ bool Process::Collect(int timeoutMs) {
     return true;
 }
 
-bool Process::WaitForOutput(const std::string& text, int timeoutMs) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (outcome_.out.find(text) == std::string::npos) {
-        int left = RemainingMs(deadline);
-        if (left == 0 || !Collect(std::min(left, 100))) return false;
-    }
-    return true;
-}
-
 void Process::Signal(int signal) {
     if (pid_ > 0) kill(pid_, signal);
 }
 
 Outcome Process::Finish(int timeoutMs) {
-    CloseInput();
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (RemainingMs(deadline) > 0 && Collect(100)) {
     }
@@ -171,16 +155,13 @@ Outcome Process::Finish(int timeoutMs) {
 
 Terminal::Terminal(const std::vector<std::string>& arguments,
                    const std::map<std::string, std::string>& environment) {
-    std::vector<std::string> argText{FtpshPath()};
-    argText.insert(argText.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& text : argText) argv.push_back(text.data());
-    argv.push_back(nullptr);
+    // Everything the child needs is made before the fork: the test's server threads may
+    // hold the allocator's lock when it happens.
+    CommandLine command(FtpshPath(), arguments, environment);
     pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
     if (pid_ < 0) throw std::runtime_error("forkpty failed");
     if (pid_ == 0) {
-        for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-        execv(argv[0], argv.data());
+        execve(command.argv[0], command.argv.data(), command.envp.data());
         _exit(127);
     }
 }
@@ -251,6 +232,11 @@ TempFile::TempFile(const std::string& content, const std::string& name) {
 TempFile::~TempFile() {
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
+}
+
+std::string Describe(const Outcome& outcome) {
+    return "exit " + std::to_string(outcome.exitCode) + (outcome.timedOut ? " (timed out)" : "") +
+           "\n--- out:\n" + outcome.out + "--- err:\n" + outcome.err;
 }
 
 std::vector<std::string> Lines(const std::string& text) {

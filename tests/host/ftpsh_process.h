@@ -1,5 +1,5 @@
 // ftpsh run as a process by the tests, as a user or a script runs it: its arguments and
-// environment, a pipe as its standard input, its output and error output collected, its
+// environment, nothing on its standard input, its output and error output collected, its
 // exit status. A run is bounded in time; one that overruns is killed and says so.
 #pragma once
 
@@ -29,12 +29,8 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    void Write(const std::string& text);
-    void CloseInput();
-    // Collects output until the output holds `text` (true) or the time is up (false).
-    bool WaitForOutput(const std::string& text, int timeoutMs);
     void Signal(int signal);
-    // Closes the input, waits for the end (killing the process after `timeoutMs`) and
+    // Waits for the end (killing the process after `timeoutMs`) and
     // returns everything it wrote.
     Outcome Finish(int timeoutMs);
 
@@ -43,7 +39,6 @@ private:
     bool Collect(int timeoutMs);
 
     pid_t pid_ = -1;
-    int in_ = -1;
     int out_ = -1;
     int err_ = -1;
     Outcome outcome_;
@@ -100,6 +95,9 @@ private:
     std::string folder_;
     std::string path_;
 };
+
+// The exit status and both outputs, for the message of a failed check.
+std::string Describe(const Outcome& outcome);
 
 // The lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text);

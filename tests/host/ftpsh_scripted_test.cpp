@@ -1,5 +1,6 @@
 // ftpsh end to end against the scripted FTP server: the exact bytes a command line makes
-// the module send, the protocol lines and messages ftpsh prints, and its exit status.
+// the module send, the protocol lines and messages ftpsh prints, its answers to dialogs
+// and its exit status.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,28 +10,37 @@
 
 namespace {
 
+using ftpsh_test::Describe;
 using ftpsh_test::Outcome;
 using ftpsh_test::ProtocolLines;
 using ftpsh_test::RunFtpsh;
 using ftpsh_test::TempFile;
 using tvtest::ScriptedServer;
+using Lines = std::vector<std::string>;
 
 std::string Address(const std::string& credentials, const ScriptedServer& server) {
     return "ftp://" + credentials + "127.0.0.1:" + std::to_string(server.Port());
 }
 
-// Greeting, USER and PASS. Most runs name the remote system (--host-type UNIX), so that
-// no detection takes part.
+// The greeting, then one USER/PASS round per password with the server's reply to it.
+void Logon(ScriptedServer& server, const std::string& user,
+           const std::vector<std::pair<std::string, std::string>>& passwords) {
+    server.Reply("220 scripted ready\r\n");
+    for (const auto& [password, reply] : passwords) {
+        server.Expect("USER " + user + "\r\n")
+            .Reply("331 Password required\r\n")
+            .Expect("PASS " + password + "\r\n")
+            .Reply(reply);
+    }
+}
+
 void Logon(ScriptedServer& server, const std::string& user, const std::string& password) {
-    server.Reply("220 scripted ready\r\n")
-        .Expect("USER " + user + "\r\n")
-        .Reply("331 Password required\r\n")
-        .Expect("PASS " + password + "\r\n")
-        .Reply("230 Logged on\r\n");
+    Logon(server, user, {{password, "230 Logged on\r\n"}});
 }
 
 // The initial transfer options that end every open.
-void Options(ScriptedServer& server, const std::string& type, const std::string& structure) {
+void Options(ScriptedServer& server, const std::string& type = "A",
+             const std::string& structure = "F") {
     server.Expect("TYPE " + type + "\r\n")
         .Reply("200 Type set\r\n")
         .Expect("STRU " + structure + "\r\n")
@@ -39,40 +49,18 @@ void Options(ScriptedServer& server, const std::string& type, const std::string&
 
 void Quit(ScriptedServer& server) { server.Expect("QUIT\r\n").Reply("221 Goodbye\r\n"); }
 
-std::string Show(const Outcome& outcome) {
-    return "exit " + std::to_string(outcome.exitCode) + "\n--- out:\n" + outcome.out +
-           "--- err:\n" + outcome.err;
+void ExpectAll(const std::string& text, const Lines& parts) {
+    for (const std::string& part : parts)
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in\n" << text;
 }
 
-TEST(Ftpsh, OpenQuoteCloseSendsExactlyTheseCommands) {
-    ScriptedServer server;
-    Logon(server, "bob", "secret");
-    // ftpsh asks the module to detect the remote system, which asks the server.
-    server.Expect("SYST\r\n").Reply("215 UNIX Type: L8\r\n");
-    Options(server, "A", "F");
-    server.Expect("SYST\r\n").Reply("215 UNIX Type: L8\r\n");
-    Quit(server);
-    server.Start();
-
-    Outcome outcome = RunFtpsh(
-        {"-c", "open " + Address("bob:secret@", server) + "; quote SYST; close"});
-    EXPECT_EQ(server.Finish(), "");
-    EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
-    // Without --show-protocol only the typed command's exchange is printed.
-    EXPECT_EQ(ProtocolLines(outcome.out),
-              (std::vector<std::string>{"--> SYST", "<-- 215 UNIX Type: L8"}));
-    EXPECT_NE(outcome.out.find("Connected to 127.0.0.1 port " + std::to_string(server.Port()) +
-                               " as bob (remote system UNIX)."),
-              std::string::npos)
-        << outcome.out;
-    EXPECT_NE(outcome.out.find("Closed the connection to 127.0.0.1."), std::string::npos);
-}
-
-TEST(Ftpsh, PathCommandsSendTheirLinesAndPrintWhatCameOfThem) {
+TEST(Ftpsh, CommandsSendExactlyTheirLinesAndPrintWhatCameOfThem) {
     ScriptedServer server;
     Logon(server, "bob", "pw");
+    // Without --host-type ftpsh has the module detect the remote system.
     server.Expect("SYST\r\n").Reply("215 UNIX Type: L8\r\n");
-    Options(server, "A", "F");
+    Options(server);
+    server.Expect("SYST\r\n").Reply("215 UNIX Type: L8\r\n");
     server.Expect("CWD my dir\r\n").Reply("250 Okay.\r\n");
     server.Expect("PWD\r\n").Reply("257 \"/my dir\" is the current directory\r\n");
     server.Expect("MKD new\r\n").Reply("257 \"/my dir/new\" created\r\n");
@@ -86,26 +74,33 @@ TEST(Ftpsh, PathCommandsSendTheirLinesAndPrintWhatCameOfThem) {
 
     Outcome outcome = RunFtpsh(
         {"-c", "open " + Address("bob:pw@", server) +
-                   "; system; cd \"my dir\"; pwd; pwd; mkdir new; rename \"a b\" c; rm gone.txt; "
-                   "help; rmdir full; pwd"});
+                   "; quote SYST; system; cd \"my dir\"; pwd; pwd; mkdir new; rename \"a b\" c; "
+                   "rm gone.txt; help; rmdir full; pwd"});
     EXPECT_EQ(server.Finish(), "");
-    EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
-    for (const std::string line :
-         {"Remote system: UNIX\n", "Changed the directory to my dir.\n", "/my dir\n/my dir\n",
-          "Made the directory new.\n", "Renamed a b to c.\n", "Deleted gone.txt.\n",
-          "SupportPasv=1 in section FTP_Protocol"}) {
-        EXPECT_NE(outcome.out.find(line), std::string::npos) << line << " in\n" << outcome.out;
-    }
-    EXPECT_NE(outcome.err.find("ftpsh: rmdir: error -13 (access denied)"), std::string::npos)
-        << outcome.err;
+    EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
+    // Without --show-protocol only the typed command's exchange is printed.
+    EXPECT_EQ(ProtocolLines(outcome.out), (Lines{"--> SYST", "<-- 215 UNIX Type: L8"}));
+    ExpectAll(outcome.out, {"Connected to 127.0.0.1 port " + std::to_string(server.Port()) +
+                                " as bob (remote system UNIX).\n",
+                            "Remote system: UNIX\n", "Changed the directory to my dir.\n",
+                            "/my dir\n/my dir\n", "Made the directory new.\n",
+                            "Renamed a b to c.\n", "Deleted gone.txt.\n",
+                            "SupportPasv=1 in section FTP_Protocol"});
+    EXPECT_EQ(outcome.err, "ftpsh: rmdir: error -13 (access denied)\n");
 }
 
-// One LIST over a data connection the server opens to the announced PORT.
-void Listing(ScriptedServer& server, const std::string& command, const std::string& data) {
+// One LIST over a data connection the server opens to the announced PORT; no data when
+// `data` is empty, where the server refuses with `refusal`.
+void Listing(ScriptedServer& server, const std::string& command, const std::string& data,
+             const std::string& refusal = "") {
     server.ExpectLineStartingWith("PORT 127,0,0,1,")
         .Reply("200 PORT command successful.\r\n")
-        .Expect(command)
-        .Reply("150 Here comes the listing.\r\n")
+        .Expect(command);
+    if (!refusal.empty()) {
+        server.Reply(refusal);
+        return;
+    }
+    server.Reply("150 Here comes the listing.\r\n")
         .ConnectToPort()
         .DataSend(data)
         .DataClose()
@@ -115,32 +110,25 @@ void Listing(ScriptedServer& server, const std::string& command, const std::stri
 TEST(Ftpsh, ListingCommandsPrintEveryEntryAndTellWhatFailed) {
     // 70 files and a directory: more than one read of 64 entries. Heading lines carry no
     // entry; the server's control characters are shown, not sent to the terminal.
+    const std::string line = "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 ";
     std::string big = "total 71\r\n";
     std::string names;
     for (int i = 0; i < 70; ++i) {
-        const std::string name = "file" + std::to_string(i);
-        big += "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 " + name + "\r\n";
-        names += name + "\n";
+        big += line + "file" + std::to_string(i) + "\r\n";
+        names += "file" + std::to_string(i) + "\n";
     }
-    big += "drwxr-xr-x   2 bob  staff  512 Jan 12  1995 my dir\r\n";
-    big += "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 odd\x1b[2Jname\r\n";
+    big += "drwxr-xr-x   2 bob  staff  512 Jan 12  1995 my dir\r\n" + line + "odd\x1b[2Jname\r\n";
     names += "my dir/\nodd^[[2Jname\n";
-    const std::string textLines =
-        "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 a.txt\r\n"
-        "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 b\rc.txt\r\n";
 
     ScriptedServer server;
     Logon(server, "bob", "pw");
-    Options(server, "A", "F");
+    Options(server);
     Listing(server, "LIST\r\n", big);
-    Listing(server, "LIST *.txt\r\n", textLines);
+    Listing(server, "LIST *.txt\r\n", line + "a.txt\r\n" + line + "b\rc.txt\r\n");
     Listing(server, "LIST sub/*\r\n",
-            "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 sub/file.c\r\n"
-            "drwxr-xr-x   2 bob  staff  512 Jan 12 12:34 sub/inner\r\n");
-    server.ExpectLineStartingWith("PORT 127,0,0,1,").Reply("200 PORT command successful.\r\n");
-    server.Expect("LIST gone\r\n").Reply("550 No such file or directory.\r\n");
-    server.ExpectLineStartingWith("PORT 127,0,0,1,").Reply("200 PORT command successful.\r\n");
-    server.Expect("LIST\r\n").Reply("425 Can't open data connection.\r\n");
+            line + "sub/file.c\r\ndrwxr-xr-x   2 bob  staff  512 Jan 12 12:34 sub/inner\r\n");
+    Listing(server, "LIST gone\r\n", "", "550 No such file or directory.\r\n");
+    Listing(server, "LIST\r\n", "", "425 Can't open data connection.\r\n");
     Quit(server);
     server.Start();
 
@@ -149,26 +137,23 @@ TEST(Ftpsh, ListingCommandsPrintEveryEntryAndTellWhatFailed) {
                                 "open " + Address("bob:pw@", server) +
                                     "; ls; dir *.txt; glob sub/*; ls gone; ls; ls"});
     EXPECT_EQ(server.Finish(), "");
-    EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
-    const std::string connected = "Connected to 127.0.0.1 port " + std::to_string(server.Port()) +
-                                  " as bob (remote system UNIX).\n";
-    EXPECT_EQ(outcome.out, connected + names +
-                               "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 a.txt\n"
-                               "-rw-r--r--   1 bob  staff  10 Jan 12 12:34 b^Mc.txt\n"
-                               "sub/file.c\nsub/inner/\n");
+    EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
+    EXPECT_EQ(outcome.out, "Connected to 127.0.0.1 port " + std::to_string(server.Port()) +
+                               " as bob (remote system UNIX).\n" + names + line + "a.txt\n" +
+                               line + "b^Mc.txt\nsub/file.c\nsub/inner/\n");
     EXPECT_EQ(outcome.err, "ftpsh: ls: error -158 (unexpected reply)\n");
 
     // A connection lost while attr asks about a name: the module gives 0 and leaves the
     // attribute record as it was, which ftpsh does not take for a plain file.
     ScriptedServer lost;
     Logon(lost, "bob", "pw");
-    Options(lost, "A", "F");
+    Options(lost);
     lost.Expect("PWD\r\n").Close();
     lost.Start();
     outcome =
         RunFtpsh({"--host-type", "UNIX", "-c", "open " + Address("bob:pw@", lost) + "; attr x"});
     EXPECT_EQ(lost.Finish(), "");
-    EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
+    EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
     EXPECT_EQ(outcome.err, "ftpsh: attr: the server did not tell what x is\n");
 }
 
@@ -179,9 +164,8 @@ TEST(Ftpsh, ShownProtocolMasksThePasswordAndARefusedQuoteEndsTheScript) {
         .Reply("331 Password required\r\n")
         .Expect("PASS s3cret\r\n")
         .Reply("230 Logged on\r\n");
-    Options(server, "A", "F");
+    Options(server);
     server.Expect("FEAT\r\n").Reply("500 FEAT \x1b[2Jnot\x07 understood\r\n");
-    // The script stops at the refusal; leaving still logs off.
     Quit(server);
     server.Start();
 
@@ -189,26 +173,16 @@ TEST(Ftpsh, ShownProtocolMasksThePasswordAndARefusedQuoteEndsTheScript) {
                                 "open " + Address("bob:s3cret@", server) +
                                     "; quote FEAT; close"});
     EXPECT_EQ(server.Finish(), "");
-    EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
+    EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
     EXPECT_NE(outcome.err.find("quote: the server answered 500"), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.out.find("Closed the connection"), std::string::npos) << outcome.out;
-    EXPECT_EQ(ProtocolLines(outcome.out), (std::vector<std::string>{
-                                              "<-- 220-Welcome to the",
-                                              "<-- 220 scripted server",
-                                              "--> USER bob",
-                                              "<-- 331 Password required",
-                                              "--> PASS ******",
-                                              "<-- 230 Logged on",
-                                              "--> TYPE A",
-                                              "<-- 200 Type set",
-                                              "--> STRU F",
-                                              "<-- 200 Structure set",
-                                              "--> FEAT",
-                                              // The server's control characters are shown.
-                                              "<-- 500 FEAT ^[[2Jnot^G understood",
-                                              "--> QUIT",
-                                              "<-- 221 Goodbye",
-                                          }));
+    EXPECT_EQ(ProtocolLines(outcome.out),
+              (Lines{"<-- 220-Welcome to the", "<-- 220 scripted server", "--> USER bob",
+                     "<-- 331 Password required", "--> PASS ******", "<-- 230 Logged on",
+                     "--> TYPE A", "<-- 200 Type set", "--> STRU F", "<-- 200 Structure set",
+                     // The server's control characters are shown.
+                     "--> FEAT", "<-- 500 FEAT ^[[2Jnot^G understood", "--> QUIT",
+                     "<-- 221 Goodbye"}));
     EXPECT_EQ(outcome.out.find("s3cret"), std::string::npos);
 }
 
@@ -243,102 +217,60 @@ TEST(Ftpsh, SavedOptionsAndCommandLineChooseTheInitialRepresentation) {
         arguments.insert(arguments.end(), {"-c", "open " + Address("bob:pw@", server)});
         Outcome outcome = RunFtpsh(arguments, settings.SettingsEnvironment());
         EXPECT_EQ(server.Finish(), "");
-        EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
+        EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
     }
 }
 
-TEST(Ftpsh, RefusedPasswordsAreAnsweredFromTheScriptInOrder) {
-    ScriptedServer server;
+TEST(Ftpsh, DialogsAreAnsweredFromTheScriptInOrderOrCancelled) {
     // Percent escapes in the address give the texts that are sent.
-    server.Reply("220 scripted ready\r\n")
-        .Expect("USER bob@home\r\n")
-        .Reply("331 Password required\r\n")
-        .Expect("PASS wr:ng\r\n")
-        .Reply("530 Login incorrect\r\n")
-        .Expect("USER bob@home\r\n")
-        .Reply("331 Password required\r\n")
-        .Expect("PASS still wrong\r\n")
-        .Reply("530 Login incorrect\r\n")
-        .Expect("USER bob@home\r\n")
-        .Reply("331 Password required\r\n")
-        .Expect("PASS right\r\n")
-        .Reply("230 Logged on\r\n");
-    Options(server, "A", "F");
+    ScriptedServer server;
+    Logon(server, "bob@home",
+          {{"wr:ng", "530 Login incorrect\r\n"},
+           {"still wrong", "530 Login incorrect\r\n"},
+           {"right", "230 Logged on\r\n"}});
+    Options(server);
     Quit(server);
     server.Start();
-
     // The file's answers come before those of the commands.
     TempFile answers("# first refusal\nUSER_PASSWORD 500=\"still wrong\" OK\n", "answers");
     Outcome outcome = RunFtpsh({"--batch", "--host-type", "7", "--answers", answers.path(), "-c",
                                 "answer USER_PASSWORD 500=right OK; open " +
                                     Address("bob%40home:wr%3Ang@", server) + "; close"});
     EXPECT_EQ(server.Finish(), "");
-    EXPECT_EQ(outcome.exitCode, 0) << Show(outcome);
+    EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
     const std::string answered =
         "[dialog USER_PASSWORD \"Password Required\" answered from the script]";
     size_t first = outcome.out.find(answered);
     ASSERT_NE(first, std::string::npos) << outcome.out;
     EXPECT_NE(outcome.out.find(answered, first + 1), std::string::npos) << outcome.out;
     EXPECT_NE(outcome.out.find("as bob@home"), std::string::npos) << outcome.out;
-}
 
-TEST(Ftpsh, PromptsWithoutAUsableAnswerAreCancelled) {
-    // No user name in the address: the server refuses the empty one and the module asks.
-    for (const std::string answer : {"", "answer FTP_UN_DLG 999=bob OK; "}) {
+    // No user name in the address: the server refuses the empty one and the module asks;
+    // neither no answer nor one for a control the dialog lacks gives it a name.
+    for (const auto& [answer, told] : std::vector<std::pair<std::string, std::string>>{
+             {"", "[dialog FTP_UN_DLG \"Username Required\" cancelled: no answer given]"},
+             {"answer FTP_UN_DLG 999=bob OK; ", "no control 999; dialog cancelled"}}) {
         SCOPED_TRACE(answer);
-        ScriptedServer server;
-        server.Reply("220 scripted ready\r\n")
-            .Expect("USER \r\n")
-            .Reply("530 Not logged in\r\n");
+        ScriptedServer refusing;
+        refusing.Reply("220 scripted ready\r\n").Expect("USER \r\n").Reply("530 Not logged in\r\n");
         // The module leaves the failed connection attached; ftpsh releases it.
-        Quit(server);
-        server.Start();
-        Outcome outcome =
-            RunFtpsh({"--batch", "-c", answer + "open " + Address("", server) + "; help"});
-        EXPECT_EQ(server.Finish(), "");
-        EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
+        Quit(refusing);
+        refusing.Start();
+        outcome = RunFtpsh({"--batch", "-c", answer + "open " + Address("", refusing) + "; help"});
+        EXPECT_EQ(refusing.Finish(), "");
+        EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
         EXPECT_NE(outcome.err.find("open: error -150 (user name prompt cancelled)"),
                   std::string::npos)
             << outcome.err;
+        EXPECT_NE(outcome.out.find(told), std::string::npos) << outcome.out;
         EXPECT_EQ(outcome.out.find("Commands:"), std::string::npos) << "help ran after a failure";
-        if (answer.empty()) {
-            EXPECT_NE(outcome.out.find("[dialog FTP_UN_DLG \"Username Required\" cancelled: "
-                                       "no answer given]"),
-                      std::string::npos)
-                << outcome.out;
-        } else {
-            EXPECT_NE(outcome.out.find("no control 999; dialog cancelled"), std::string::npos)
-                << outcome.out;
-        }
     }
-
-    // A refused password whose prompt nobody answers: the logon is refused.
-    ScriptedServer server;
-    server.Reply("220 scripted ready\r\n")
-        .Expect("USER bob\r\n")
-        .Reply("331 Password required\r\n")
-        .Expect("PASS bad\r\n")
-        .Reply("530 Login incorrect\r\n");
-    Quit(server);
-    server.Start();
-    Outcome outcome = RunFtpsh({"--batch", "-c", "open " + Address("bob:bad@", server)});
-    EXPECT_EQ(server.Finish(), "");
-    EXPECT_EQ(outcome.exitCode, 1) << Show(outcome);
-    EXPECT_NE(outcome.err.find("open: error -151 (logon refused)"), std::string::npos) << outcome.err;
 }
 
 TEST(Ftpsh, AtATerminalPromptsAreFormsAndPasswordsAreNotShown) {
     ScriptedServer server;
-    server.Reply("220 scripted ready\r\n")
-        .Expect("USER bob\r\n")
-        .Reply("331 Password required\r\n")
-        .Expect("PASS \r\n")
-        .Reply("530 Login incorrect\r\n")
-        .Expect("USER bob\r\n")
-        .Reply("331 Password required\r\n")
-        .Expect("PASS Zq9-secret\r\n")
-        .Reply("230 Logged on\r\n");
-    Options(server, "A", "F");
+    Logon(server, "bob", {{"", "530 Login incorrect\r\n"}, {"Zq9-secret", "230 Logged on\r\n"}});
+    Options(server);
     Quit(server);
     server.Start();
 
@@ -347,14 +279,14 @@ TEST(Ftpsh, AtATerminalPromptsAreFormsAndPasswordsAreNotShown) {
     ASSERT_TRUE(terminal.WaitFor("ftpsh> ", 5000)) << terminal.screen();
     // Ctrl-C at the prompt drops the line being typed, and ftpsh stays.
     terminal.Type("open nowhere\x03");
-    ASSERT_TRUE(terminal.WaitFor("^C", 5000)) << terminal.screen();
-    ASSERT_TRUE(terminal.WaitFor("ftpsh> ", 5000)) << terminal.screen();
+    for (const char* shown : {"^C", "ftpsh> "})
+        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
     terminal.Type("open " + Address("bob@", server) + "\r");
-    ASSERT_TRUE(terminal.WaitFor("== Password Required ==", 5000)) << terminal.screen();
-    ASSERT_TRUE(terminal.WaitFor("Please Enter Your User Password: ", 5000)) << terminal.screen();
+    for (const char* shown : {"== Password Required ==", "Please Enter Your User Password: "})
+        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
     terminal.Type("Zq9-secret\r");
-    ASSERT_TRUE(terminal.WaitFor("Connected to 127.0.0.1", 5000)) << terminal.screen();
-    ASSERT_TRUE(terminal.WaitFor("ftpsh 127.0.0.1> ", 5000)) << terminal.screen();
+    for (const char* shown : {"Connected to 127.0.0.1", "ftpsh 127.0.0.1> "})
+        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
     terminal.Type("quit\r");
     EXPECT_EQ(terminal.Finish(5000), 0) << terminal.screen();
     EXPECT_EQ(server.Finish(), "");
