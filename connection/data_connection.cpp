@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "connection/message_pump.h"
 #include "connection/wait.h"
 #include "transfer/remote_file_handle.h"
 #include "util/orr.h"
@@ -339,5 +340,25 @@ int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record) {
         case kNameNotAllowed: return FSE_NAME_NOT_ALLOWED;
         case kInsufficientStorage: return FSE_NO_SPACE;
         default: return FSE_STORE_REFUSED;
+    }
+}
+
+int32_t ReceiveData(SOCKET data, char* into, int32_t limit, HWND window) {
+    for (;;) {
+        const int received = recv(data, into, limit, 0);
+        const int error = received == SOCKET_ERROR ? WSAGetLastError() : 0;
+        YieldTick(window);
+        if (received != SOCKET_ERROR) return received;
+        if (error != WSAEWOULDBLOCK) return FsErrorFromSocket(error);
+        WaitReadable(data);
+    }
+}
+
+int32_t DiscardData(SOCKET data, HWND window) {
+    // What is thrown away is not looked at, so one small piece serves every receive.
+    char piece[512];
+    for (;;) {
+        const int32_t received = ReceiveData(data, piece, sizeof piece, window);
+        if (received <= 0) return received;
     }
 }

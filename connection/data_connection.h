@@ -71,3 +71,14 @@ int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record);
 // command buffer with its NUL, and the argument holds no CR or LF: a line end inside it
 // would make the server read a second command that the caller never meant.
 bool CommandLineFits(const char* word, const char* argument);
+
+// One receive of at most `limit` bytes from a data connection into `into`: the count
+// received, 0 when the server ended the connection, or the socket failure as an FsError.
+// While nothing has arrived it waits for the socket (never spinning), and after every
+// receive it runs YieldTick for `window`, so the host's windows keep working throughout a
+// transfer.
+int32_t ReceiveData(SOCKET data, char* into, int32_t limit, HWND window);
+
+// Receives and throws away what the server still sends on a data connection, until it ends
+// the connection: 0, or the socket failure that ended it first.
+int32_t DiscardData(SOCKET data, HWND window);

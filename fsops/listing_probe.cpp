@@ -1,35 +1,11 @@
 // The listing probe of VMS servers that want a directory listed before they let the client
 // change into it: NLST of the directory over a data connection, its names read and thrown
 // away, the transfer's completion reply read, the representation put back.
-#include "connection/message_pump.h"
-#include "connection/wait.h"
+#include "connection/data_connection.h"
 #include "fsops/path_operations.h"
 #include "listing/listing_representation.h"
 #include "listing/send_listing_command.h"
 #include "transfer/representation.h"
-
-namespace {
-
-// The names are not kept, so they are read in small pieces.
-constexpr int kPieceSize = 320;
-
-// Reads the data connection to its end: 0 when the server closed it, else the socket
-// failure. The owner window's messages keep flowing between the reads.
-int32_t DrainDataConnection(SOCKET data, HWND window) {
-    char piece[kPieceSize];
-    for (;;) {
-        int received = recv(data, piece, sizeof piece, 0);
-        if (received == 0) return 0;
-        if (received == SOCKET_ERROR) {
-            int error = WSAGetLastError();
-            if (error != WSAEWOULDBLOCK) return FsErrorFromSocket(error);
-            WaitReadable(data);
-        }
-        YieldTick(window);
-    }
-}
-
-}  // namespace
 
 int32_t RunListingProbe(FtpConnection* connection, const char* name, FsStateRecord* record) {
     // Listings travel as ASCII text with file structure; whatever the connection was set to
@@ -46,7 +22,7 @@ int32_t RunListingProbe(FtpConnection* connection, const char* name, FsStateReco
     SOCKET data = INVALID_SOCKET;
     int32_t result = SendListingCommand(connection, &listening, "NLST", name, &data);
     if (result >= 0) {
-        result = DrainDataConnection(data, connection->ownerWindow);
+        result = DiscardData(data, connection->ownerWindow);
         closesocket(data);
         ReadReply(connection);
         // In passive mode the slot holds the data socket itself, closed just now.

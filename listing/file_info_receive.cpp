@@ -2,8 +2,7 @@
 #include "listing/file_info_receive.h"
 
 #include "codeset/code_set_state.h"
-#include "connection/message_pump.h"
-#include "connection/wait.h"
+#include "connection/data_connection.h"
 #include "driver/module_state.h"
 #include "ui/resources/resource_ids.h"
 
@@ -74,17 +73,11 @@ int32_t ReceiveFileInfo(FtpConnection* connection, SOCKET data, FileInfoBuffer* 
         }
 
         char* into = converting ? conversionBlock : buffer->data() + used;
-        int received = recv(data, into, static_cast<int>(piece), 0);
-        YieldTick(connection->ownerWindow);
-        if (received == 0) break;
-        if (received == SOCKET_ERROR) {
-            int error = WSAGetLastError();
-            if (error != WSAEWOULDBLOCK) {
-                result = FsErrorFromSocket(error);
-                break;
-            }
-            WaitReadable(data);
-            continue;
+        const int32_t received =
+            ReceiveData(data, into, static_cast<int32_t>(piece), connection->ownerWindow);
+        if (received <= 0) {
+            result = received;
+            break;
         }
         if (!converting) {
             used += static_cast<uint32_t>(received);

@@ -8,8 +8,7 @@
 #include <cstring>
 
 #include "codeset/code_set_state.h"
-#include "connection/message_pump.h"
-#include "connection/wait.h"
+#include "connection/data_connection.h"
 #include "listing/listing_open.h"
 #include "util/memory_guards.h"
 #include "util/orr.h"
@@ -36,19 +35,6 @@ int32_t EndData(FtpConnection* connection, ListingHandle* handle, int32_t failur
     return failure;
 }
 
-// One receive of at most `limit` bytes into `destination`, waiting (never spinning) while
-// nothing has arrived: the count received, 0 when the server ended the data connection, or
-// the socket failure.
-int32_t ReceiveSome(FtpConnection* connection, SOCKET data, char* destination, uint32_t limit) {
-    for (;;) {
-        int received = recv(data, destination, static_cast<int>(limit), 0);
-        if (received >= 0) return received;
-        const int error = WSAGetLastError();
-        if (error != WSAEWOULDBLOCK) return FsErrorFromSocket(error);
-        WaitReadable(data);
-        YieldTick(connection->ownerWindow);
-    }
-}
 
 // Receives more data behind the `fill` bytes of the buffer, at most `limit` bytes. Returns
 // once some bytes have been added rather than when the buffer is full, so that a line goes
@@ -56,17 +42,19 @@ int32_t ReceiveSome(FtpConnection* connection, SOCKET data, char* destination, u
 // connection ended normally, or an FsError.
 int32_t FillLineBuffer(FtpConnection* connection, ListingHandle* handle, char* buffer,
                        uint32_t limit) {
+    const HWND window = connection->ownerWindow;
+    const int32_t room = static_cast<int32_t>(limit);
     for (;;) {
         char* free = buffer + handle->fill;
         int32_t added;
         if (!ConversionRuns()) {
-            added = ReceiveSome(connection, handle->dataSocket, free, limit);
+            added = ReceiveData(handle->dataSocket, free, room, window);
             if (added <= 0) return EndData(connection, handle, added);
         } else {
             ScratchBlock raw(limit);
             // Short of memory the data connection is left as it is, to be drained.
             if (raw.get() == nullptr) return FSE_NO_MEMORY;
-            int32_t received = ReceiveSome(connection, handle->dataSocket, raw.get(), limit);
+            int32_t received = ReceiveData(handle->dataSocket, raw.get(), room, window);
             if (received <= 0) return EndData(connection, handle, received);
             CcssContext* context = gCodeSet.incoming;
             if (gCodeSet.functions.convertBlock(context, raw.get(), received, free) !=

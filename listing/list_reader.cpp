@@ -2,52 +2,20 @@
 // pass (2) and the end (3), or through the drain of an aborted listing (4) to the end.
 #include "listing/list_reader.h"
 
+#include "connection/data_connection.h"
 #include "connection/message_pump.h"
-#include "connection/wait.h"
 #include "listing/line_reader.h"
 #include "listing/listing_open.h"
 #include "listing/listing_parser.h"
+#include "util/memory_guards.h"
 
 namespace {
-
-constexpr int kDrainPieceSize = 2048;
-
-// The line buffer, locked for as long as the guard lives; null when the listing has none.
-class LockedLineBuffer {
-public:
-    explicit LockedLineBuffer(HGLOBAL handle)
-        : handle_(handle),
-          buffer_(handle == nullptr ? nullptr : static_cast<char*>(GlobalLock(handle))) {}
-    ~LockedLineBuffer() {
-        if (buffer_ != nullptr) GlobalUnlock(handle_);
-    }
-    LockedLineBuffer(const LockedLineBuffer&) = delete;
-    LockedLineBuffer& operator=(const LockedLineBuffer&) = delete;
-    char* get() const { return buffer_; }
-
-private:
-    HGLOBAL handle_;
-    char* buffer_;
-};
 
 // Receives and throws away what the server still sends, until it ends the data connection
 // or the connection fails, then reads the completion reply: the server has finished the
 // transfer and the control connection can carry the next command.
 void DrainDataConnection(FtpConnection* connection, ListingHandle* handle) {
-    char piece[kDrainPieceSize];
-    bool failed = false;
-    for (;;) {
-        int received = recv(handle->dataSocket, piece, sizeof piece, 0);
-        if (received == 0) break;
-        if (received == SOCKET_ERROR) {
-            if (WSAGetLastError() != WSAEWOULDBLOCK) {
-                failed = true;
-                break;
-            }
-            WaitReadable(handle->dataSocket);
-        }
-        YieldTick(connection->ownerWindow);
-    }
+    const bool failed = DiscardData(handle->dataSocket, connection->ownerWindow) < 0;
     FinishListingTransfer(connection, handle);
     handle->dataState = failed ? DATA_STATE_FAILED : DATA_STATE_ENDED;
 }
@@ -77,7 +45,7 @@ int32_t ReadListLines(FsStateRecord* record, FtpConnection* connection, ListingH
                       DirEntry* entries, int32_t count) {
     const ListingParser parser = SelectListingParser(record->hostType);
     if (parser == nullptr) return FSE_BAD_LISTING;
-    LockedLineBuffer buffer(handle->listingBuffer);
+    LockedBlock<char> buffer(handle->listingBuffer);
 
     int32_t filled = 0;
     int32_t pending = 0;

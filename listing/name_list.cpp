@@ -6,12 +6,12 @@
 #include <string_view>
 
 #include "codeset/code_set_state.h"
-#include "connection/message_pump.h"
-#include "connection/wait.h"
+#include "connection/data_connection.h"
 #include "listing/list_reader.h"
 #include "listing/listing_open.h"
 #include "listing/listing_parser.h"
 #include "transfer/representation.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
@@ -21,22 +21,6 @@ constexpr std::string_view kVmsWildcardLine = "*.*;";
 // "[." in front of a bracketed VMS directory, "]" behind it, and its NUL.
 constexpr uint32_t kBracketsAdded = 4;
 
-// A memory handle locked for as long as the guard lives.
-class LockedText {
-public:
-    explicit LockedText(HGLOBAL handle) : handle_(handle), text_(static_cast<char*>(GlobalLock(handle))) {}
-    ~LockedText() {
-        if (text_ != nullptr) GlobalUnlock(handle_);
-    }
-    LockedText(const LockedText&) = delete;
-    LockedText& operator=(const LockedText&) = delete;
-    char* get() const { return text_; }
-
-private:
-    HGLOBAL handle_;
-    char* text_;
-};
-
 // Receives the whole listing into `*block` (`*size` bytes, always one byte left for the
 // NUL): the length received, or an FsError. `*block` is the grown block either way.
 int32_t ReceiveWholeListing(FtpConnection* connection, SOCKET data, HGLOBAL* block,
@@ -44,27 +28,21 @@ int32_t ReceiveWholeListing(FtpConnection* connection, SOCKET data, HGLOBAL* blo
     uint32_t used = 0;
     for (;;) {
         if (used + 1 >= *size) {
-            HGLOBAL grown = GlobalReAlloc(*block, *size + kListingGrowth, GMEM_MOVEABLE | GMEM_ZEROINIT);
+            HGLOBAL grown =
+                GlobalReAlloc(*block, *size + kListingGrowth, GMEM_MOVEABLE | GMEM_ZEROINIT);
             if (grown == nullptr) return FSE_NO_MEMORY;
             *block = grown;
             *size += kListingGrowth;
         }
-        int received;
-        int error = 0;
+        int32_t received;
         {
-            LockedText text(*block);
-            received = recv(data, text.get() + used, static_cast<int>(*size - 1 - used), 0);
-            if (received == SOCKET_ERROR) error = WSAGetLastError();
+            LockedBlock<char> text(*block);
+            received = ReceiveData(data, text.get() + used, static_cast<int32_t>(*size - 1 - used),
+                                   connection->ownerWindow);
         }
-        YieldTick(connection->ownerWindow);
+        if (received < 0) return received;
         if (received == 0) return static_cast<int32_t>(used);
-        if (received > 0) {
-            used += static_cast<uint32_t>(received);
-        } else if (error == WSAEWOULDBLOCK) {
-            WaitReadable(data);
-        } else {
-            return FsErrorFromSocket(error);
-        }
+        used += static_cast<uint32_t>(received);
     }
 }
 
@@ -80,8 +58,8 @@ int32_t ConvertWholeListing(ListingHandle* handle, uint32_t length) {
     HGLOBAL converted = room > UINT32_MAX ? nullptr : GlobalAlloc(GHND, static_cast<SIZE_T>(room));
     int32_t convertedLength = -1;
     if (converted != nullptr) {
-        LockedText source(received);
-        LockedText target(converted);
+        LockedBlock<char> source(received);
+        LockedBlock<char> target(converted);
         if (gCodeSet.functions.convertBlock(context, source.get(), static_cast<LONG>(length),
                                             target.get()) == CCSS_CONVERTED &&
             context->outputLength >= 0 && uint64_t(context->outputLength) < room) {
@@ -229,7 +207,7 @@ int32_t RetrieveWholeListing(FtpConnection* connection, ListingHandle* handle) {
 int32_t ReadNameList(FsStateRecord* record, FtpConnection* connection, ListingHandle* handle,
                      DirEntry* entries, int32_t count) {
     if (handle->listingBuffer == nullptr) return 0;
-    LockedText text(handle->listingBuffer);
+    LockedBlock<char> text(handle->listingBuffer);
     if (text.get() == nullptr) return 0;
     char* cursor = text.get() + handle->cursorOffset;
     int32_t filled = 0;
