@@ -1,23 +1,18 @@
 // Reading the saved transfer options from the settings file.
 #include "host/settings.h"
 
-#include <cstdlib>
+#include <cstdint>
 
 #include "driver/tarvoftp.h"
+#include "util/orr.h"
 
 namespace ftpsh {
 
 namespace {
 
 constexpr const char* kSection = "FTP_Protocol";
-// The module keeps the path in 128 characters and passes over a place whose path does not
-// fit; the host does the same, or the two would name different files.
-constexpr size_t kPathRoom = 128;
-
-const char* Variable(const char* name) {
-    const char* value = std::getenv(name);
-    return (value != nullptr && value[0] != '\0') ? value : nullptr;
-}
+// The room the module gives the settings path.
+constexpr int32_t kPathRoom = 128;
 
 bool KeyOn(const std::string& path, const char* key, bool whenAbsent) {
     return GetPrivateProfileIntA(kSection, key, whenAbsent ? 1 : 0, path.c_str()) != 0;
@@ -25,24 +20,12 @@ bool KeyOn(const std::string& path, const char* key, bool whenAbsent) {
 
 }  // namespace
 
+// The module's own rule finds the file (its source is built into ftpsh too), so that the
+// file ftpsh reads is the one the module reads.
 std::string SettingsPath() {
-    struct Place {
-        const char* variable;
-        const char* suffix;
-    };
-    static constexpr Place kPlaces[] = {
-        {"TARVO_ORR_INI", ""},
-        {"APPDATA", "\\Tarvo\\ORR.INI"},
-        {"XDG_CONFIG_HOME", "/tarvo/ORR.INI"},
-        {"HOME", "/.config/tarvo/ORR.INI"},
-    };
-    for (const Place& place : kPlaces) {
-        const char* value = Variable(place.variable);
-        if (value == nullptr) continue;
-        std::string path = std::string(value) + place.suffix;
-        if (path.size() + 1 <= kPathRoom) return path;
-    }
-    return "ORR.INI";
+    char path[kPathRoom];
+    OrrGetSettingsPath(path, kPathRoom);
+    return path;
 }
 
 uint32_t OpenFlagsFromSettings(const std::string& path) {

@@ -6,11 +6,6 @@
 
 using namespace tvtest;
 
-namespace {
-constexpr int kDir = ENTRY_DIRECTORY;
-constexpr int kFile = ENTRY_FILE;
-}  // namespace
-
 TEST(DosParser, DateFirstShortNameAndKindWordLines) {
     ExpectLines(ParseDosLine, HOST_DOS, {
         {"10-20-95  01:23p  <DIR>  Program Files", "Program Files", kDir},

@@ -9,8 +9,6 @@ using namespace tvtest;
 
 namespace {
 
-constexpr int kDir = ENTRY_DIRECTORY;
-constexpr int kFile = ENTRY_FILE;
 constexpr int kUntouched = kUntouchedKind;
 constexpr ParseSetting kFirstLine{KIND_MASK_ALL, 0, 1};
 

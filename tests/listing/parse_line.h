@@ -17,6 +17,10 @@
 
 namespace tvtest {
 
+// Entry kinds as the rows of the parser tables write them.
+constexpr int kDir = ENTRY_DIRECTORY;
+constexpr int kFile = ENTRY_FILE;
+
 // The entry kind the host put there before the read.
 constexpr uint8_t kUntouchedKind = 0xEE;
 

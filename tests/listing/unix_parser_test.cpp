@@ -8,11 +8,6 @@
 
 using namespace tvtest;
 
-namespace {
-constexpr int kDir = ENTRY_DIRECTORY;
-constexpr int kFile = ENTRY_FILE;
-}  // namespace
-
 TEST(UnixParser, NameFollowsTheTimeOrTheEighthFieldAndKeepsItsBlanks) {
     ExpectLines(ParseUnixLine, HOST_UNIX, {
         {"drwxr-xr-x    2 1000     1000         4096 Jun 15 12:34 dir", "dir", kDir},
