@@ -28,4 +28,16 @@ std::optional<std::string> ReadCommandLine(const std::string& prompt);
 std::optional<std::string> ReadFormAnswer(const std::string& prompt, bool secret,
                                           const std::string& initial);
 
+// What an end of input turns out to be when a plain line is read.
+enum class InputEnd {
+    Real,         // the input has ended
+    Interrupted,  // a signal broke the read off: go on reading the same line
+    LineDropped,  // the user dropped the line being typed: give ""
+};
+
+// A line read byte by byte from standard input (input that is not a terminal, or a console
+// without line editing), without its LF or CR LF; nothing at the end of the input.
+// `classifyEnd` tells what each end of input means on this system.
+std::optional<std::string> ReadPlainLine(InputEnd (*classifyEnd)());
+
 }  // namespace ftpsh

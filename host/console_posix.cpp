@@ -180,24 +180,9 @@ std::vector<std::string>& History() {
     return history;
 }
 
-// A line from input that is not a terminal.
-std::optional<std::string> ReadPlainLine() {
-    std::string line;
-    for (;;) {
-        int c = std::fgetc(stdin);
-        if (c == EOF) {
-            if (std::ferror(stdin) && errno == EINTR) {
-                std::clearerr(stdin);
-                continue;
-            }
-            if (line.empty()) return std::nullopt;
-            break;
-        }
-        if (c == '\n') break;
-        line += static_cast<char>(c);
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+// A signal that broke off the read (the Ctrl-C handler) is no end of input.
+InputEnd ClassifyInputEnd() {
+    return std::ferror(stdin) && errno == EINTR ? InputEnd::Interrupted : InputEnd::Real;
 }
 
 }  // namespace
@@ -224,10 +209,10 @@ void SetCommandRunning(bool running) { gCommandRunning = running ? 1 : 0; }
 bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 
 std::optional<std::string> ReadCommandLine(const std::string& prompt) {
-    if (!InputIsTerminal()) return ReadPlainLine();
+    if (!InputIsTerminal()) return ReadPlainLine(&ClassifyInputEnd);
     std::fflush(stdout);
     RawTerminal raw;
-    if (!raw.active()) return ReadPlainLine();
+    if (!raw.active()) return ReadPlainLine(&ClassifyInputEnd);
     std::string line;
     LineEditor editor;
     switch (editor.Edit(prompt, false, line, &History())) {
@@ -245,7 +230,7 @@ std::optional<std::string> ReadFormAnswer(const std::string& prompt, bool secret
     RawTerminal raw;
     if (!raw.active()) {
         WriteOut(prompt);
-        return ReadPlainLine();
+        return ReadPlainLine(&ClassifyInputEnd);
     }
     std::string line = secret ? std::string() : initial;
     LineEditor editor;

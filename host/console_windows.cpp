@@ -24,24 +24,9 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return !(gCommandRunning && count >= 3);
 }
 
-std::optional<std::string> ReadPlainLine() {
-    std::string line;
-    for (;;) {
-        int c = std::fgetc(stdin);
-        if (c == EOF) {
-            // A Ctrl-C during a console read ends the read; the line starts again.
-            if (gInterrupts != 0 && InputIsTerminal()) {
-                std::clearerr(stdin);
-                return std::string();
-            }
-            if (line.empty()) return std::nullopt;
-            break;
-        }
-        if (c == '\n') break;
-        line += static_cast<char>(c);
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+// A Ctrl-C during a console read ends the read; the line starts again.
+InputEnd ClassifyInputEnd() {
+    return gInterrupts != 0 && InputIsTerminal() ? InputEnd::LineDropped : InputEnd::Real;
 }
 
 }  // namespace
@@ -68,7 +53,7 @@ std::optional<std::string> ReadCommandLine(const std::string& prompt) {
             DispatchWaitingMessages();
         }
     }
-    return ReadPlainLine();
+    return ReadPlainLine(&ClassifyInputEnd);
 }
 
 std::optional<std::string> ReadFormAnswer(const std::string& prompt, bool secret,
@@ -82,7 +67,7 @@ std::optional<std::string> ReadFormAnswer(const std::string& prompt, bool secret
     std::fputs(prompt.c_str(), stdout);
     std::fflush(stdout);
     ClearInterrupts();
-    auto line = ReadPlainLine();
+    auto line = ReadPlainLine(&ClassifyInputEnd);
     if (restore) {
         SetConsoleMode(input, mode);
         std::fputs("\n", stdout);
