@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "tests/support/real_server.h"
 
 namespace tvbench {

@@ -2,8 +2,8 @@
 // cancel a name lookup or connect of connection open.
 #include "connection/close.h"
 
-#include "driver/ftp_connection.h"
-#include "driver/module_state.h"
+#include "connection/ftp_connection.h"
+#include "records/module_state.h"
 #include "util/orr.h"
 
 void CloseConnection(FsStateRecord* record) {

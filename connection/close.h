@@ -1,7 +1,7 @@
 // Ending a connection: logging off and releasing everything the connection holds.
 #pragma once
 
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 
 // Sends QUIT (its reply is read and not examined), closes the control socket, frees the
 // saved greeting and the reply-text block, destroys the protocol window and frees the

@@ -1,13 +1,12 @@
 // Sending commands on the control connection: a complete line and its reply, a line whose
 // reply is read later, and a line formatted around one argument.
-#include "driver/ftp_connection.h"
-#include "ui/protocol_log.h"
+#include "connection/ftp_connection.h"
 
 int32_t SendCommand(FtpConnection* connection, const char* line, char* text) {
     // A failed send is not reported here: the reply read then fails or returns whatever
     // the server says.
     ControlStreamSend(&connection->stream, line, lstrlenA(line));
-    HandToProtocolWindow(connection, line, ProtocolDirection::Request);
+    ReportProtocolLine(connection, line, ProtocolDirection::Request);
     // A long reply grew the block; every command starts again from the usual size.
     if (connection->replyBufferSize > REPLY_BLOCK_SIZE) {
         ResizeReplyBlock(connection, REPLY_BLOCK_SIZE);
@@ -17,7 +16,7 @@ int32_t SendCommand(FtpConnection* connection, const char* line, char* text) {
 
 int32_t SendCommandNoReply(FtpConnection* connection, const char* line) {
     ControlStreamSend(&connection->stream, line, lstrlenA(line));
-    HandToProtocolWindow(connection, line, ProtocolDirection::Request);
+    ReportProtocolLine(connection, line, ProtocolDirection::Request);
     return 1;
 }
 

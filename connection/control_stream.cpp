@@ -7,7 +7,7 @@
 #include "codeset/code_set_state.h"
 #include "connection/control_stream.h"
 #include "connection/wait.h"
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 #include "util/memory_guards.h"
 #include "util/orr.h"
 

@@ -8,7 +8,6 @@
 
 #include "connection/message_pump.h"
 #include "connection/wait.h"
-#include "transfer/remote_file_handle.h"
 #include "util/orr.h"
 
 namespace {
@@ -24,20 +23,12 @@ constexpr int kBindAttempts = 20;
 
 // The reply code that carries the server's passive address.
 constexpr uint16_t kEnteringPassiveMode = 227;
-// Reply codes that refine a refused STOR or APPE.
-constexpr uint16_t kNameNotAllowed = 553;
-constexpr uint16_t kInsufficientStorage = 452;
+
 
 constexpr int kPassiveNumbers = 6;
 
 int32_t SocketFailure() { return FsErrorFromSocket(WSAGetLastError()); }
 
-// Closes the socket in a slot, if any, and marks the slot empty.
-void CloseSlot(SOCKET* slot) {
-    if (*slot == INVALID_SOCKET) return;
-    closesocket(*slot);
-    *slot = INVALID_SOCKET;
-}
 
 // Reports the socket failure that just happened, then closes the slot: the close must not
 // replace the error the caller is told about.
@@ -47,23 +38,6 @@ int32_t FailAndCloseSlot(SOCKET* slot) {
     return failure;
 }
 
-// A memory handle's text, locked for as long as the guard lives.
-class LockedText {
-public:
-    explicit LockedText(HGLOBAL handle)
-        : handle_(handle),
-          text_(handle == nullptr ? nullptr : static_cast<const char*>(GlobalLock(handle))) {}
-    ~LockedText() {
-        if (text_ != nullptr) GlobalUnlock(handle_);
-    }
-    LockedText(const LockedText&) = delete;
-    LockedText& operator=(const LockedText&) = delete;
-    const char* get() const { return text_; }
-
-private:
-    HGLOBAL handle_;
-    const char* text_;
-};
 
 bool SetOption(SOCKET socket, int option) {
     const int on = 1;
@@ -291,57 +265,6 @@ int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket) {
     return 0;
 }
 
-int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record) {
-    FtpConnection* connection = record->connection;
-    handle->listeningSocket = INVALID_SOCKET;
-    LockedText path(handle->path);
-    if (path.get() == nullptr) return FSE_INVALID;
-
-    const char* word;
-    const char* format;
-    if ((handle->openMode & FILE_MODE_READ) != 0) {
-        word = "RETR";
-        format = "RETR %s\r\n";
-    } else if ((handle->openMode & (FILE_MODE_WRITE | FILE_MODE_CREATE)) != 0) {
-        word = "STOR";
-        format = "STOR %s\r\n";
-    } else if ((handle->openMode & FILE_MODE_APPEND) != 0) {
-        word = "APPE";
-        format = "APPE %s\r\n";
-    } else {
-        return FSE_NOT_SUPPORTED;
-    }
-    // A path that would not fit the command line is refused as an invalid request before
-    // anything is sent: cut short, it would name another file, and the transfer would
-    // read or overwrite that one.
-    if (!CommandLineFits(word, path.get())) return FSE_INVALID;
-
-    int32_t prepared = OpenListeningSocket(connection, &handle->listeningSocket);
-    if (prepared < 0) return prepared;
-
-    char line[COMMAND_BUFFER_SIZE];
-    wsprintfA(line, format, path.get());
-    int32_t replyClass = SendCommand(connection, line);
-    if (replyClass == REPLY_PRELIMINARY) {
-        SOCKET data;
-        int32_t accepted = AcceptDataConnection(connection, &handle->listeningSocket, &data);
-        if (accepted < 0) return accepted;
-        handle->dataSocket = data;
-        handle->recordBytesLeft = 0;
-        handle->recordReadPosition = 0;
-        return prepared;
-    }
-
-    CloseSlot(&handle->listeningSocket);
-    if (replyClass == REPLY_BROKEN) return FSE_CONNECTION_BROKEN;
-    if (replyClass < 0) return replyClass;
-    if ((handle->openMode & FILE_MODE_READ) != 0) return FSE_RETRIEVE_REFUSED;
-    switch (connection->lastReplyCode) {
-        case kNameNotAllowed: return FSE_NAME_NOT_ALLOWED;
-        case kInsufficientStorage: return FSE_NO_SPACE;
-        default: return FSE_STORE_REFUSED;
-    }
-}
 
 int32_t ReceiveData(SOCKET data, char* into, int32_t limit, HWND window) {
     for (;;) {

@@ -9,9 +9,8 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
-struct RemoteFileHandle;
 
 // Results of OpenListeningSocket besides the FsErrors.
 enum : int32_t {
@@ -56,16 +55,6 @@ int32_t ConnectDataSocket(const sockaddr_in& address, SOCKET* connected);
 // RequestPassive, then ConnectDataSocket to the address given: 0 with the data socket in
 // *dataSocket and STATE_PASSIVE_CONNECTION_OPEN set, or the first failure.
 int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket);
-
-// Opens the data connection of a remote file by its open mode: RETR for reading, STOR for
-// writing or creating, APPE for appending, sent after OpenListeningSocket and followed by
-// the accept. The completion reply is left for the file's close. Returns what
-// OpenListeningSocket returned (0 or 1) with the handle's data and listening sockets set,
-// or: -45 for a mode with no direction, -22 for a path too long for a command line, -160
-// when RETR is refused, -164 when STOR or APPE is refused with 553, -28 with 452, -161
-// otherwise, -57 when the control connection broke, or the failure of the PORT step or of
-// the accept. After a failure the handle holds no socket.
-int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record);
 
 // Whether "word argument\r\n" (or "word\r\n" for a null argument) fits the 320-byte
 // command buffer with its NUL, and the argument holds no CR or LF: a line end inside it

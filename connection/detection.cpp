@@ -3,7 +3,6 @@
 // says to SYST, then what its greeting says, and when nothing settles it, the user.
 #include "connection/detection.h"
 
-#include "ui/prompts.h"
 #include "util/orr.h"
 
 namespace {
@@ -103,5 +102,5 @@ int32_t DetectHostType(FtpConnection* connection) {
     }
     // 2 to 13 for a system chosen, 0 for OK without one, -1 for Cancel. A question that
     // cannot be shown at all gives -1 too: the open cannot go on without an answer.
-    return static_cast<int32_t>(RunDialog(AUTODETECT_DIALOG, nullptr, FTPAutoDetect));
+    return AskRemoteSystem(connection);
 }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 // The settings detection reads, in the module's section (section names are not
 // case-sensitive, so this is the section the options dialog writes as "FTP_Protocol").
@@ -17,9 +17,6 @@ constexpr const char* HOST_RULE_KEY_PREFIX = "OSTYPE-";
 constexpr int HOST_RULE_COUNT = 8;
 // A rule holds at most 64 characters.
 constexpr int HOST_RULE_SIZE = 64 + 1;
-
-// The question that asks the user for the remote system when nothing else settled it.
-constexpr const char* AUTODETECT_DIALOG = "AUTODETECT_DLG";
 
 // ---------------------------------------------------------------------------------------
 // The names of the host types
@@ -57,10 +54,9 @@ int32_t DetectHostType(FtpConnection* connection);
 // (it lists in DOS style), else 11.
 int32_t CheckDirectoryStyle(FtpConnection* connection);
 
-// For a server of host type 9 (the record's host type already set): sets the one host
-// quirk flag the server needs, from the greeting text (without its code columns) or, when
-// the greeting does not tell, from a change into a directory that cannot exist.
-void DetectVmsQuirks(FsStateRecord* record, FtpConnection* connection, const char* greetingText);
+// For a VMS server: the one host quirk flag that its greeting text (without the code
+// columns) tells it needs, or 0 when the greeting does not tell.
+uint32_t VmsQuirkFromGreeting(const char* greetingText);
 
 // The directory the VMS probe tries to enter; no server holds it.
 constexpr const char* VMS_PROBE_DIRECTORY = "KWAXYBOGUSDIR";

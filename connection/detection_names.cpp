@@ -1,7 +1,7 @@
 // The host type a system name stands for: the names are the display names of the string
 // table in the resource module, the same the user sees in the question of AUTODETECT_DLG.
 #include "connection/detection.h"
-#include "driver/module_state.h"
+#include "records/module_state.h"
 
 int32_t HostTypeOfName(const char* name, NameCase nameCase) {
     if (name == nullptr) return 0;

@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "connection/detection.h"
-#include "fsops/path_operations.h"
 #include "util/orr.h"
 
 namespace {
@@ -65,21 +64,9 @@ int32_t CheckDirectoryStyle(FtpConnection* connection) {
     return HOST_WINDOWS_NT_UNIX;
 }
 
-void DetectVmsQuirks(FsStateRecord* record, FtpConnection* connection, const char* greetingText) {
+uint32_t VmsQuirkFromGreeting(const char* greetingText) {
     const std::string_view text = greetingText != nullptr ? greetingText : "";
-    if (HoldsWord(text, kWordSeparators, "MultiNet")) {
-        connection->hostQuirks |= QUIRK_BRACKETED_RMD;
-        return;
-    }
-    if (HoldsWord(text, kUcxWordSeparators, "UCX")) {
-        connection->hostQuirks |= QUIRK_LIST_BEFORE_CWD;
-        return;
-    }
-    // The greeting does not tell: try to enter a directory that cannot exist (as a VMS
-    // directory name, "[.KWAXYBOGUSDIR]"). A server that accepts even that does not check
-    // a directory when it is entered, so a missing one shows only when it is listed: such a
-    // server gets the listing before every change of directory. A server that refuses it
-    // checks for itself and gets the bracketed form of directory names for RMD instead.
-    const int32_t entered = ChangeDirectory(connection, VMS_PROBE_DIRECTORY, record);
-    connection->hostQuirks |= entered >= 0 ? QUIRK_LIST_BEFORE_CWD : QUIRK_BRACKETED_RMD;
+    if (HoldsWord(text, kWordSeparators, "MultiNet")) return QUIRK_BRACKETED_RMD;
+    if (HoldsWord(text, kUcxWordSeparators, "UCX")) return QUIRK_LIST_BEFORE_CWD;
+    return 0;
 }

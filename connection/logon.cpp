@@ -4,11 +4,16 @@
 // and the whole exchange is repeated with the new account.
 #include "connection/logon.h"
 
-#include "ui/prompts.h"
 
 namespace {
 
-void TakeAnswer(char* text) { lstrcpynA(text, gPromptAnswer, LOGON_TEXT_SIZE); }
+// Asks for one of the logon texts; a confirmed answer replaces `text` (cut to its buffer).
+bool AskFor(FtpConnection* connection, Question question, char* text) {
+    char answer[QUESTION_ANSWER_SIZE] = {};
+    if (!AskUser(connection, question, answer)) return false;
+    lstrcpynA(text, answer, LOGON_TEXT_SIZE);
+    return true;
+}
 
 int32_t SendUser(const char* user, FtpConnection* connection) {
     return SendFormattedCommand(user, "USER %s\r\n", connection);
@@ -37,8 +42,7 @@ int32_t Logon(char* user, char* password, char* account, FtpConnection* connecti
         if (replyClass == REPLY_INTERMEDIATE) {
             replyClass = SendPassword(password, connection);
             if (replyClass == REPLY_PERMANENT) {
-                confirmed = AskUser(USER_PASSWORD_PROMPT);
-                if (confirmed) TakeAnswer(password);
+                confirmed = AskFor(connection, Question::Password, password);
             } else if (account[0] != '\0' && SendsAccountUnasked(hostType)) {
                 // The server may not have asked for it, so its answer decides nothing.
                 SendAccount(account, connection);
@@ -47,9 +51,8 @@ int32_t Logon(char* user, char* password, char* account, FtpConnection* connecti
         } else {
             if (replyClass == REPLY_BROKEN) return FSE_LOGON_BROKEN;
             if (replyClass == REPLY_COMPLETE) return 0;
-            confirmed = AskUser(USER_NAME_PROMPT);
+            confirmed = AskFor(connection, Question::UserName, user);
             if (!confirmed) return FSE_USER_PROMPT_CANCELLED;
-            TakeAnswer(user);
         }
     } while (replyClass == REPLY_PERMANENT && confirmed);
 
@@ -57,12 +60,11 @@ int32_t Logon(char* user, char* password, char* account, FtpConnection* connecti
         for (;;) {
             replyClass = SendAccount(account, connection);
             if (replyClass != REPLY_COMPLETE && replyClass != REPLY_BROKEN) {
-                confirmed = AskUser(ACCOUNT_PASSWORD_PROMPT);
+                confirmed = AskFor(connection, Question::Account, account);
                 if (confirmed) {
                     if (SendUser(user, connection) == REPLY_BROKEN) return FSE_LOGON_BROKEN;
                     replyClass = SendPassword(password, connection);
                     if (replyClass == REPLY_BROKEN) return FSE_LOGON_BROKEN;
-                    TakeAnswer(account);
                 }
             }
             if (replyClass == REPLY_COMPLETE) return 0;

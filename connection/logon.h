@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 // Logs on with the three texts, each a writable buffer of LOGON_TEXT_SIZE bytes: a prompt
 // answer replaces the text it corrects. `hostType` decides the account rule: for VM and

@@ -1,7 +1,7 @@
 // Running the thread's window messages while the module waits.
 #include "connection/message_pump.h"
 
-#include "driver/module_state.h"
+#include "records/module_state.h"
 
 namespace {
 

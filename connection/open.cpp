@@ -1,20 +1,16 @@
-// xfsopen: turns a state record that the host prepared into a working connection. It
-// resolves the server's name, connects the control socket (trying each address in turn),
-// creates the FtpConnection, reads the greeting, logs on, settles the remote system type
-// and applies the initial transfer options.
+// The control connection's part of an open: it resolves the server's name, connects the
+// control socket (trying each address in turn), creates the FtpConnection, reads the
+// greeting, logs on and settles the remote system type.
+#include "connection/open.h"
+
 #include <cstring>
 
-#include "codeset/binding.h"
-#include "codeset/code_set_state.h"
 #include "connection/close.h"
 #include "connection/detection.h"
 #include "connection/logon.h"
 #include "connection/socket_guard.h"
-#include "driver/ftp_connection.h"
-#include "driver/module_state.h"
-#include "transfer/representation.h"
-#include "ui/protocol_window.h"
 #include "util/orr.h"
+
 
 namespace {
 
@@ -93,8 +89,8 @@ int32_t TryAddress(u_long address, uint16_t port, SOCKET* connected, bool* fatal
     return noted;
 }
 
-// Resolves the record's host name and connects to its addresses in order, until one
-// accepts: 0 with the socket, or the FsError of the open.
+}  // namespace
+
 int32_t ConnectToServer(FsStateRecord* record, uint16_t port, SOCKET* connected) {
     HostNameBlock name(record->hostName);
     if (name.handle() == nullptr) return FSE_NO_MEMORY;
@@ -119,65 +115,9 @@ int32_t ConnectToServer(FsStateRecord* record, uint16_t port, SOCKET* connected)
     return noted;
 }
 
-// The user name, password and account of the logon: the host's buffers, or for a text the
-// host left out an empty one of the open's own. Each text has a buffer of its own, so that
-// an answer to one prompt never changes another text.
-struct LogonTexts {
-    char own[3][LOGON_TEXT_SIZE] = {};
-    char* user;
-    char* password;
-    char* account;
-    LogonTexts(char* hostUser, char* hostPassword, char* hostAccount)
-        : user(hostUser != nullptr ? hostUser : own[0]),
-          password(hostPassword != nullptr ? hostPassword : own[1]),
-          account(hostAccount != nullptr ? hostAccount : own[2]) {}
-};
 
-// The transfer options the host asked for, applied once the server is logged on.
-int32_t ApplyInitialOptions(FsStateRecord* record, FtpConnection* connection,
-                            uint32_t openFlags) {
-    const uint8_t hostType = record->hostType;
-    // These systems get ASCII with file structure unless the user fixed something else:
-    // VM and MVS always, other systems when the user left the choice to the module.
-    if (hostType == HOST_VM || hostType == HOST_MVS ||
-        (hostType == HOST_OTHER && !(openFlags & OPEN_REPRESENTATION_FIXED))) {
-        openFlags |= OPEN_REPRESENTATION_FIXED | OPEN_TYPE_ASCII | OPEN_STRUCTURE_FILE;
-    }
-    if (openFlags & OPEN_SEND_PORT) {
-        connection->stateFlags |= STATE_SEND_PORT;
-    } else {
-        connection->stateFlags &= ~STATE_SEND_PORT;
-    }
-    if ((openFlags & OPEN_PARSE_DIRECTORIES) && hostType != HOST_OTHER) {
-        connection->optionFlags |= OPTION_PARSE_DIRECTORIES;
-    } else {
-        connection->optionFlags &= ~OPTION_PARSE_DIRECTORIES;
-    }
-    connection->currentFormat = 1;
-    connection->currentMode = 1;
-    connection->localByteSize = (openFlags & OPEN_LOCAL_BYTE_SIZE) ? 1 : 0;
-
-    TransferRepresentation wanted{};
-    wanted.recordKind = REPRESENTATION_RECORD_KIND;
-    if (openFlags & OPEN_REPRESENTATION_FIXED) {
-        connection->optionFlags |= OPTION_REPRESENTATION_FIXED;
-        wanted.type = (openFlags & OPEN_TYPE_ASCII) ? REPRESENTATION_TYPE_ASCII
-                                                    : REPRESENTATION_TYPE_IMAGE;
-        wanted.structure = (openFlags & OPEN_STRUCTURE_FILE) ? REPRESENTATION_STRUCTURE_FILE
-                                                             : REPRESENTATION_STRUCTURE_RECORD;
-    } else {
-        connection->optionFlags &= ~OPTION_REPRESENTATION_FIXED;
-        wanted.type = REPRESENTATION_TYPE_ASCII;
-        wanted.structure = REPRESENTATION_STRUCTURE_FILE;
-    }
-    // Type and structure are still unknown here, so both commands go out.
-    return ApplyRepresentation(wanted, record);
-}
-
-// Everything of the open from the connected socket on: the connection record, the
-// greeting, the logon, the remote system and the initial options.
-int32_t OpenOnSocket(FsStateRecord* record, SOCKET control, LogonTexts& texts,
-                     const OpenParameters* parameters) {
+int32_t AttachConnection(FsStateRecord* record, SOCKET control,
+                         const OpenParameters* parameters) {
     SocketGuard socketGuard(control);
     u_long nonBlocking = 1;
     if (ioctlsocket(control, FIONBIO, &nonBlocking) == SOCKET_ERROR) return SocketFailure();
@@ -199,11 +139,12 @@ int32_t OpenOnSocket(FsStateRecord* record, SOCKET control, LogonTexts& texts,
     if (parameters->openFlags & OPEN_SEND_PORT) connection->stateFlags |= STATE_SEND_PORT;
     connection->textFormat = TEXT_FORMAT_INITIAL;
     connection->sameTypeForRemaining = 0;
+    return 0;
+}
 
-    // Opened before the greeting is read, so that the greeting is in the log.
-    if (parameters->openFlags & OPEN_SHOW_PROTOCOL) OpenProtocolWindow(record);
-
-    char greetingText[REPLY_TEXT_BUFFER_SIZE];
+int32_t GreetAndLogOn(FsStateRecord* record, LogonTexts& texts, const OpenParameters* parameters,
+                      char* greetingText) {
+    FtpConnection* connection = record->connection;
     if (ReadReply(connection, greetingText) != REPLY_COMPLETE) return FSE_UNEXPECTED_REPLY;
     // Without memory for the copy the connection simply has no greeting.
     connection->greeting = static_cast<char*>(OrrAlloc(connection->replyBufferSize));
@@ -216,9 +157,9 @@ int32_t OpenOnSocket(FsStateRecord* record, SOCKET control, LogonTexts& texts,
                            parameters->accountHostType);
     if (result < 0) return result;
 
-    // The remote system: detected when the host asks for it, refined for Windows NT
-    // servers, and the quirks of VMS servers. Only a cancelled question ends the open here,
-    // and then the connection goes too: the host gets no connection it did not choose.
+    // The remote system: detected when the host asks for it, and refined for Windows NT
+    // servers. Only a cancelled question ends the open here, and then the connection goes
+    // too: the host gets no connection it did not choose.
     if (record->hostType == HOST_AUTOMATIC) {
         int32_t detected = DetectHostType(connection);
         if (detected < 0) {
@@ -233,29 +174,5 @@ int32_t OpenOnSocket(FsStateRecord* record, SOCKET control, LogonTexts& texts,
     const uint8_t hostType = record->hostType;
     connection->lineEndConvention =
         (hostType == HOST_UNIX || hostType == HOST_BRANNOCK) ? LINE_END_UNIX : LINE_END_CRLF;
-    if (hostType == HOST_VMS) DetectVmsQuirks(record, connection, greetingText);
-
-    return ApplyInitialOptions(record, connection, parameters->openFlags);
-}
-
-}  // namespace
-
-extern "C" TVFTP_EXPORT LONG WINAPI xfsopen(HGLOBAL stateRecord, DWORD, LPSTR user,
-                                            LPSTR password, LPSTR account,
-                                            const OpenParameters* parameters) {
-    if (!OrrNetworkReady()) return FSE_NETWORK_DOWN;
-    LockedStateRecord record(stateRecord);
-    if (!record) return FSE_INVALID;
-
-    if (parameters->codeSet != 0) SetRemoteCodeSet(parameters->codeSet);
-    gModule.protocolFont = GetStockObject(
-        gCodeSet.codeSetTable->needsSystemFixedFont != 0 ? SYSTEM_FIXED_FONT : ANSI_FIXED_FONT);
-    gModule.idleCallback = parameters->idleCallback;
-
-    SOCKET control = INVALID_SOCKET;
-    int32_t result = ConnectToServer(record.get(), parameters->port, &control);
-    if (result < 0) return result;
-
-    LogonTexts texts(user, password, account);
-    return OpenOnSocket(record.get(), control, texts, parameters);
+    return 0;
 }

@@ -1,7 +1,7 @@
 // Resizing the connection's reply-text block. The block comes from OrrAlloc, so it is
 // locked moveable global memory: it is resized through its memory handle and locked again,
 // and the connection keeps the new address and size.
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 bool ResizeReplyBlock(FtpConnection* connection, uint32_t newSize) {
     // The size is kept in a 16-bit field; a block that large is as far as it goes.

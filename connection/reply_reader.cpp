@@ -2,8 +2,7 @@
 // in the connection's growing reply-text block, the caller's optional 255-character copy
 // without the code columns, and the reply class.
 #include "connection/wait.h"
-#include "driver/ftp_connection.h"
-#include "ui/protocol_log.h"
+#include "connection/ftp_connection.h"
 
 namespace {
 
@@ -119,7 +118,7 @@ int32_t ReadReply(FtpConnection* connection, char* text) {
         if (complete) {
             finishTexts();
             if (connection->replyText != nullptr) {
-                HandToProtocolWindow(connection, connection->replyText, ProtocolDirection::Reply);
+                ReportProtocolLine(connection, connection->replyText, ProtocolDirection::Reply);
             }
             connection->lastReplyCode = static_cast<uint16_t>(lineCode);
             return ReplyClass(firstCharacter);

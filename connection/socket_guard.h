@@ -1,5 +1,6 @@
-// A socket closed on every path unless it is released: the data sockets and the control
-// sockets of addresses tried while they are being set up.
+// The owners of a socket: a guard that closes it on every path unless it is released (the
+// data sockets and the control sockets of addresses tried while they are being set up),
+// and the slot of a record that holds a socket or INVALID_SOCKET.
 #pragma once
 
 #include "platform/platform.h"
@@ -22,3 +23,11 @@ public:
 private:
     SOCKET socket_;
 };
+
+// Closes the socket in a slot, if any, and marks the slot empty.
+inline void CloseSlot(SOCKET* slot) {
+    if (*slot == INVALID_SOCKET) return;
+    closesocket(*slot);
+    *slot = INVALID_SOCKET;
+}
+

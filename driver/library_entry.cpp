@@ -14,8 +14,8 @@
 
 #include "codeset/binding.h"
 #include "codeset/code_set_state.h"
-#include "driver/module_state.h"
-#include "driver/tarvoftp.h"
+#include "records/module_state.h"
+#include "records/tarvoftp.h"
 #include "ui/protocol_window.h"
 #include "util/orr.h"
 

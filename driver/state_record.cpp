@@ -1,6 +1,6 @@
 // FS_State_Record_Initialize: forgets the file-type choice that the file type dialog
 // remembered for the connection of a state record.
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 extern "C" TVFTP_EXPORT LONG WINAPI FS_State_Record_Initialize(HGLOBAL stateRecord) {
     LockedStateRecord record(stateRecord);

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 // ---------------------------------------------------------------------------------------
 // Command lines
@@ -85,6 +85,8 @@ int32_t DeleteRemoteFile(FtpConnection* connection, const char* name);
 // RNFR and, when the server asks for it, RNTO: 2, or an FsError.
 int32_t RenameRemoteFile(FtpConnection* connection, const char* oldName, const char* newName);
 
-// Lists the directory about to be entered with NLST and throws the names away, as some VMS
-// servers need before they accept a CWD into it: 0, or an FsError.
-int32_t RunListingProbe(FtpConnection* connection, const char* name, FsStateRecord* record);
+// For a server of host type 9 (the record's host type already set): sets the one host
+// quirk flag the server needs, from the greeting text (without its code columns) or, when
+// the greeting does not tell, from a change into a directory that cannot exist.
+void DetectVmsQuirks(FsStateRecord* record, FtpConnection* connection, const char* greetingText);
+

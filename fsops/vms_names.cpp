@@ -1,7 +1,9 @@
-// Directory names for VMS servers: a file name such as SUBDIR.DIR;1, as a VMS listing shows
-// a directory, becomes the bracketed directory [.SUBDIR] below the current one.
+// VMS servers: a file name such as SUBDIR.DIR;1, as a VMS listing shows a directory,
+// becomes the bracketed directory [.SUBDIR] below the current one; and which of the two
+// VMS quirks a server has.
 #include <string_view>
 
+#include "connection/detection.h"
 #include "fsops/path_operations.h"
 #include "util/orr.h"
 
@@ -44,3 +46,17 @@ DirectoryNameForServer::DirectoryNameForServer(const char* name, bool rewriteFor
 }
 
 DirectoryNameForServer::~DirectoryNameForServer() { OrrFree(block_); }
+
+void DetectVmsQuirks(FsStateRecord* record, FtpConnection* connection, const char* greetingText) {
+    if (uint32_t quirk = VmsQuirkFromGreeting(greetingText); quirk != 0) {
+        connection->hostQuirks |= quirk;
+        return;
+    }
+    // The greeting does not tell: try to enter a directory that cannot exist (as a VMS
+    // directory name, "[.KWAXYBOGUSDIR]"). A server that accepts even that does not check
+    // a directory when it is entered, so a missing one shows only when it is listed: such a
+    // server gets the listing before every change of directory. A server that refuses it
+    // checks for itself and gets the bracketed form of directory names for RMD instead.
+    const int32_t entered = ChangeDirectory(connection, VMS_PROBE_DIRECTORY, record);
+    connection->hostQuirks |= entered >= 0 ? QUIRK_LIST_BEFORE_CWD : QUIRK_BRACKETED_RMD;
+}

@@ -3,7 +3,6 @@
 #include <string_view>
 
 #include "fsops/path_operations.h"
-#include "ui/prompts.h"
 #include "util/orr.h"
 
 namespace {
@@ -60,13 +59,11 @@ bool FindDirectoryInReply(std::string_view text, std::string_view* directory) {
 // Asks the user for the account a server wants before it lets the connection into a
 // directory, then sends it: the class of the ACCT reply, or -86 when the user cancelled.
 int32_t SendAccountForDirectory(FtpConnection* connection) {
-    // A cancel sends nothing: the answer buffer would still hold whatever the last prompt
-    // was given (the logon password, say), and that must not go to the server as an
-    // account the user never confirmed.
-    INT_PTR answered = RunDialog(ACCOUNT_PASSWORD_PROMPT, connection->ownerWindow, FTPChdirProc);
-    if (answered != 1) return FSE_CANCELLED;
+    // A cancel sends nothing: no account the user never confirmed goes to the server.
+    char answer[QUESTION_ANSWER_SIZE] = {};
+    if (!AskUser(connection, Question::AccountForDirectory, answer)) return FSE_CANCELLED;
     char line[LARGE_COMMAND_BUFFER_SIZE];
-    if (!FormatCommandLine(line, sizeof line, "ACCT %s\r\n", gPromptAnswer)) return FSE_INVALID;
+    if (!FormatCommandLine(line, sizeof line, "ACCT %s\r\n", answer)) return FSE_INVALID;
     return SendCommand(connection, line);
 }
 
@@ -79,7 +76,7 @@ int32_t ChangeDirectory(FtpConnection* connection, const char* name, FsStateReco
     if (!FormatCommandLine(line, sizeof line, "CWD %s\r\n", directory.get())) return FSE_INVALID;
 
     if (IsVmsHost(record) && (connection->hostQuirks & QUIRK_LIST_BEFORE_CWD)) {
-        int32_t probe = RunListingProbe(connection, directory.get(), record);
+        int32_t probe = ListBeforeEntering(connection, directory.get(), record);
         if (probe < 0) return probe;
     }
 

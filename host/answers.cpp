@@ -75,6 +75,11 @@ std::optional<DialogAnswer> ParseAnswer(std::string_view line, std::string& erro
         error = "a quote is not closed";
         return std::nullopt;
     }
+    return AnswerFromWords(words, error);
+}
+
+std::optional<DialogAnswer> AnswerFromWords(std::span<const std::string> words,
+                                            std::string& error) {
     if (words.size() < 2) {
         error = "an answer names a dialog and at least one step";
         return std::nullopt;

@@ -15,6 +15,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,9 @@ bool SplitWords(std::string_view line, std::vector<std::string>& words);
 
 // "TEMPLATE step step..."; on failure nothing, with the reason in `error`.
 std::optional<DialogAnswer> ParseAnswer(std::string_view line, std::string& error);
+// The same of a line already split into words.
+std::optional<DialogAnswer> AnswerFromWords(std::span<const std::string> words,
+                                            std::string& error);
 
 class AnswerBook {
 public:

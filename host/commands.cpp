@@ -1,45 +1,70 @@
-// The commands of ftpsh and what each one asks of the module.
+// The command table of ftpsh, its dispatch, help and usage, and the commands that are not
+// about remote paths or listings.
 #include "host/commands.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
+#include <iterator>
+#include <string_view>
 
 #include "host/fs_error_text.h"
 #include "host/host_window.h"
 #include "host/protocol_window.h"
+#include "host/vault32/vault32.h"
 
 namespace ftpsh {
 
 namespace {
+constexpr size_t kAny = SIZE_MAX;
+}  // namespace
 
-constexpr const char* kHelp =
-    "Commands:\n"
-    "  open [ftp://][user[:password]@]host[:port] [account]\n"
-    "                      connect and log on; a missing user name or password is asked\n"
-    "                      for by the module's own prompts\n"
-    "  close               log off and close the connection\n"
-    "  cd DIR              change the remote working directory\n"
-    "  pwd                 print the remote working directory\n"
-    "  mkdir DIR           make a remote directory\n"
-    "  rmdir DIR           remove a remote directory\n"
-    "  rm FILE             delete a remote file\n"
-    "  rename OLD NEW      rename a remote file or directory\n"
-    "                      (names with blanks go in double quotes: cd \"my dir\")\n"
-    "  system              print the remote system the connection uses\n"
-    "  ls [PATTERN]        list the remote directory, or what PATTERN names: one name a\n"
-    "                      line, \"/\" after directories\n"
-    "  dir [PATTERN]       the same listing, each entry as the server's listing line\n"
-    "  glob PATTERN        the names the server matches to PATTERN, with their paths\n"
-    "  info NAME...        the server's listing lines of each NAME\n"
-    "  attr NAME           whether NAME is a directory or a file, with its type and\n"
-    "                      structure where the server tells them\n"
-    "  quote LINE          send LINE to the server as typed into the protocol window\n"
-    "  protocol on|off     show or close the protocol window (its lines are printed)\n"
-    "  answer DIALOG STEP...\n"
-    "                      answer the next DIALOG shown: ID=TEXT types or chooses, a number\n"
-    "                      or a button's label clicks (answer USER_PASSWORD 500=secret OK)\n"
-    "  help                this list\n"
-    "  quit                close the connection and leave\n"
+constexpr Shell::Command Shell::kCommands[] = {
+    {"open", "[ftp://][user[:password]@]host[:port] [account]", 1, 2,
+     "connect and log on; log off", &Shell::Open},
+    {"close", "", 0, kAny, nullptr, &Shell::Close},
+    {"quit", "", 0, kAny, nullptr, &Shell::Leave, "exit bye "},
+    {"cd", "DIR", 1, 1, "remote paths (names with blanks in double quotes)",
+     &Shell::ChangeRemoteDirectory},
+    {"pwd", "", 0, 0, nullptr, &Shell::PrintRemoteDirectory},
+    {"mkdir", "DIR", 1, 1, nullptr, &Shell::MakeRemoteDirectory},
+    {"rmdir", "DIR", 1, 1, nullptr, &Shell::RemoveRemoteDirectory},
+    {"rm", "FILE", 1, 1, nullptr, &Shell::DeleteRemoteFile},
+    {"rename", "OLD NEW", 2, 2, nullptr, &Shell::RenameRemote},
+    {"system", "", 0, 0, "the remote system the connection uses", &Shell::ShowSystem},
+    {"ls", "[PATTERN]", 0, 1,
+     "the names in the remote directory (or what `PATTERN` names), `/` after directories",
+     &Shell::List},
+    {"dir", "[PATTERN]", 0, 1, "the same listing, each entry as the server's listing line",
+     &Shell::List},
+    {"glob", "PATTERN", 1, 1,
+     "the names the server matches to `PATTERN`, with the path it puts in front", &Shell::List},
+    {"info", "NAME...", 1, NAME_LIST_MAX_NAMES, "the server's listing lines of each name",
+     &Shell::ShowFileInfo},
+    {"attr", "NAME", 1, 1,
+     "`directory`; else the type and structure the server reports (`ascii`, `image`, "
+     "`record`); else `file`",
+     &Shell::ShowAttributes},
+    {"quote", "LINE", 1, 1,
+     "a command typed into the protocol window; show or close that window", &Shell::Quote, "",
+     true},
+    {"protocol", "on|off", 1, 1, nullptr, &Shell::Protocol},
+    {"answer", "DIALOG STEP...", 0, kAny, "the answer for the next dialog of that name",
+     &Shell::Answer},
+    {"help", "", 0, kAny, "these commands and what they do", &Shell::Help, "? "},
+};
+
+namespace {
+
+using Command = Shell::Command;
+
+constexpr const char* kHelpNotes =
+    "\n"
+    "Names with blanks go in double quotes: cd \"my dir\". A user name or password that\n"
+    "open is not given is asked for by the module's own prompts. The steps of an answer:\n"
+    "ID=TEXT types or chooses, a number or a button's label clicks\n"
+    "(answer USER_PASSWORD 500=secret OK).\n"
     "\n"
     "Passive mode: with SupportPasv=1 in section FTP_Protocol of the settings file\n"
     "  %s\n"
@@ -64,7 +89,74 @@ std::string RestAfterWord(const std::string& line) {
     return rest == std::string::npos ? "" : line.substr(rest);
 }
 
+const Command* Find(const std::string& name) {
+    for (const Command& command : Shell::kCommands) {
+        if (name == command.name ||
+            (' ' + std::string(command.aliases)).find(' ' + name + ' ') != std::string::npos)
+            return &command;
+    }
+    return nullptr;
+}
+
+std::string Usage(const Command& command) {
+    return *command.synopsis == '\0' ? command.name
+                                     : std::string(command.name) + ' ' + command.synopsis;
+}
+
+// Calls `print` with each line of help and of the README's table: the usages of the
+// commands that share it, and their description.
+template <typename Print>
+void ForEachLine(Print print) {
+    for (const Command* row = std::begin(Shell::kCommands); row != std::end(Shell::kCommands);) {
+        std::vector<std::string> usages{Usage(*row)};
+        const char* description = row->description;
+        for (++row; row != std::end(Shell::kCommands) && row->description == nullptr; ++row)
+            usages.push_back(Usage(*row));
+        print(usages, std::string_view(description));
+    }
+}
+
+// One line of help: the usages, and from column 22 on the description (without the
+// README's backquotes), wrapped before column 80.
+void PrintHelpLine(const std::vector<std::string>& usages, std::string_view description) {
+    constexpr size_t kColumn = 22;
+    constexpr size_t kWidth = 80;
+    std::string text = " ";
+    for (const std::string& usage : usages) text += (text.size() > 1 ? ", " : " ") + usage;
+    text += text.size() + 2 <= kColumn ? std::string(kColumn - text.size(), ' ')
+                                       : "\n" + std::string(kColumn, ' ');
+    size_t column = kColumn;
+    for (size_t start = 0; start < description.size();) {
+        size_t end = std::min(description.find(' ', start), description.size());
+        std::string word(description.substr(start, end - start));
+        std::erase(word, '`');
+        if (column > kColumn) {
+            const bool wrap = column + 1 + word.size() > kWidth;
+            text += wrap ? "\n" + std::string(kColumn, ' ') : " ";
+            column = wrap ? kColumn : column + 1;
+        }
+        text += word;
+        column += word.size();
+        start = end + 1;
+    }
+    std::printf("%s\n", text.c_str());
+}
+
 }  // namespace
+
+void Shell::PrintCommandTable() {
+    ForEachLine([](const std::vector<std::string>& usages, std::string_view description) {
+        std::string cells;
+        for (const std::string& usage : usages) {
+            if (!cells.empty()) cells += ", ";
+            cells += '`';
+            for (char c : usage) cells += c == '|' ? std::string("\\|") : std::string(1, c);
+            cells += '`';
+        }
+        std::printf("| %s | %.*s |\n", cells.c_str(), int(description.size()),
+                    description.data());
+    });
+}
 
 void Complain(const std::string& what) {
     std::fflush(stdout);
@@ -115,70 +207,50 @@ std::string Shell::Prompt() const {
 
 void Shell::End() { session_.Close(); }
 
+CommandResult Shell::OpenAddress(const std::string& address) {
+    return Open(*Find("open"), {"open", address});
+}
+
 CommandResult Shell::Run(const std::string& line) {
     size_t start = line.find_first_not_of(" \t");
     if (start == std::string::npos || line[start] == '#') return CommandResult::Done;
     const std::string word = line.substr(start, line.find_first_of(" \t", start) - start);
-    const std::string command = Lower(word);
-    // quote sends its text as it is; the other commands take words.
-    std::vector<std::string> words;
-    if (command != "quote" && !SplitWords(line, words)) {
+    const Command* command = Find(Lower(word));
+    Words words;
+    if (command != nullptr && command->asTyped) {
+        words = {word};
+        if (std::string rest = RestAfterWord(line); !rest.empty()) words.push_back(rest);
+    } else if (!SplitWords(line, words)) {
         Complain("a quote is not closed: " + line);
         return CommandResult::Failed;
     }
-    CommandResult result;
-    if (command == "open") {
-        result = Open(words);
-    } else if (command == "close") {
-        result = Close();
-    } else if (command == "quote") {
-        result = Quote(RestAfterWord(line));
-    } else if (command == "answer") {
-        result = Answer(RestAfterWord(line));
-    } else if (command == "protocol") {
-        result = Protocol(words);
-    } else if (command == "cd") {
-        result = ChangeRemoteDirectory(words);
-    } else if (command == "pwd") {
-        result = PrintRemoteDirectory(words);
-    } else if (command == "mkdir") {
-        result = MakeRemoteDirectory(words);
-    } else if (command == "rmdir") {
-        result = RemoveRemoteDirectory(words);
-    } else if (command == "rm") {
-        result = DeleteRemoteFile(words);
-    } else if (command == "rename") {
-        result = RenameRemote(words);
-    } else if (command == "system") {
-        result = ShowSystem(words);
-    } else if (command == "ls") {
-        result = List(words, false, ListingShow::Names);
-    } else if (command == "dir") {
-        result = List(words, false, ListingShow::Lines);
-    } else if (command == "glob") {
-        result = List(words, true, ListingShow::Names);
-    } else if (command == "info") {
-        result = ShowFileInfo(words);
-    } else if (command == "attr") {
-        result = ShowAttributes(words);
-    } else if (command == "help" || command == "?") {
-        result = Help();
-    } else if (command == "quit" || command == "exit" || command == "bye") {
-        return CommandResult::Quit;
-    } else {
+    if (command == nullptr) {
         Complain("unknown command \"" + word + "\" (try help)");
         return CommandResult::Failed;
     }
+    if (words.size() - 1 < command->least || words.size() - 1 > command->most) {
+        Complain("usage: " + Usage(*command));
+        return CommandResult::Failed;
+    }
+    const CommandResult result = (this->*command->run)(*command, words);
     // What the module left to the host's message loop (a protocol window's close) runs now.
     DispatchWaitingMessages();
     return result;
 }
 
-CommandResult Shell::Open(const std::vector<std::string>& words) {
-    if (words.size() < 2 || words.size() > 3) {
-        Complain("usage: open [ftp://][user[:password]@]host[:port] [account]");
-        return CommandResult::Failed;
+bool Shell::ReadyFor(const Command& command, bool offered) {
+    if (!session_.Connected()) {
+        Complain(std::string(command.name) + ": not connected");
+        return false;
     }
+    if (!offered) {
+        Complain(std::string(command.name) + ": not available (the module does not offer it)");
+        return false;
+    }
+    return true;
+}
+
+CommandResult Shell::Open(const Command&, const Words& words) {
     if (module_.open == nullptr) {
         Complain("open: the module offers no xfsopen");
         return CommandResult::Failed;
@@ -216,7 +288,7 @@ CommandResult Shell::Open(const std::vector<std::string>& words) {
     return CommandResult::Done;
 }
 
-CommandResult Shell::Close() {
+CommandResult Shell::Close(const Command&, const Words&) {
     if (!session_.Connected()) {
         Complain("close: not connected");
         return CommandResult::Failed;
@@ -228,11 +300,8 @@ CommandResult Shell::Close() {
     return CommandResult::Done;
 }
 
-CommandResult Shell::Quote(const std::string& rest) {
-    if (rest.empty()) {
-        Complain("usage: quote LINE");
-        return CommandResult::Failed;
-    }
+CommandResult Shell::Quote(const Command&, const Words& words) {
+    const std::string& rest = words[1];
     if (!session_.Connected()) {
         Complain("quote: not connected");
         return CommandResult::Failed;
@@ -292,9 +361,9 @@ CommandResult Shell::Quote(const std::string& rest) {
     return CommandResult::Done;
 }
 
-CommandResult Shell::Answer(const std::string& rest) {
+CommandResult Shell::Answer(const Command&, const Words& words) {
     std::string error;
-    auto answer = ParseAnswer(rest, error);
+    auto answer = AnswerFromWords({words.begin() + 1, words.end()}, error);
     if (!answer) {
         Complain("answer: " + error);
         return CommandResult::Failed;
@@ -303,10 +372,10 @@ CommandResult Shell::Answer(const std::string& rest) {
     return CommandResult::Done;
 }
 
-CommandResult Shell::Protocol(const std::vector<std::string>& words) {
-    const std::string choice = words.size() == 2 ? Lower(words[1]) : "";
+CommandResult Shell::Protocol(const Command& command, const Words& words) {
+    const std::string choice = Lower(words[1]);
     if (choice != "on" && choice != "off") {
-        Complain("usage: protocol on|off");
+        Complain("usage: " + Usage(command));
         return CommandResult::Failed;
     }
     // Remembered for the next connections too.
@@ -325,10 +394,14 @@ CommandResult Shell::Protocol(const std::vector<std::string>& words) {
     return CommandResult::Done;
 }
 
-CommandResult Shell::Help() {
-    std::printf(kHelp, SettingsPath().c_str());
+CommandResult Shell::Help(const Command&, const Words&) {
+    std::printf("Commands:\n");
+    ForEachLine(PrintHelpLine);
+    std::printf(kHelpNotes, SettingsPath().c_str());
     std::fflush(stdout);
     return CommandResult::Done;
 }
+
+CommandResult Shell::Leave(const Command&, const Words&) { return CommandResult::Quit; }
 
 }  // namespace ftpsh

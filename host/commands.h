@@ -27,50 +27,71 @@ public:
 
     CommandResult Run(const std::string& line);
     // The open command for an address given on ftpsh's command line.
-    CommandResult OpenAddress(const std::string& address) { return Open({"open", address}); }
+    CommandResult OpenAddress(const std::string& address);
     // The prompt for the next interactive command.
     std::string Prompt() const;
     // Logs off, if connected.
     void End();
 
+    // The command table (commands.cpp): dispatch, usage, help and the README's command
+    // table all come from it, so adding a command is one row and its handler.
+    struct Command;
+    static const Command kCommands[];
+    // The table's rows as the README's command table writes them, one a line.
+    static void PrintCommandTable();
+
 private:
-    CommandResult Open(const std::vector<std::string>& words);
-    CommandResult Close();
-    CommandResult Quote(const std::string& rest);
-    CommandResult Answer(const std::string& rest);
-    CommandResult Protocol(const std::vector<std::string>& words);
-    CommandResult Help();
+    using Words = std::vector<std::string>;
+    // Every handler gets its row and the command's words, its own name first.
+    using Handler = CommandResult (Shell::*)(const Command& command, const Words& words);
+
+    CommandResult Open(const Command& command, const Words& words);
+    CommandResult Close(const Command& command, const Words& words);
+    CommandResult Quote(const Command& command, const Words& words);
+    CommandResult Answer(const Command& command, const Words& words);
+    CommandResult Protocol(const Command& command, const Words& words);
+    CommandResult Help(const Command& command, const Words& words);
+    CommandResult Leave(const Command& command, const Words& words);
 
     // The commands on remote paths and the remote system (path_commands.cpp).
-    CommandResult ChangeRemoteDirectory(const std::vector<std::string>& words);
-    CommandResult PrintRemoteDirectory(const std::vector<std::string>& words);
-    CommandResult MakeRemoteDirectory(const std::vector<std::string>& words);
-    CommandResult RemoveRemoteDirectory(const std::vector<std::string>& words);
-    CommandResult DeleteRemoteFile(const std::vector<std::string>& words);
-    CommandResult RenameRemote(const std::vector<std::string>& words);
-    CommandResult ShowSystem(const std::vector<std::string>& words);
+    CommandResult ChangeRemoteDirectory(const Command& command, const Words& words);
+    CommandResult PrintRemoteDirectory(const Command& command, const Words& words);
+    CommandResult MakeRemoteDirectory(const Command& command, const Words& words);
+    CommandResult RemoveRemoteDirectory(const Command& command, const Words& words);
+    CommandResult DeleteRemoteFile(const Command& command, const Words& words);
+    CommandResult RenameRemote(const Command& command, const Words& words);
+    CommandResult ShowSystem(const Command& command, const Words& words);
+    // cd, mkdir, rmdir and rm: one path to the export, `done` printed when it worked.
+    CommandResult OnePath(const Command& command, LONG(WINAPI* call)(LPCSTR, FsStateRecord*),
+                          const std::string& path, const std::string& done);
 
     // The listing commands (listing_commands.cpp): ls and dir list through the directory
     // exports, glob through the glob exports; info and attr ask about single names.
-    enum class ListingShow { Names, Lines };
-    CommandResult List(const std::vector<std::string>& words, bool glob, ListingShow show);
-    CommandResult ShowFileInfo(const std::vector<std::string>& words);
-    CommandResult ShowAttributes(const std::vector<std::string>& words);
+    CommandResult List(const Command& command, const Words& words);
+    CommandResult ShowFileInfo(const Command& command, const Words& words);
+    CommandResult ShowAttributes(const Command& command, const Words& words);
 
-    // Whether the command may run: `least` to `most` words after its own, a connection, and
-    // the export it needs (`offered`: the module has it). Says what is wrong when not.
-    bool ReadyFor(const std::vector<std::string>& words, size_t least, size_t most,
-                  const char* usage, bool offered);
-    bool ReadyFor(const std::vector<std::string>& words, size_t arguments, const char* usage,
-                  bool offered) {
-        return ReadyFor(words, arguments, arguments, usage, offered);
-    }
+    // Whether the command may run: a connection, and the export it needs (`offered`: the
+    // module has it). Says what is wrong when not.
+    bool ReadyFor(const Command& command, bool offered);
 
     ProtocolModule& module_;
     HWND owner_;
     AnswerBook& answers_;
     ShellChoices choices_;
     Session session_;
+};
+
+// One row of the command table.
+struct Shell::Command {
+    const char* name;
+    const char* synopsis;  // its arguments, as usage messages, help and the README show them
+    size_t least, most;    // how many arguments it takes
+    // Its line in help and in the README's table; null: it shares the line of the row above.
+    const char* description;
+    Handler run;
+    const char* aliases = "";  // other names it answers to, each followed by a blank
+    bool asTyped = false;      // takes the text after its name as typed, as one argument
 };
 
 // Splits the commands of `ftpsh -c`: ';' ends a command unless it is inside double quotes

@@ -1,7 +1,7 @@
 // The names of the module's FsError numbers.
 #include "host/fs_error_text.h"
 
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 
 namespace ftpsh {
 

@@ -99,6 +99,11 @@ bool ParseArguments(int argc, char** argv, Arguments& arguments) {
         if (argument == "-h" || argument == "--help") {
             std::fputs(kUsage, stdout);
             std::exit(0);
+        } else if (argument == "--commands-markdown") {
+            // Not for users: the README's command table as the commands make it, which the
+            // tests compare with the README.
+            Shell::PrintCommandTable();
+            std::exit(0);
         } else if (argument == "-c") {
             if (!value(arguments.commands)) return false;
         } else if (argument == "--answers") {

@@ -144,14 +144,14 @@ std::string AttributeWords(uint8_t flags) {
 
 }  // namespace
 
-CommandResult Shell::List(const std::vector<std::string>& words, bool glob, ListingShow show) {
+CommandResult Shell::List(const Command& command, const Words& words) {
+    // glob lists through the glob exports; dir prints the listing lines, ls and glob names.
+    const std::string_view name = command.name;
     const ListingFamily family =
-        glob ? ListingFamily{module_.globOpen, module_.globRead, module_.globClose}
-             : ListingFamily{module_.dirOpen, module_.dirRead, module_.dirClose};
-    const char* command = glob ? "glob" : show == ListingShow::Lines ? "dir" : "ls";
-    const char* usage = glob ? "glob PATTERN"
-                             : show == ListingShow::Lines ? "dir [PATTERN]" : "ls [PATTERN]";
-    if (!ReadyFor(words, glob ? 1 : 0, 1, usage,
+        name == "glob" ? ListingFamily{module_.globOpen, module_.globRead, module_.globClose}
+                       : ListingFamily{module_.dirOpen, module_.dirRead, module_.dirClose};
+    const bool lines = name == "dir";
+    if (!ReadyFor(command,
                   family.open != nullptr && family.read != nullptr && family.close != nullptr))
         return CommandResult::Failed;
 
@@ -161,7 +161,7 @@ CommandResult Shell::List(const std::vector<std::string>& words, bool glob, List
     while (result >= 0 && (result = listing.Read(entries)) > 0) {
         std::string shown;
         for (const Entry& entry : entries) {
-            if (show == ListingShow::Lines) {
+            if (lines) {
                 shown += ShownText(entry.line.empty() ? entry.name : entry.line);
             } else {
                 shown += ShownText(entry.name);
@@ -173,12 +173,11 @@ CommandResult Shell::List(const std::vector<std::string>& words, bool glob, List
     }
     const int32_t closed = listing.Close();
     if (result >= 0) result = closed;
-    return Report(command, result, "");
+    return Report(command.name, result, "");
 }
 
-CommandResult Shell::ShowFileInfo(const std::vector<std::string>& words) {
-    if (!ReadyFor(words, 1, NAME_LIST_MAX_NAMES, "info NAME...", module_.fileInfo != nullptr))
-        return CommandResult::Failed;
+CommandResult Shell::ShowFileInfo(const Command& command, const Words& words) {
+    if (!ReadyFor(command, module_.fileInfo != nullptr)) return CommandResult::Failed;
     NameList list;
     const std::string problem = list.Make({words.begin() + 1, words.end()});
     if (!problem.empty()) {
@@ -197,9 +196,8 @@ CommandResult Shell::ShowFileInfo(const std::vector<std::string>& words) {
     return Report("info", result, "");
 }
 
-CommandResult Shell::ShowAttributes(const std::vector<std::string>& words) {
-    if (!ReadyFor(words, 1, "attr NAME", module_.attributes != nullptr))
-        return CommandResult::Failed;
+CommandResult Shell::ShowAttributes(const Command& command, const Words& words) {
+    if (!ReadyFor(command, module_.attributes != nullptr)) return CommandResult::Failed;
     // The module leaves the record as it was when it could not find out what the name is,
     // and returns 0 all the same: a record marked beforehand tells that case apart from a
     // plain file, whose record comes back all zero.

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 
 namespace ftpsh {
 

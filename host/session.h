@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 #include "host/ftp_address.h"
 #include "host/host_types.h"
 #include "host/module.h"

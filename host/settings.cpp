@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 #include "util/orr.h"
 
 namespace ftpsh {

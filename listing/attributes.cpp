@@ -2,7 +2,7 @@
 // representation type and structure of a file. FTP offers no way to change any of them.
 #include <cstring>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "transfer/representation.h"
 
 namespace {

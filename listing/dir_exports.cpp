@@ -1,7 +1,7 @@
 // The directory and glob exports. Both families share one implementation: a glob handle
 // differs only in sending its pattern on every host and in keeping the path the server put
 // in front of each name.
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 #include "listing/list_reader.h"
 #include "listing/listing_open.h"
 #include "listing/name_list.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 
 // The host's file-system layer library, found by the usual library search.
 constexpr const char* NAME_LIST_LIBRARY_NAME = "VAULT32.DLL";

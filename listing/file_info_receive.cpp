@@ -3,7 +3,7 @@
 
 #include "codeset/code_set_state.h"
 #include "connection/data_connection.h"
-#include "driver/module_state.h"
+#include "records/module_state.h"
 #include "ui/resources/resource_ids.h"
 
 uint32_t gFileInfoLargestBuffer = 0x7FFFFFFF;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 // The data block's first size and its growth step.
 constexpr uint32_t FILE_INFO_BUFFER_STEP = 2048;

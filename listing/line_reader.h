@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "listing/listing_handle.h"
 
 // Results of NextListingLine besides an FsError.

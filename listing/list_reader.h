@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "listing/listing_handle.h"
 
 // Fills up to `count` entries from `entries` on: the number filled, 0 at the end of the

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "listing/listing_handle.h"
 
 // Whether the record's listings are LIST output read by the host type's listing parser

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "listing/listing_handle.h"
 
 // Results of a listing parser besides a name length (0 or more):

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "transfer/representation.h"
 
 // Result of SwitchToListingRepresentation when it saved and switched the representation.

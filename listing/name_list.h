@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "listing/listing_handle.h"
 
 // Reads the data connection to its end into a fresh listing buffer of the handle (grown in

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 // Opens a data connection and sends the listing command: "word argument\r\n", or "word\r\n"
 // when there is no argument or the argument is empty or holds a blank (the server would

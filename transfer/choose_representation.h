@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 // How many bytes of a local file an upload samples.
 constexpr int32_t UPLOAD_SAMPLE_SIZE = 512;

@@ -1,7 +1,7 @@
 // Telling a remote directory from a remote file. Servers that report representations are
 // asked with STAT; every other server is asked indirectly: a path the server lets the
 // connection change into is a directory, anything else is taken for a file.
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "fsops/path_operations.h"
 #include "transfer/representation.h"
 #include "util/orr.h"

@@ -2,7 +2,7 @@
 // connection remembers what the server last accepted, so that nothing is sent twice.
 #include "transfer/representation.h"
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 
 struct FtpConnection;
 
@@ -54,6 +54,13 @@ static_assert(sizeof(TransferRepresentation) == 32);
 // accepted. 0; -22 for a type or structure without a command (nothing further is sent);
 // -158 when the server refuses (the remembered values keep what it last accepted).
 int32_t ApplyRepresentation(const TransferRepresentation& wanted, FsStateRecord* record);
+
+struct FtpConnection;
+// The transfer options of the open flags (port mode, directory parsing, local byte size,
+// a fixed or a chosen representation) set on a connection just logged on, with TYPE and
+// STRU sent: what ApplyRepresentation returns.
+int32_t ApplyInitialOptions(FsStateRecord* record, FtpConnection* connection, uint32_t openFlags);
+
 
 // ---------------------------------------------------------------------------------------
 // What the server says about a remote path

@@ -1,7 +1,7 @@
 // The representation a server reports for a remote path: servers that know the
 // representation of their files (Brannock and Quorin, recognised by their greeting) answer
 // "STAT path" with letters for type, format, structure and mode, which are read here.
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "fsops/path_operations.h"
 #include "transfer/representation.h"
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "driver/module_state.h"
+#include "records/module_state.h"
 
 namespace {
 

@@ -1,11 +1,15 @@
 // The question AUTODETECT_DLG: when the module could not tell which system the server
 // runs, the user chooses one from the list of system names; UNIX is chosen to begin with.
 #include "connection/detection.h"
-#include "driver/module_state.h"
-#include "driver/tarvoftp.h"
+#include "ui/prompts.h"
+#include "records/module_state.h"
+#include "records/tarvoftp.h"
 #include "ui/resources/resource_ids.h"
 
 namespace {
+
+// The question that asks the user for the remote system when nothing else settled it.
+constexpr const char* kAutodetectTemplate = "AUTODETECT_DLG";
 
 // The question is read with room for 128 characters.
 constexpr int kQuestionSize = 128 + 1;
@@ -73,4 +77,10 @@ extern "C" TVFTP_EXPORT INT_PTR CALLBACK FTPAutoDetect(HWND dialog, UINT message
             break;
     }
     return FALSE;
+}
+
+int32_t AskRemoteSystemDialog(FtpConnection*) {
+    // A question that cannot be shown at all gives -1 too: the open cannot go on without
+    // an answer.
+    return static_cast<int32_t>(RunDialog(kAutodetectTemplate, nullptr, FTPAutoDetect));
 }

@@ -1,20 +1,20 @@
-// The user-name and password prompts: their dialog procedures, the answer buffer they
-// fill, and the runner that shows a dialog template of the resource module.
+// The user-name and password prompts: their dialog procedures, the questions they answer,
+// and the runner that shows a dialog template of the resource module.
 #include "ui/prompts.h"
 
-#include "driver/module_state.h"
-#include "driver/tarvoftp.h"
+#include "connection/ftp_connection.h"
+#include "records/module_state.h"
+#include "records/tarvoftp.h"
 #include "ui/resources/resource_ids.h"
-
-char gPromptAnswer[PROMPT_ANSWER_SIZE];
 
 namespace {
 
 // The two prompt procedures differ only in the id of their edit.
 template <int kEditId>
-INT_PTR PromptProc(HWND dialog, UINT message, WPARAM wParam) {
+INT_PTR PromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
             SetFocus(GetDlgItem(dialog, kEditId));
             // The prompt comes up during a connection open that the user may have started
             // and then turned away from; it must not end up behind other windows.
@@ -23,7 +23,10 @@ INT_PTR PromptProc(HWND dialog, UINT message, WPARAM wParam) {
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case IDOK:
-                    GetDlgItemTextA(dialog, kEditId, gPromptAnswer, PROMPT_ANSWER_SIZE);
+                    if (auto* answer = reinterpret_cast<char*>(
+                            GetWindowLongPtrA(dialog, GWLP_USERDATA))) {
+                        GetDlgItemTextA(dialog, kEditId, answer, QUESTION_ANSWER_SIZE);
+                    }
                     EndDialog(dialog, 1);
                     return TRUE;
                 case IDCANCEL:
@@ -35,30 +38,38 @@ INT_PTR PromptProc(HWND dialog, UINT message, WPARAM wParam) {
     return FALSE;
 }
 
-DLGPROC ProcedureOf(const char* promptTemplate) {
-    return lstrcmpiA(promptTemplate, USER_NAME_PROMPT) == 0 ? UserNamePromptProc
-                                                             : FTPChdirProc;
-}
 
 }  // namespace
 
-INT_PTR CALLBACK UserNamePromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    return PromptProc<IDC_PROMPT_USERNAME>(dialog, message, wParam);
+INT_PTR CALLBACK UserNamePromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    return PromptProc<IDC_PROMPT_USERNAME>(dialog, message, wParam, lParam);
 }
 
 extern "C" TVFTP_EXPORT INT_PTR CALLBACK FTPChdirProc(HWND dialog, UINT message, WPARAM wParam,
-                                                      LPARAM) {
-    return PromptProc<IDC_PROMPT_PASSWORD>(dialog, message, wParam);
+                                                      LPARAM lParam) {
+    return PromptProc<IDC_PROMPT_PASSWORD>(dialog, message, wParam, lParam);
 }
 
-INT_PTR RunDialog(const char* templateName, HWND owner, DLGPROC procedure) {
-    return DialogBoxParamA(gModule.resourceInstance, templateName, owner, procedure, 0);
+INT_PTR RunDialog(const char* templateName, HWND owner, DLGPROC procedure, LPARAM parameter) {
+    return DialogBoxParamA(gModule.resourceInstance, templateName, owner, procedure, parameter);
 }
 
-// Any result but 0 confirms, except the -1 of a dialog that could not be created: taken as
-// an answer, it would have the caller resend the old text, be refused again and ask again,
-// without end, whenever the resource module lacks the template.
-bool AskUser(const char* promptTemplate) {
-    INT_PTR result = RunDialog(promptTemplate, nullptr, ProcedureOf(promptTemplate));
+bool AskQuestion(FtpConnection* connection, Question question, char* answer) {
+    const auto parameter = reinterpret_cast<LPARAM>(answer);
+    // The account a change of directory needs is asked over the connection's window and
+    // only an OK confirms it.
+    if (question == Question::AccountForDirectory) {
+        return RunDialog(ACCOUNT_PASSWORD_PROMPT, connection->ownerWindow, FTPChdirProc,
+                         parameter) == 1;
+    }
+    // At logon any result but 0 confirms, except the -1 of a dialog that could not be
+    // created: taken as an answer, it would have the logon resend the old text, be refused
+    // again and ask again, without end, whenever the resource module lacks the template.
+    INT_PTR result =
+        question == Question::UserName
+            ? RunDialog(USER_NAME_PROMPT, nullptr, UserNamePromptProc, parameter)
+            : RunDialog(question == Question::Password ? USER_PASSWORD_PROMPT
+                                                       : ACCOUNT_PASSWORD_PROMPT,
+                        nullptr, FTPChdirProc, parameter);
     return result != 0 && result != -1;
 }

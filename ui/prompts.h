@@ -1,34 +1,36 @@
-// The small modal prompts that ask the user for a missing user name, password or account,
-// the one module-wide buffer their answers land in, and the plain runner that shows these
-// and the module's other modal dialogs from the resource module.
+// The small modal prompts that ask the user for a missing user name, password or account
+// (each writes its answer into the asker's buffer), the AUTODETECT_DLG question, and the
+// plain runner that shows these and the module's other modal dialogs from the resource
+// module.
+
 #pragma once
 
 #include <cstdint>
 
+#include "connection/connection_hooks.h"
 #include "platform/platform.h"
-
-// The answer buffer: at most 319 characters and a NUL.
-constexpr int PROMPT_ANSWER_SIZE = 320;
 
 // The templates of the prompts.
 constexpr const char* USER_NAME_PROMPT = "FTP_UN_DLG";
 constexpr const char* USER_PASSWORD_PROMPT = "USER_PASSWORD";
 constexpr const char* ACCOUNT_PASSWORD_PROMPT = "FTP_CD_DLG";
 
-// What the user typed into the last prompt confirmed with OK. A cancelled prompt leaves it
-// as it was; the file type question also puts the file name here before it asks.
-extern char gPromptAnswer[PROMPT_ANSWER_SIZE];
 
 // The dialog procedure of FTP_UN_DLG (edit 501); FTPChdirProc serves the password prompts
-// (edit 500). Both end the dialog with 1 on OK, after copying the edit's text into the
-// answer buffer, and with 0 on Cancel.
+// (edit 500). Both are shown with the answer buffer (QUESTION_ANSWER_SIZE bytes) as their
+// parameter, and end the dialog with 1 on OK, after copying the edit's text into it, and with
+// 0 on Cancel, leaving it as it was.
 INT_PTR CALLBACK UserNamePromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Shows the template of the resource module as a modal dialog with `procedure`: the
-// dialog's result, or -1 when it could not be shown.
-INT_PTR RunDialog(const char* templateName, HWND owner, DLGPROC procedure);
+// Shows the template of the resource module as a modal dialog with `procedure` and
+// `parameter`: the dialog's result, or -1 when it could not be shown.
+INT_PTR RunDialog(const char* templateName, HWND owner, DLGPROC procedure, LPARAM parameter = 0);
 
-// Shows one of the three prompts (without an owner window, as logon asks): true when the
-// user confirmed it, with the answer in gPromptAnswer. A prompt that cannot be shown counts
-// as cancelled.
-bool AskUser(const char* promptTemplate);
+// Shows the prompt of a question (the logon prompts without an owner window, the account
+// a change of directory needs over the connection's window): true when the user confirmed
+// it, with the answer in `answer`. A prompt that cannot be shown counts as cancelled.
+bool AskQuestion(FtpConnection* connection, Question question, char* answer);
+
+// Shows AUTODETECT_DLG without an owner window: 2 to 13 for the system chosen, 0 for OK
+// without one, -1 for Cancel or a question that cannot be shown.
+int32_t AskRemoteSystemDialog(FtpConnection* connection);

@@ -10,8 +10,8 @@
 #include "ui/protocol_log.h"
 
 #include "connection/message_pump.h"
-#include "driver/ftp_connection.h"
-#include "driver/module_state.h"
+#include "connection/ftp_connection.h"
+#include "records/module_state.h"
 #include "ui/protocol_window.h"
 #include "ui/resources/resource_ids.h"
 #include "util/orr.h"

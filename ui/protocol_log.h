@@ -3,11 +3,10 @@
 // connection passes every request and reply to it.
 #pragma once
 
+#include "connection/connection_hooks.h"
 #include "platform/platform.h"
 
 struct FtpConnection;
-
-enum class ProtocolDirection { Request, Reply };
 
 // The two prefixes and the longest text that follows one in a log line.
 constexpr const char* LOG_REQUEST_PREFIX = "--> ";

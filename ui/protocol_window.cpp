@@ -8,8 +8,8 @@
 #include "ui/protocol_window.h"
 
 #include "connection/control_stream.h"
-#include "driver/ftp_connection.h"
-#include "driver/module_state.h"
+#include "connection/ftp_connection.h"
+#include "records/module_state.h"
 #include "ui/protocol_log.h"
 #include "ui/resources/resource_ids.h"
 #include "util/orr.h"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 
 struct FtpConnection;
 

@@ -8,7 +8,8 @@
 #include <string>
 
 #include "connection/data_connection.h"
-#include "driver/module_state.h"
+#include "transfer/start_transfer.h"
+#include "records/module_state.h"
 #include "tests/connection/open_fixture.h"
 #include "tests/support/counting_window.h"
 #include "tests/support/loopback.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "connection/message_pump.h"
-#include "driver/module_state.h"
+#include "records/module_state.h"
 #include "tests/support/counting_window.h"
 
 TEST(MessagePump, YieldTickPumpsOnceEveryPeekIntervalCalls) {

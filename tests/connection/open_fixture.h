@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "driver/library_entry.h"
-#include "driver/module_state.h"
+#include "records/module_state.h"
 #include "tests/support/scripted_server.h"
 #include "transfer/remote_file_handle.h"
 

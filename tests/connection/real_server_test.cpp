@@ -8,6 +8,7 @@
 #include <string>
 
 #include "connection/data_connection.h"
+#include "transfer/start_transfer.h"
 #include "tests/connection/open_fixture.h"
 #include "tests/support/dialog_script.h"
 #include "tests/support/loopback.h"

@@ -11,7 +11,7 @@
 
 #include "codeset/code_set_state.h"
 #include "driver/library_entry.h"
-#include "driver/module_state.h"
+#include "records/module_state.h"
 #include "tests/connection/open_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "ui/protocol_window.h"

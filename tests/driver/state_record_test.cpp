@@ -1,7 +1,7 @@
 // FS_State_Record_Initialize through a host-made state record in moveable memory.
 #include <gtest/gtest.h>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 namespace {
 

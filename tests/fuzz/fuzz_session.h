@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "listing/listing_handle.h"
 
 namespace tvfuzz {

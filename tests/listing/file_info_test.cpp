@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/module_state.h"
+#include "records/module_state.h"
 #include "host/vault32/vault32.h"
 #include "listing/file_info_name_list.h"
 #include "listing/file_info_receive.h"

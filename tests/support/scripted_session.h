@@ -10,7 +10,7 @@
 #include <string_view>
 #include <utility>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/test_connection.h"
 

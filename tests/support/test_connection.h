@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
+#include "driver/open.h"
+
 #include "util/orr.h"
 
 namespace tvtest {
@@ -18,6 +20,7 @@ public:
         connection_ = static_cast<FtpConnection*>(OrrAlloc(sizeof(FtpConnection)));
         connection_->replyText = static_cast<char*>(OrrAlloc(REPLY_BLOCK_SIZE));
         connection_->replyBufferSize = REPLY_BLOCK_SIZE;
+        connection_->hooks = &kModuleHooks;
 
         SOCKET control = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};

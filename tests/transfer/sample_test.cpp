@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "driver/module_state.h"
+#include "records/module_state.h"
 #include "transfer/sample.h"
 
 namespace {

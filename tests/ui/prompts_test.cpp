@@ -1,5 +1,5 @@
 // The user-name and password prompts shown from the resource module: their templates as a
-// person sees them, what lands in the shared answer buffer on OK (an empty answer too, a
+// person sees them, what lands in the asker's answer buffer on OK (an empty answer too, a
 // long one cut to 319 characters), that Cancel leaves it alone, password edits that hide
 // what is typed, the focus in the edit and the prompt on top.
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 
 #include "tests/connection/open_fixture.h"
 #include "tests/support/dialog_script.h"
+#include "connection/ftp_connection.h"
 #include "ui/prompts.h"
 #include "ui/resources/resource_ids.h"
 
@@ -19,9 +20,15 @@ class Prompts : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(module_.attached());
-        lstrcpyA(gPromptAnswer, "previous");
+        lstrcpyA(answer_, "previous");
+    }
+    INT_PTR Run() {
+        return RunDialog(USER_NAME_PROMPT, nullptr, UserNamePromptProc,
+                         reinterpret_cast<LPARAM>(answer_));
     }
     AttachedModule module_;
+    FtpConnection connection_{};
+    char answer_[QUESTION_ANSWER_SIZE];
 };
 
 }  // namespace
@@ -33,15 +40,15 @@ TEST_F(Prompts, OkCopiesTheAnswerCancelKeepsThePreviousOne) {
     person.Expect(USER_NAME_PROMPT).Click(IDOK);
     person.Expect(USER_NAME_PROMPT).Type(IDC_PROMPT_USERNAME, std::string(400, 'u')).Click(IDOK);
 
-    EXPECT_EQ(RunDialog(USER_NAME_PROMPT, nullptr, UserNamePromptProc), 0);
-    EXPECT_STREQ(gPromptAnswer, "previous");
-    EXPECT_FALSE(AskUser(USER_NAME_PROMPT));
-    EXPECT_STREQ(gPromptAnswer, "previous");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_STREQ(answer_, "previous");
+    EXPECT_FALSE(AskQuestion(&connection_, Question::UserName, answer_));
+    EXPECT_STREQ(answer_, "previous");
     // An empty edit confirmed is an empty answer.
-    EXPECT_EQ(RunDialog(USER_NAME_PROMPT, nullptr, UserNamePromptProc), 1);
-    EXPECT_STREQ(gPromptAnswer, "");
-    EXPECT_TRUE(AskUser(USER_NAME_PROMPT));
-    EXPECT_EQ(std::string(gPromptAnswer), std::string(PROMPT_ANSWER_SIZE - 1, 'u'));
+    EXPECT_EQ(Run(), 1);
+    EXPECT_STREQ(answer_, "");
+    EXPECT_TRUE(AskQuestion(&connection_, Question::UserName, answer_));
+    EXPECT_EQ(std::string(answer_), std::string(QUESTION_ANSWER_SIZE - 1, 'u'));
     EXPECT_TRUE(person.finished());
     EXPECT_TRUE(person.problems().empty()) << person.problems()[0];
     EXPECT_EQ(RunDialog("NO_SUCH_DLG", nullptr, FTPChdirProc), -1);
@@ -52,15 +59,16 @@ TEST_F(Prompts, OkCopiesTheAnswerCancelKeepsThePreviousOne) {
 
 TEST_F(Prompts, TemplatesShowTheirTextsHidePasswordsAndComeUpFocusedOnTop) {
     const struct {
+        Question question;
         const char* name;
         const char* caption;
         const char* label;
         int edit;
     } prompts[] = {
-        {USER_NAME_PROMPT, "Username Required", "Please Enter Your &Username:", 501},
-        {USER_PASSWORD_PROMPT, "Password Required", "Please Enter Your User &Password:", 500},
-        {ACCOUNT_PASSWORD_PROMPT, "Password Required", "Please Enter Your Account &Password:",
-         500},
+        {Question::UserName, USER_NAME_PROMPT, "Username Required", "Please Enter Your &Username:", 501},
+        {Question::Password, USER_PASSWORD_PROMPT, "Password Required", "Please Enter Your User &Password:", 500},
+        {Question::Account, ACCOUNT_PASSWORD_PROMPT, "Password Required",
+         "Please Enter Your Account &Password:", 500},
     };
     for (const auto& prompt : prompts) {
         SCOPED_TRACE(prompt.name);
@@ -86,8 +94,8 @@ TEST_F(Prompts, TemplatesShowTheirTextsHidePasswordsAndComeUpFocusedOnTop) {
             EXPECT_EQ(controls[3].id, IDCANCEL);
             EXPECT_EQ(controls[3].text, "Cancel");
         }).Click(IDOK);
-        EXPECT_TRUE(AskUser(prompt.name));
-        EXPECT_STREQ(gPromptAnswer, "s3cret");
+        EXPECT_TRUE(AskQuestion(&connection_, prompt.question, answer_));
+        EXPECT_STREQ(answer_, "s3cret");
         EXPECT_TRUE(person.problems().empty());
     }
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "connection/message_pump.h"
-#include "driver/module_state.h"
+#include "records/module_state.h"
 #include "platform/posix/hooks.h"
 #include "tests/connection/open_fixture.h"
 #include "tests/support/scripted_server.h"

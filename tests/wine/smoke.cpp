@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/ftp_connection.h"
+#include "connection/ftp_connection.h"
 
 namespace {
 

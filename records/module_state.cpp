@@ -1,6 +1,6 @@
 // The one instance of the module-wide state, and the settings reads of the module's own
 // section.
-#include "driver/module_state.h"
+#include "records/module_state.h"
 
 #include "util/orr.h"
 

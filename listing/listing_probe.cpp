@@ -1,6 +1,8 @@
 // The listing probe of VMS servers that want a directory listed before they let the client
 // change into it: NLST of the directory over a data connection, its names read and thrown
 // away, the transfer's completion reply read, the representation put back.
+#include "listing/listing_probe.h"
+
 #include "connection/data_connection.h"
 #include "fsops/path_operations.h"
 #include "listing/listing_representation.h"

@@ -4,8 +4,9 @@
 
 #include <cstdint>
 
+#include "connection/connection_hooks.h"
 #include "connection/control_stream.h"
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 
 // State flags of FtpConnection::stateFlags.
 enum : uint32_t {
@@ -76,6 +77,8 @@ struct FtpConnection {
     char* greeting;  // OrrAlloc block, or null
     HWND ownerWindow;
     HWND protocolWindow;
+    // Installed by whoever opened the connection; null for none.
+    const ConnectionHooks* hooks;
     char logLine[LOG_LINE_SIZE];
     char cachedWorkingDirectory[WORKING_DIRECTORY_SIZE];
     int32_t textFormat;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "driver/tarvoftp.h"
+#include "records/tarvoftp.h"
 
 constexpr uint16_t PEEK_INTERVAL_DEFAULT = 8;
 // The settings file path holds at most 127 characters and its NUL.

@@ -1,0 +1,16 @@
+// The start of a remote file's transfer.
+#pragma once
+
+#include <cstdint>
+
+#include "transfer/remote_file_handle.h"
+
+// Opens the data connection of a remote file by its open mode: RETR for reading, STOR for
+// writing or creating, APPE for appending, sent after OpenListeningSocket and followed by
+// the accept. The completion reply is left for the file's close. Returns what
+// OpenListeningSocket returned (0 or 1) with the handle's data and listening sockets set,
+// or: -45 for a mode with no direction, -22 for a path too long for a command line, -160
+// when RETR is refused, -164 when STOR or APPE is refused with 553, -28 with 452, -161
+// otherwise, -57 when the control connection broke, or the failure of the PORT step or of
+// the accept. After a failure the handle holds no socket.
+int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record);
