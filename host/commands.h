@@ -1,6 +1,7 @@
-// ftpsh's commands: open, close, the commands on remote paths (cd, pwd, mkdir, rmdir, rm,
-// rename) and system, the listing commands (ls, dir, glob, info, attr), quote, answer,
-// protocol, help, quit. One command line in, its messages out, and whether it worked.
+// ftpsh's commands, from one table: open, close, the commands on remote paths (cd, pwd,
+// mkdir, rmdir, rm, rename) and system, the listing commands (ls, dir, glob, info, attr),
+// quote, protocol, answer, help, quit. One command line in, its messages out, and whether
+// it worked.
 #pragma once
 
 #include <string>
