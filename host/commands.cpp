@@ -2,11 +2,10 @@
 // about remote paths or listings.
 #include "host/commands.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
-#include <iterator>
+#include <sstream>
 #include <string_view>
 
 #include "host/fs_error_text.h"
@@ -61,10 +60,8 @@ using Command = Shell::Command;
 
 constexpr const char* kHelpNotes =
     "\n"
-    "Names with blanks go in double quotes: cd \"my dir\". A user name or password that\n"
-    "open is not given is asked for by the module's own prompts. The steps of an answer:\n"
-    "ID=TEXT types or chooses, a number or a button's label clicks\n"
-    "(answer USER_PASSWORD 500=secret OK).\n"
+    "Names with blanks go in double quotes: cd \"my dir\". In an answer ID=TEXT types or\n"
+    "chooses, a number or a button's label clicks: answer USER_PASSWORD 500=secret OK.\n"
     "\n"
     "Passive mode: with SupportPasv=1 in section FTP_Protocol of the settings file\n"
     "  %s\n"
@@ -103,41 +100,36 @@ std::string Usage(const Command& command) {
                                      : std::string(command.name) + ' ' + command.synopsis;
 }
 
-// Calls `print` with each line of help and of the README's table: the usages of the
-// commands that share it, and their description.
-template <typename Print>
-void ForEachLine(Print print) {
-    for (const Command* row = std::begin(Shell::kCommands); row != std::end(Shell::kCommands);) {
-        std::vector<std::string> usages{Usage(*row)};
-        const char* description = row->description;
-        for (++row; row != std::end(Shell::kCommands) && row->description == nullptr; ++row)
-            usages.push_back(Usage(*row));
-        print(usages, std::string_view(description));
+// Each line of help and of the README's table: the usages of the commands that share it,
+// each between `quote`s, and their description.
+std::vector<std::pair<std::string, std::string>> TableLines(const std::string& quote) {
+    std::vector<std::pair<std::string, std::string>> lines;
+    for (const Command& command : Shell::kCommands) {
+        const std::string usage = quote + Usage(command) + quote;
+        if (command.description != nullptr) lines.push_back({usage, command.description});
+        else lines.back().first += ", " + usage;
     }
+    return lines;
 }
 
 // One line of help: the usages, and from column 22 on the description (without the
 // README's backquotes), wrapped before column 80.
-void PrintHelpLine(const std::vector<std::string>& usages, std::string_view description) {
+void PrintHelpLine(const std::string& usages, std::string description) {
     constexpr size_t kColumn = 22;
     constexpr size_t kWidth = 80;
-    std::string text = " ";
-    for (const std::string& usage : usages) text += (text.size() > 1 ? ", " : " ") + usage;
-    text += text.size() + 2 <= kColumn ? std::string(kColumn - text.size(), ' ')
-                                       : "\n" + std::string(kColumn, ' ');
-    size_t column = kColumn;
-    for (size_t start = 0; start < description.size();) {
-        size_t end = std::min(description.find(' ', start), description.size());
-        std::string word(description.substr(start, end - start));
-        std::erase(word, '`');
-        if (column > kColumn) {
-            const bool wrap = column + 1 + word.size() > kWidth;
-            text += wrap ? "\n" + std::string(kColumn, ' ') : " ";
-            column = wrap ? kColumn : column + 1;
+    const std::string indent = "\n" + std::string(kColumn, ' ');
+    std::string text = "  " + usages;
+    text += text.size() + 2 <= kColumn ? std::string(kColumn - text.size(), ' ') : indent;
+    size_t lineStart = text.rfind('\n') + 1;  // 0 when the usages fit
+    std::erase(description, '`');
+    std::istringstream words(description);
+    for (std::string word; words >> word; text += word) {
+        if (text.size() - lineStart + 1 + word.size() > kWidth) {
+            text += indent;
+            lineStart = text.size() - kColumn;
+        } else if (text.size() - lineStart > kColumn) {
+            text += ' ';
         }
-        text += word;
-        column += word.size();
-        start = end + 1;
     }
     std::printf("%s\n", text.c_str());
 }
@@ -145,17 +137,11 @@ void PrintHelpLine(const std::vector<std::string>& usages, std::string_view desc
 }  // namespace
 
 void Shell::PrintCommandTable() {
-    ForEachLine([](const std::vector<std::string>& usages, std::string_view description) {
-        std::string cells;
-        for (const std::string& usage : usages) {
-            if (!cells.empty()) cells += ", ";
-            cells += '`';
-            for (char c : usage) cells += c == '|' ? std::string("\\|") : std::string(1, c);
-            cells += '`';
-        }
-        std::printf("| %s | %.*s |\n", cells.c_str(), int(description.size()),
-                    description.data());
-    });
+    for (const auto& [usages, description] : TableLines("`")) {
+        std::string cell;  // a bar inside a cell is written "\|"
+        for (char c : usages) cell += c == '|' ? std::string("\\|") : std::string(1, c);
+        std::printf("| %s | %s |\n", cell.c_str(), description.c_str());
+    }
 }
 
 void Complain(const std::string& what) {
@@ -396,7 +382,7 @@ CommandResult Shell::Protocol(const Command& command, const Words& words) {
 
 CommandResult Shell::Help(const Command&, const Words&) {
     std::printf("Commands:\n");
-    ForEachLine(PrintHelpLine);
+    for (const auto& [usages, description] : TableLines("")) PrintHelpLine(usages, description);
     std::printf(kHelpNotes, SettingsPath().c_str());
     std::fflush(stdout);
     return CommandResult::Done;
