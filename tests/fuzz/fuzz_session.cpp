@@ -316,4 +316,30 @@ FuzzHandleBlock::~FuzzHandleBlock() {
     GlobalFree(handle_);
 }
 
+// ---------------------------------------------------------------------------------------
+
+ListingInput::ListingInput(const uint8_t* data, size_t size) {
+    InputReader input(data, size);
+    hostType = input.Byte();
+    flags = input.Byte();
+    readBits = input.Byte();
+    targetBits = input.Byte();
+    replies = input.Part(kMaxReplyBytes);
+    listing = input.Rest(kMaxDataBytes);
+}
+
+ListingSession::ListingSession(const ListingInput& input, std::string_view replies)
+    : conversion_(ConversionFrom(static_cast<uint8_t>((input.flags >> 3) & 7))),
+      connection_(replies),
+      record_(connection_.get(), input.hostType),
+      server_(input.listing),
+      handleBlock_(record_, input.glob(), (input.flags >> 1) & 3, server_.TakeModuleEnd()) {
+    connection_->stateFlags = STATE_DATA_TRANSFER;
+    if (input.flags & 0x40) connection_->stateFlags |= STATE_STAT_REPORTS_REPRESENTATION;
+    if (input.flags & 0x80) {
+        connection_->stateFlags |= STATE_DIRECTORY_KNOWN;
+        std::strcpy(connection_->cachedWorkingDirectory, "/home/user");
+    }
+}
+
 }  // namespace tvfuzz

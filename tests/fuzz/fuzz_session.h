@@ -168,6 +168,44 @@ private:
     size_t blocks_;
 };
 
+// The input of the LIST and name-list readers' targets: four header bytes, the reply script
+// (two-byte length, low byte first) and the listing.
+//   byte 0: host type (any value, unknown ones included)
+//   byte 1: bit 0 glob handle, bits 1-2 kind mask, bits 3-5 conversion (Conversion),
+//           bit 6 the server reports representations in STAT, bit 7 the working directory
+//           is known
+//   byte 2: entries per read, 1 to 64 (low 6 bits + 1); bits 6-7 the target's own
+//   byte 3: the target's own
+struct ListingInput {
+    ListingInput(const uint8_t* data, size_t size);
+    uint8_t hostType, flags, readBits, targetBits;
+    std::string_view replies, listing;
+    int count() const { return (readBits & 0x3f) + 1; }
+    bool glob() const { return (flags & 1) != 0; }
+};
+
+// A listing as the open leaves it once the listing command was accepted, on such an input:
+// the connection on a server that sends `replies`, with the input's state flags, the host's
+// state record, and a handle block whose listing has the listing's data connection. Every
+// global memory block made while it lives must be gone when it goes.
+class ListingSession {
+public:
+    ListingSession(const ListingInput& input, std::string_view replies);
+    FtpConnection* connection() const { return connection_.get(); }
+    const FuzzStateRecord& record() const { return record_; }
+    HostHandleBlock* block() const { return handleBlock_.get(); }
+    ListingHandle* handle() const { return handleBlock_.listing(); }
+    const IncomingConversion& conversion() const { return conversion_; }
+
+private:
+    NoBlockLeftBehind blocks_;
+    IncomingConversion conversion_;
+    FuzzConnection connection_;
+    FuzzStateRecord record_;
+    ServerPeer server_;
+    FuzzHandleBlock handleBlock_;
+};
+
 // What the host takes over from one entry.
 struct TakenEntry {
     std::string name;

@@ -7,23 +7,16 @@
 // block of exactly its text, the reader must come to an end, and the close must leave
 // nothing behind.
 //
-// Input: four header bytes, the reply script (two-byte length, low byte first), the listing.
-//   byte 0: host type (any value: unknown ones have no parser)
-//   byte 1: bit 0 glob handle, bits 1-2 kind mask, bits 3-5 conversion (Conversion),
-//           bit 6 the server reports representations in STAT, bit 7 the working directory
-//           is known
-//   byte 2: entries per read, 1 to 64 (low 6 bits + 1); bit 6: the kind mask changes to
-//           the opposite one after the first read
+// Input: a ListingInput (fuzz_session.h) whose own bits are
+//   byte 2: bit 6: the kind mask changes to the opposite one after the first read
 //   byte 3: completion reply of the transfer: 0 "226", 1 none (the server hangs up), any
 //           other value the reply script only
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "listing/listing_open.h"
 #include "tests/fuzz/fuzz_session.h"
-#include "util/orr.h"
 
 using namespace tvfuzz;
 
@@ -47,33 +40,13 @@ std::string RepliesFor(uint8_t completion, std::string_view script) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    InputReader input(data, size);
-    const uint8_t hostType = input.Byte();
-    const uint8_t flags = input.Byte();
-    const uint8_t readBits = input.Byte();
-    const uint8_t completion = input.Byte();
-    const int count = (readBits & 0x3f) + 1;
-    const bool glob = (flags & 1) != 0;
-    const std::string replies = RepliesFor(completion, input.Part(kMaxReplyBytes));
-    const std::string_view sent = input.Rest(kMaxDataBytes);
-
-    NoBlockLeftBehind blocks;
-    IncomingConversion conversion(ConversionFrom(static_cast<uint8_t>((flags >> 3) & 7)));
-    FuzzConnection connection(replies);
-    connection->stateFlags = STATE_DATA_TRANSFER;
-    connection->optionFlags = OPTION_PARSE_DIRECTORIES;
-    if (flags & 0x40) connection->stateFlags |= STATE_STAT_REPORTS_REPRESENTATION;
-    if (flags & 0x80) {
-        connection->stateFlags |= STATE_DIRECTORY_KNOWN;
-        std::strcpy(connection->cachedWorkingDirectory, "/home/user");
-    }
-    FuzzStateRecord record(connection.get(), hostType);
-    ServerPeer server(sent);
-
-    // The handle as the open leaves it after LIST was accepted.
-    FuzzHandleBlock handleBlock(record, glob, (flags >> 1) & 3, server.TakeModuleEnd());
-    HostHandleBlock* block = handleBlock.get();
-    ListingHandle* handle = handleBlock.listing();
+    const ListingInput input(data, size);
+    const int count = input.count();
+    const bool glob = input.glob();
+    ListingSession session(input, RepliesFor(input.targetBits, input.replies));
+    session.connection()->optionFlags = OPTION_PARSE_DIRECTORIES;
+    HostHandleBlock* block = session.block();
+    ListingHandle* handle = session.handle();
     u_long nonBlocking = 1;
     ioctlsocket(handle->dataSocket, FIONBIO, &nonBlocking);
     handle->listingBuffer = GlobalAlloc(GHND, LISTING_LINE_BUFFER_SIZE);
@@ -90,15 +63,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         HostEntries entries(count);
         result = glob ? FTP_Glob_Read(block, entries.data(), count)
                       : FTP_Dir_Read(block, entries.data(), count);
-        TVFUZZ_CHECK(record.Unlocked());
+        TVFUZZ_CHECK(session.record().Unlocked());
         TVFUZZ_CHECK((GlobalFlags(handle->listingBuffer) & GMEM_LOCKCOUNT) == 0);
         for (const TakenEntry& entry : entries.TakeOver(result)) {
             // No line longer than the line buffer holds ever reaches a parser.
             TVFUZZ_CHECK(entry.line.size() <= LISTING_LINE_BUFFER_SIZE - 3);
             // A directory handle hands over bare names from UNIX-style lines.
-            TVFUZZ_CHECK(glob || !UnixStyle(hostType) || entry.name.find('/') == std::string::npos);
+            TVFUZZ_CHECK(glob || !UnixStyle(input.hostType) || entry.name.find('/') == std::string::npos);
         }
-        if (reads == 1 && (readBits & 0x40)) {
+        if (reads == 1 && (input.readBits & 0x40)) {
             TVFUZZ_CHECK(FTP_Dir_Ioctl(block, 1, static_cast<LONG>(~handle->kindMask & KIND_MASK_ALL)) == 0);
         }
         if (result < 0) ++failures;

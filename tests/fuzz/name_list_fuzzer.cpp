@@ -4,16 +4,10 @@
 // input's reply script and then hangs up. Every entry handed over must be a whole block of
 // exactly its text; where no probe decides, the entries must be exactly the listing's lines.
 //
-// Input: four header bytes, the reply script (two-byte length, low byte first), the listing.
-//   byte 0: host type (any value, unknown ones included)
-//   byte 1: bit 0 glob handle, bits 1-2 kind mask, bits 3-5 conversion (Conversion),
-//           bit 6 the server reports representations in STAT, bit 7 the working directory
-//           is known
-//   byte 2: entries per read, 1 to 64 (low 6 bits + 1)
+// Input: a ListingInput (fuzz_session.h) whose own bits are
 //   byte 3: bit 0 the connection parses directories, bit 1 the server wants a listing
 //           before each change of directory
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,7 +15,6 @@
 #include "listing/listing_open.h"
 #include "listing/name_list.h"
 #include "tests/fuzz/fuzz_session.h"
-#include "util/orr.h"
 
 using namespace tvfuzz;
 
@@ -61,39 +54,22 @@ bool ProbesNames(uint8_t hostType) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    InputReader input(data, size);
-    const uint8_t hostType = input.Byte();
-    const uint8_t flags = input.Byte();
-    const int count = (input.Byte() & 0x3f) + 1;
-    const uint8_t connectionBits = input.Byte();
-    const std::string_view replies = input.Part(kMaxReplyBytes);
-    const std::string_view sent = input.Rest(kMaxDataBytes);
-
-    NoBlockLeftBehind blocks;
-    IncomingConversion conversion(ConversionFrom(static_cast<uint8_t>((flags >> 3) & 7)));
-    FuzzConnection connection(replies);
-    connection->stateFlags = STATE_DATA_TRANSFER;
-    if (flags & 0x40) connection->stateFlags |= STATE_STAT_REPORTS_REPRESENTATION;
-    if (flags & 0x80) {
-        connection->stateFlags |= STATE_DIRECTORY_KNOWN;
-        std::strcpy(connection->cachedWorkingDirectory, "/home/user");
-    }
-    if (connectionBits & 1) connection->optionFlags |= OPTION_PARSE_DIRECTORIES;
-    if (connectionBits & 2) {
+    const ListingInput input(data, size);
+    const uint8_t hostType = input.hostType;
+    const int count = input.count();
+    ListingSession session(input, input.replies);
+    FtpConnection* connection = session.connection();
+    if (input.targetBits & 1) connection->optionFlags |= OPTION_PARSE_DIRECTORIES;
+    if (input.targetBits & 2) {
         connection->hostQuirks |= QUIRK_LIST_BEFORE_CWD;
         // Such a server gets a listing before each change of directory, over a data
         // connection of its own that a scripted server cannot offer. It only takes part
         // where the VMS naming rules decide without probing.
         if (hostType == HOST_VMS) connection->optionFlags |= OPTION_PARSE_DIRECTORIES;
     }
-    FuzzStateRecord record(connection.get(), hostType);
-    ServerPeer server(sent);
+    ListingHandle* handle = session.handle();
 
-    FuzzHandleBlock handleBlock(record, (flags & 1) != 0, (flags >> 1) & 3, server.TakeModuleEnd());
-    HostHandleBlock* block = handleBlock.get();
-    ListingHandle* handle = handleBlock.listing();
-
-    const int32_t length = RetrieveWholeListing(connection.get(), handle);
+    const int32_t length = RetrieveWholeListing(connection, handle);
     TVFUZZ_CHECK(handle->dataSocket == INVALID_SOCKET);
     TVFUZZ_CHECK((connection->stateFlags & STATE_DATA_TRANSFER) == 0);
     std::string listing;
@@ -104,10 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TVFUZZ_CHECK(text[length] == '\0');
         listing.assign(text, static_cast<size_t>(length));
         GlobalUnlock(handle->listingBuffer);
-        if (conversion.Predictable()) TVFUZZ_CHECK(listing == sent);
+        if (session.conversion().Predictable()) TVFUZZ_CHECK(listing == input.listing);
     } else {
         TVFUZZ_CHECK(handle->listingBuffer == nullptr);
-        TVFUZZ_CHECK(!conversion.Predictable());
+        TVFUZZ_CHECK(!session.conversion().Predictable());
     }
     handle->dataState = DATA_STATE_OPEN;
     handle->lineReaderState = LINE_READER_START;
@@ -119,8 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     do {
         TVFUZZ_CHECK(++reads < kMostReads);
         HostEntries entries(count);
-        result = ReadNameList(record.get(), connection.get(), handle, entries.data(), count);
-        TVFUZZ_CHECK(record.Unlocked());
+        result = ReadNameList(session.record().get(), connection, handle, entries.data(), count);
+        TVFUZZ_CHECK(session.record().Unlocked());
         TVFUZZ_CHECK(handle->listingBuffer == nullptr ||
                      (GlobalFlags(handle->listingBuffer) & GMEM_LOCKCOUNT) == 0);
         for (TakenEntry& entry : entries.TakeOver(result)) taken.push_back(std::move(entry));
@@ -129,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result == 0) {
         // The end stays the end.
         HostEntries entries(count);
-        TVFUZZ_CHECK(ReadNameList(record.get(), connection.get(), handle, entries.data(), count) == 0);
+        TVFUZZ_CHECK(ReadNameList(session.record().get(), connection, handle, entries.data(), count) == 0);
         entries.TakeOver(0);
         if (length >= 0 && !ProbesNames(hostType)) {
             // Without a probe every line is a file with its line copy, whatever the mask.
@@ -149,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TVFUZZ_CHECK(entry.name.find_first_of("\r\n") == std::string::npos);
     }
 
-    TVFUZZ_CHECK(CloseListing(block) == 0);
-    TVFUZZ_CHECK(block->handleSlot == nullptr);
+    TVFUZZ_CHECK(CloseListing(session.block()) == 0);
+    TVFUZZ_CHECK(session.block()->handleSlot == nullptr);
     return 0;
 }

@@ -11,38 +11,25 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
-namespace {
-
-bool ReplayFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", path.c_str());
-        return false;
-    }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-    return true;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    int replayed = 0;
+    namespace fs = std::filesystem;
+    std::vector<fs::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        std::filesystem::path path(argv[i]);
         std::error_code error;
-        if (std::filesystem::is_directory(path, error)) {
-            for (const auto& item : std::filesystem::directory_iterator(path)) {
-                if (!item.is_regular_file()) continue;
-                if (!ReplayFile(item.path())) return 1;
-                ++replayed;
-            }
-        } else {
-            if (!ReplayFile(path)) return 1;
-            ++replayed;
-        }
+        if (!fs::is_directory(argv[i], error)) inputs.emplace_back(argv[i]);
+        for (const auto& item : fs::directory_iterator(argv[i], error))
+            if (item.is_regular_file()) inputs.push_back(item.path());
     }
-    std::printf("replayed %d inputs\n", replayed);
-    return replayed > 0 ? 0 : 1;
+    for (const fs::path& path : inputs) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "cannot read %s\n", path.c_str());
+            return 1;
+        }
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    }
+    std::printf("replayed %zu inputs\n", inputs.size());
+    return inputs.empty() ? 1 : 0;
 }

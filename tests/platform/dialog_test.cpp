@@ -1,7 +1,7 @@
-// Dialogs and controls of the POSIX platform: dialogs built from registered templates,
-// modal runs driven by a scripted person or cancelled without one, WM_INITDIALOG and the
-// focus, the controls' messages and notifications, and the resource calls. (A dialog of a
-// registered class is the protocol window, tested with it.)
+// Dialogs and controls of the POSIX platform as the module's dialogs and the host's person
+// use them: dialogs built from registered templates, modal runs driven by a scripted person
+// or cancelled without one, WM_INITDIALOG and the focus, and the controls' messages and
+// notifications. (A dialog of a registered class is the protocol window, tested with it.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,11 +21,7 @@ const HINSTANCE kInstance = reinterpret_cast<HINSTANCE>(0x7100000);
 constexpr int kName = 101;
 constexpr int kSecret = 102;
 constexpr int kAgree = 103;
-constexpr int kRadioA = 104;
-constexpr int kRadioB = 105;
-constexpr int kRadioC = 106;
 constexpr int kList = 107;
-constexpr int kSorted = 201;
 constexpr int kMulti = 202;
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -35,25 +31,16 @@ const TvDialogControlTemplate kFormControls[] = {
     {"Edit", "", kName, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 0, 4, 16, 100, 12},
     {"Edit", "", kSecret, kChild | WS_BORDER | WS_TABSTOP | ES_PASSWORD, 0, 4, 30, 100, 12},
     {"Button", "&Agree", kAgree, kChild | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 4, 44, 60, 10},
-    {"Button", "A", kRadioA, kChild | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 0, 4, 56, 30, 10},
-    {"Button", "B", kRadioB, kChild | BS_AUTORADIOBUTTON, 0, 40, 56, 30, 10},
-    {"Button", "C", kRadioC, kChild | BS_AUTORADIOBUTTON | WS_GROUP, 0, 80, 56, 30, 10},
     {"ListBox", "", kList, kChild | LBS_NOTIFY | WS_BORDER | WS_TABSTOP, 0, 110, 4, 80, 60},
     {"Button", "OK", IDOK, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 40, 100, 50, 14},
     {"Button", "Cancel", IDCANCEL, kChild | BS_PUSHBUTTON | WS_TABSTOP, 0, 100, 100, 50, 14},
 };
-const TvDialogControlTemplate kNumberedControls[] = {
-    {"Button", "OK", IDOK, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 4, 4, 50, 14},
-};
 const TvDialogControlTemplate kListControls[] = {
-    {"ListBox", "", kSorted, kChild | LBS_SORT | LBS_NOTIFY, 0, 0, 0, 80, 60},
     {"ListBox", "", kMulti, kChild | LBS_EXTENDEDSEL | LBS_NOTIFY, 0, 90, 0, 80, 60},
 };
 const TvDialogTemplate kTemplates[] = {
     {"TEST_FORM_DLG", DS_MODALFRAME | WS_POPUP | WS_CAPTION | DS_SETFONT, 0, 10, 10, 200, 120,
      "Form", nullptr, "MS Sans Serif", 8, kFormControls, std::size(kFormControls)},
-    {"#120", WS_POPUP | WS_CAPTION, 0, 0, 0, 100, 40, "Numbered", nullptr, nullptr, 0,
-     kNumberedControls, std::size(kNumberedControls)},
     {"TEST_LISTS_DLG", WS_POPUP, 0, 0, 0, 200, 150, "Lists", nullptr, nullptr, 0, kListControls,
      std::size(kListControls)},
 };
@@ -65,7 +52,7 @@ struct FormRun {
     INT_PTR initAnswer = FALSE;
     bool ignoreCancel = false;
     std::string name, secret;
-    std::vector<UINT> checks;  // agree, A, B, C
+    UINT agreed = 99;
     LRESULT listSelection = LB_ERR;
     Commands commands;
     bool saw(int id, int code) const {
@@ -88,8 +75,6 @@ INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         SendDlgItemMessageA(dialog, kName, EM_LIMITTEXT, 5, 0);
         for (const char* item : {"gamma", "alpha", "beta"})
             SendDlgItemMessageA(dialog, kList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
-        CheckRadioButton(dialog, kRadioA, kRadioB, kRadioA);
-        CheckDlgButton(dialog, kRadioC, BST_CHECKED);
         SetFocus(GetDlgItem(dialog, kSecret));
         SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         return gForm.initAnswer;
@@ -99,24 +84,13 @@ INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     if (LOWORD(wParam) == IDOK) {
         gForm.name = ItemText(dialog, kName);
         gForm.secret = ItemText(dialog, kSecret);
-        for (int id : {kAgree, kRadioA, kRadioB, kRadioC})
-            gForm.checks.push_back(IsDlgButtonChecked(dialog, id));
+        gForm.agreed = IsDlgButtonChecked(dialog, kAgree);
         gForm.listSelection = SendDlgItemMessageA(dialog, kList, LB_GETCURSEL, 0, 0);
         EndDialog(dialog, 77);
     } else if (LOWORD(wParam) == IDCANCEL && !gForm.ignoreCancel) {
         EndDialog(dialog, 5);
     }
     return TRUE;
-}
-
-// The numbered dialog's OK runs the form as a nested modal dialog owned by it.
-INT_PTR CALLBACK NestingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
-        EndDialog(dialog, 1000 + DialogBoxParamA(kInstance, "TEST_FORM_DLG", dialog, FormProc, 0));
-    } else if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-        EndDialog(dialog, 0);
-    }
-    return message == WM_INITDIALOG || message == WM_COMMAND;
 }
 
 // Records the notifications of the lists dialog.
@@ -161,7 +135,6 @@ TEST_F(DialogTest, ModalFormRunsThePersonsScriptAndReturnsTheEndDialogValue) {
         .Type(kName, "abcdefgh")
         .Type(kSecret, "s3cret")
         .Click(kAgree)
-        .Click(kRadioB)
         .Choose(kList, "beta")
         .Inspect([&](HWND d) { seen = tvtest::ReadControls(d); })
         .Click(IDOK);
@@ -177,12 +150,10 @@ TEST_F(DialogTest, ModalFormRunsThePersonsScriptAndReturnsTheEndDialogValue) {
     EXPECT_TRUE(IsWindowEnabled(owner_));
     EXPECT_FALSE(IsWindow(dialog));
 
-    // Typing stops at the limit of 5; the password edit keeps its real text; C is a radio
-    // group of its own.
+    // Typing stops at the limit of 5; the password edit keeps its real text.
     EXPECT_EQ(gForm.name, "abcde");
     EXPECT_EQ(gForm.secret, "s3cret");
-    EXPECT_EQ(gForm.checks, (std::vector<UINT>{BST_CHECKED, BST_UNCHECKED, BST_CHECKED,
-                                               BST_CHECKED}));
+    EXPECT_EQ(gForm.agreed, static_cast<UINT>(BST_CHECKED));
     EXPECT_EQ(gForm.listSelection, 2);
     for (auto [id, code] : Commands{{kName, EN_CHANGE}, {kName, EN_MAXTEXT},
                                     {kList, LBN_SELCHANGE}, {kAgree, BN_CLICKED}}) {
@@ -194,18 +165,14 @@ TEST_F(DialogTest, ModalFormRunsThePersonsScriptAndReturnsTheEndDialogValue) {
     for (const tvtest::ControlView& control : seen) kinds.push_back(control.kind);
     EXPECT_EQ(kinds, (std::vector<TvControlKind>{
                          TV_CONTROL_STATIC, TV_CONTROL_EDIT, TV_CONTROL_EDIT, TV_CONTROL_CHECK_BOX,
-                         TV_CONTROL_RADIO_BUTTON, TV_CONTROL_RADIO_BUTTON, TV_CONTROL_RADIO_BUTTON,
                          TV_CONTROL_LIST_BOX, TV_CONTROL_PUSH_BUTTON, TV_CONTROL_PUSH_BUTTON}));
-    EXPECT_EQ(tvtest::FindControl(seen, kSecret)->text, "s3cret");
     EXPECT_EQ(tvtest::FindControl(seen, kSecret)->shown, "******");
     EXPECT_EQ(tvtest::FindControl(seen, kList)->items,
               (std::vector<std::string>{"gamma", "alpha", "beta"}));
     EXPECT_EQ(tvtest::FindControl(seen, kList)->selected, std::vector<int>{2});
-    EXPECT_EQ(tvtest::FindControl(seen, IDOK)->style & BS_TYPEMASK,
-              static_cast<DWORD>(BS_DEFPUSHBUTTON));
 }
 
-TEST_F(DialogTest, WithoutAPersonTheDialogIsCancelledAsByEscape) {
+TEST_F(DialogTest, WithoutAPersonTheDialogIsCancelledAndMissingTemplatesFail) {
     gForm.initAnswer = TRUE;
     EXPECT_EQ(RunForm(), 5);
     EXPECT_EQ(gForm.commands, (Commands{{IDCANCEL, BN_CLICKED}}));
@@ -218,18 +185,23 @@ TEST_F(DialogTest, WithoutAPersonTheDialogIsCancelledAsByEscape) {
     EXPECT_EQ(RunForm(), IDCANCEL);
     EXPECT_EQ(gForm.commands.size(), 1u);
     EXPECT_TRUE(IsWindowEnabled(owner_));
+
+    gForm = FormRun{};
+    EXPECT_EQ(DialogBoxParamA(kInstance, "NO_SUCH_DLG", owner_, FormProc, 0), -1);
+    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
+    EXPECT_EQ(DialogBoxParamA(reinterpret_cast<HINSTANCE>(0x7200000), "TEST_FORM_DLG", owner_,
+                              FormProc, 0),
+              -1);
+    EXPECT_EQ(CreateDialogParamA(kInstance, "NO_SUCH_DLG", owner_, FormProc, 0), nullptr);
+    EXPECT_EQ(DialogBoxParamA(kInstance, "TEST_FORM_DLG", reinterpret_cast<HWND>(0x4), FormProc, 0),
+              -1);
+    EXPECT_TRUE(gForm.commands.empty());
 }
 
 TEST_F(DialogTest, DriverIsCalledWhileTheDialogStaysOpenUpToTheRoundLimit) {
     int calls = 0;
-    auto idle = [](HWND, LPCSTR, void* count) -> BOOL {
-        ++*static_cast<int*>(count);
-        return TRUE;
-    };
-    auto givingUp = [](HWND, LPCSTR, void* count) -> BOOL {
-        ++*static_cast<int*>(count);
-        return FALSE;
-    };
+    auto idle = [](HWND, LPCSTR, void* count) -> BOOL { return ++*static_cast<int*>(count) > 0; };
+    auto givingUp = [](HWND, LPCSTR, void* count) -> BOOL { return ++*static_cast<int*>(count) < 0; };
     auto twoSteps = [](HWND dialog, LPCSTR name, void* count) -> BOOL {
         EXPECT_STREQ(name, "TEST_FORM_DLG");
         if (++*static_cast<int*>(count) == 1) return TvTypeText(GetDlgItem(dialog, kName), "x");
@@ -239,79 +211,16 @@ TEST_F(DialogTest, DriverIsCalledWhileTheDialogStaysOpenUpToTheRoundLimit) {
     EXPECT_EQ(RunForm(), 77);
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(gForm.name, "x");
-
-    TvSetDialogDriver({idle, &calls});
-    calls = 0;
-    EXPECT_EQ(RunForm(), 5);
-    EXPECT_EQ(calls, TV_DIALOG_DRIVER_ROUNDS);
-    EXPECT_TRUE(gForm.saw(IDCANCEL, BN_CLICKED));
-
-    TvSetDialogDriver({givingUp, &calls});
-    calls = 0;
-    EXPECT_EQ(RunForm(), 5);
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(TvSetDialogDriver(previous).context, &calls);
-}
-
-TEST_F(DialogTest, NestedDialogsAreDrivenInTurnAndScriptMistakesCancel) {
-    {
-        tvtest::DialogScript script;
-        script.Expect("#120").Click(IDOK);
-        script.Expect("TEST_FORM_DLG").Type(kName, "in").Click(IDOK);
-        EXPECT_EQ(DialogBoxParamA(kInstance, MAKEINTRESOURCEA(120), owner_, NestingProc, 0), 1077);
-        EXPECT_TRUE(script.problems().empty());
-        EXPECT_EQ(script.shown(), (std::vector<std::string>{"#120", "TEST_FORM_DLG"}));
-        EXPECT_EQ(gForm.name, "in");
+    const std::pair<TvDialogDriver, int> drivers[] = {{idle, TV_DIALOG_DRIVER_ROUNDS},
+                                                      {givingUp, 1}};
+    for (auto [driver, rounds] : drivers) {
+        TvSetDialogDriver({driver, &calls});
+        calls = 0;
+        EXPECT_EQ(RunForm(), 5);
+        EXPECT_EQ(calls, rounds);
+        EXPECT_TRUE(gForm.saw(IDCANCEL, BN_CLICKED));
     }
-    // Another dialog than the script expects, a disabled button and a hidden edit: each is
-    // reported and the dialog cancelled.
-    gForm = FormRun{};
-    tvtest::DialogScript script;
-    script.Expect("OTHER_DLG").Click(IDOK);
-    script.Expect("TEST_FORM_DLG")
-        .Inspect([](HWND d) { EnableWindow(GetDlgItem(d, IDOK), FALSE); })
-        .Click(IDOK);
-    script.Expect("TEST_FORM_DLG")
-        .Inspect([](HWND d) { ShowWindow(GetDlgItem(d, kName), SW_HIDE); })
-        .Type(kName, "x");
-    EXPECT_EQ(RunForm(), 5);
-    EXPECT_EQ(RunForm(), 5);
-    EXPECT_EQ(RunForm(), 5);
-    EXPECT_FALSE(gForm.saw(IDOK, BN_CLICKED));
-    EXPECT_EQ(script.problems(), (std::vector<std::string>{
-                                     "dialog TEST_FORM_DLG instead of OTHER_DLG",
-                                     "TEST_FORM_DLG: cannot click 1",
-                                     "TEST_FORM_DLG: cannot type into 101"}));
-}
-
-TEST_F(DialogTest, MissingTemplatesAndBadArgumentsFailAndResourcesLeadToTheTemplate) {
-    EXPECT_EQ(DialogBoxParamA(kInstance, "NO_SUCH_DLG", owner_, FormProc, 0), -1);
-    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
-    EXPECT_EQ(DialogBoxParamA(reinterpret_cast<HINSTANCE>(0x7200000), "TEST_FORM_DLG", owner_,
-                              FormProc, 0),
-              -1);
-    EXPECT_EQ(CreateDialogParamA(kInstance, "NO_SUCH_DLG", owner_, FormProc, 0), nullptr);
-    EXPECT_EQ(DialogBoxParamA(kInstance, "TEST_FORM_DLG", reinterpret_cast<HWND>(0x4), FormProc, 0),
-              -1);
-    DLGTEMPLATE forged{};
-    EXPECT_EQ(DialogBoxIndirectParamA(kInstance, &forged, owner_, FormProc, 0), -1);
-    EXPECT_TRUE(gForm.commands.empty());
-
-    // Names are found ignoring case; numbered templates by their id.
-    HRSRC resource = FindResourceA(kInstance, "test_form_dlg", RT_DIALOG);
-    ASSERT_NE(resource, nullptr);
-    EXPECT_NE(FindResourceA(kInstance, MAKEINTRESOURCEA(120), RT_DIALOG), nullptr);
-    EXPECT_EQ(SizeofResource(kInstance, resource), sizeof(DLGTEMPLATE));
-    auto* head = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(kInstance, resource)));
-    ASSERT_NE(head, nullptr);
-    EXPECT_EQ(head->style, static_cast<DWORD>(DS_MODALFRAME | WS_POPUP | WS_CAPTION | DS_SETFONT));
-    EXPECT_EQ(head->cdit, std::size(kFormControls));
-    EXPECT_EQ(head->cx, 200);
-    tvtest::DialogScript script;
-    script.Expect("TEST_FORM_DLG").Type(kName, "via").Click(IDOK);
-    EXPECT_EQ(DialogBoxIndirectParamA(kInstance, head, owner_, FormProc, 0), 77);
-    EXPECT_EQ(gForm.name, "via");
-    EXPECT_FALSE(FreeResource(LoadResource(kInstance, resource)));
+    EXPECT_EQ(TvSetDialogDriver(previous).context, &calls);
 }
 
 std::vector<std::pair<int, std::string>> gObserved;
@@ -327,41 +236,45 @@ std::string ListText(HWND list, int index) {
 
 TEST_F(DialogTest, ListBoxesKeepOrderSelectionAndSearch) {
     gObserved.clear();
-    HWND dialog = CreateDialogParamA(kInstance, "TEST_LISTS_DLG", owner_, RecordingProc, 0);
+    HWND dialog = CreateDialogParamA(kInstance, "TEST_FORM_DLG", owner_, FormProc, 0);
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(IsWindowVisible(dialog));  // the template does not ask to be shown
-    HWND sorted = GetDlgItem(dialog, kSorted);
+    HWND list = GetDlgItem(dialog, kList);
     auto send = [](HWND control, UINT message, WPARAM wParam, const char* text = nullptr) {
         return SendMessageA(control, message, wParam, reinterpret_cast<LPARAM>(text));
     };
     int observedCalls = 0;
     TvListBoxObserverHook previous = TvSetListBoxObserver({ObserveLine, &observedCalls});
-    for (const char* item : {"beta", "Alpha", "gamma", "alpha2"})
-        send(sorted, LB_ADDSTRING, 0, item);
-    EXPECT_EQ(ListText(sorted, 0), "Alpha");
-    EXPECT_EQ(ListText(sorted, 1), "alpha2");
-    EXPECT_EQ(ListText(sorted, 3), "gamma");
-    EXPECT_EQ(ListText(sorted, 4), "LB_ERR");
-    EXPECT_EQ(observedCalls, 4);
-    EXPECT_EQ(gObserved.back(), std::make_pair(1, std::string("alpha2")));
+    send(list, LB_ADDSTRING, 0, "alpha2");  // after gamma, alpha, beta
+    EXPECT_EQ(ListText(list, 0), "gamma");
+    EXPECT_EQ(ListText(list, 3), "alpha2");
+    EXPECT_EQ(ListText(list, 4), "LB_ERR");
+    EXPECT_EQ(observedCalls, 1);
+    EXPECT_EQ(gObserved.back(), std::make_pair(3, std::string("alpha2")));
 
-    EXPECT_EQ(send(sorted, LB_FINDSTRING, -1, "AL"), 0);
-    EXPECT_EQ(send(sorted, LB_FINDSTRING, 0, "al"), 1);  // searches after the start...
-    EXPECT_EQ(send(sorted, LB_FINDSTRING, 1, "al"), 0);  // ...and goes round
-    EXPECT_EQ(send(sorted, LB_GETTEXTLEN, 1), 6);
-    EXPECT_EQ(send(sorted, LB_SETCURSEL, 3), 3);
-    EXPECT_EQ(send(sorted, LB_GETCURSEL, 0), 3);
-    EXPECT_EQ(send(sorted, LB_SETCURSEL, 7), LB_ERR);
-    EXPECT_EQ(send(sorted, LB_SETCURSEL, static_cast<WPARAM>(-1)), LB_ERR);
-    EXPECT_EQ(send(sorted, LB_GETCURSEL, 0), LB_ERR);
-    EXPECT_TRUE(gListCommands.empty());  // nothing a person did
+    // The search ignores case, starts after the item given and goes round.
+    EXPECT_EQ(send(list, LB_FINDSTRING, -1, "AL"), 1);
+    EXPECT_EQ(send(list, LB_FINDSTRING, 1, "al"), 3);
+    EXPECT_EQ(send(list, LB_FINDSTRING, 3, "al"), 1);
+    EXPECT_EQ(send(list, LB_FINDSTRING, -1, "delta"), LB_ERR);
+    EXPECT_EQ(send(list, LB_GETTEXTLEN, 3), 6);
+    gForm.commands.clear();
+    EXPECT_EQ(send(list, LB_SETCURSEL, 3), 3);
+    EXPECT_EQ(send(list, LB_GETCURSEL, 0), 3);
+    EXPECT_EQ(send(list, LB_SETCURSEL, 7), LB_ERR);
+    EXPECT_EQ(send(list, LB_SETCURSEL, static_cast<WPARAM>(-1)), LB_ERR);
+    EXPECT_EQ(send(list, LB_GETCURSEL, 0), LB_ERR);
+    EXPECT_TRUE(gForm.commands.empty());  // nothing a person did
+    DestroyWindow(dialog);
 
     // In a multiple-selection list a plain click selects only its item, a Ctrl+click adds
     // one, and each tells the dialog; there is no single current selection to set.
+    dialog = CreateDialogParamA(kInstance, "TEST_LISTS_DLG", owner_, RecordingProc, 0);
     HWND multi = GetDlgItem(dialog, kMulti);
     for (const char* item : {"a", "b", "c", "d", "e"}) send(multi, LB_ADDSTRING, 0, item);
     EXPECT_EQ(send(multi, LB_SETCURSEL, 1), LB_ERR);
     SendMessageA(multi, LB_SETSEL, TRUE, 1);
+    EXPECT_FALSE(TvChooseListItem(multi, 2, FALSE));  // hidden
     ShowWindow(dialog, SW_SHOW);
     EXPECT_TRUE(TvChooseListItem(multi, 2, FALSE));
     EXPECT_TRUE(TvChooseListItem(multi, 4, TRUE));
@@ -369,6 +282,7 @@ TEST_F(DialogTest, ListBoxesKeepOrderSelectionAndSearch) {
     INT selected[4] = {-1, -1, -1, -1};
     EXPECT_EQ(SendMessageA(multi, LB_GETSELITEMS, 4, reinterpret_cast<LPARAM>(selected)), 2);
     EXPECT_EQ(std::vector<int>(selected, selected + 3), (std::vector<int>{2, 4, -1}));
+    EXPECT_EQ(send(multi, LB_GETSELCOUNT, 0), 2);
     EXPECT_EQ(gListCommands, (Commands{{kMulti, LBN_SELCHANGE}, {kMulti, LBN_SELCHANGE}}));
     TvSetListBoxObserver(previous);
 
@@ -384,24 +298,25 @@ TEST_F(DialogTest, ButtonsAndEditsThroughTheDialogCalls) {
     gForm.commands.clear();
     auto checked = [&](int id) { return IsDlgButtonChecked(dialog, id); };
 
-    // Radio groups end where the next group starts.
-    EXPECT_TRUE(CheckRadioButton(dialog, kRadioA, kRadioC, kRadioB));
-    EXPECT_EQ(checked(kRadioC), static_cast<UINT>(BST_UNCHECKED));
-    CheckDlgButton(dialog, kRadioC, BST_CHECKED);
-    EXPECT_TRUE(TvClickControl(GetDlgItem(dialog, kRadioA)));
-    EXPECT_EQ((std::vector<UINT>{checked(kRadioA), checked(kRadioB), checked(kRadioC)}),
-              (std::vector<UINT>{BST_CHECKED, BST_UNCHECKED, BST_CHECKED}));
-    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, kRadioA));
+    EXPECT_TRUE(TvClickControl(GetDlgItem(dialog, kAgree)));
+    EXPECT_EQ(checked(kAgree), static_cast<UINT>(BST_CHECKED));
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, kAgree));
+    CheckDlgButton(dialog, kAgree, BST_UNCHECKED);
+    EXPECT_EQ(checked(kAgree), static_cast<UINT>(BST_UNCHECKED));
     CheckDlgButton(dialog, IDOK, BST_CHECKED);  // a push button holds no check
     EXPECT_EQ(checked(IDOK), static_cast<UINT>(BST_UNCHECKED));
+    // A disabled button takes no click, a hidden edit no typing, a list no click.
     EnableWindow(GetDlgItem(dialog, kAgree), FALSE);
     EXPECT_FALSE(TvClickControl(GetDlgItem(dialog, kAgree)));
     SendDlgItemMessageA(dialog, kAgree, BM_CLICK, 0, 0);
     EXPECT_EQ(checked(kAgree), static_cast<UINT>(BST_UNCHECKED));
     EXPECT_FALSE(TvClickControl(GetDlgItem(dialog, kList)));
-    EXPECT_EQ(gForm.commands, (Commands{{kRadioA, BN_CLICKED}}));
+    ShowWindow(GetDlgItem(dialog, kName), SW_HIDE);
+    EXPECT_FALSE(TvTypeText(GetDlgItem(dialog, kName), "x"));
+    EXPECT_EQ(gForm.commands, (Commands{{kAgree, BN_CLICKED}}));
 
     // The program's own text is not held to the limit of 5 that typing is.
+    EXPECT_EQ(SendDlgItemMessageA(dialog, kName, EM_GETLIMITTEXT, 0, 0), 5);
     EXPECT_TRUE(SetDlgItemTextA(dialog, kName, "longer than five"));
     EXPECT_EQ(ItemText(dialog, kName), "longer than five");
     char small[4];

@@ -1,5 +1,5 @@
-// Private-profile files as the module's settings use them: names found in any case,
-// defaults, numbers, and writes that keep the rest of the file as it was.
+// Private-profile files as the module's settings read them: names found in any case,
+// defaults, numbers and values cut to their buffer. (Nothing writes them.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +9,6 @@
 
 namespace {
 
-using tvtest::ReadFile;
 using tvtest::WriteFile;
 
 class Profile : public ::testing::Test {
@@ -55,38 +54,6 @@ TEST_F(Profile, ValuesAreFoundInAnyCaseWithDefaultsAndNumbers) {
     EXPECT_EQ(Int("Missing", 8), 8u);
     const std::string noFile = folder_ / "NONE.INI";
     EXPECT_EQ(GetPrivateProfileIntA("FTP_Protocol", "PeekInterval", 8, noFile.c_str()), 8u);
-}
-
-TEST_F(Profile, WritesChangeOnlyTheirLineAndDeleteKeysAndSections) {
-    WriteFile(path_,
-              "; keep me\r\n[FTP_Protocol]\r\nPASV=0\r\nUnknown = stays\r\n\r\n[Other]\r\nx=1\r\n");
-    EXPECT_TRUE(WritePrivateProfileStringA("FTP_PROTOCOL", "pasv", "1", file_));
-    EXPECT_TRUE(WritePrivateProfileStringA("FTP_Protocol", "Binary", "3", file_));
-    EXPECT_TRUE(WritePrivateProfileStringA("Fresh", "Key", "v", file_));
-    EXPECT_EQ(ReadFile(path_),
-              "; keep me\r\n[FTP_Protocol]\r\nPASV=1\r\nUnknown = stays\r\nBinary=3\r\n\r\n"
-              "[Other]\r\nx=1\r\n\r\n[Fresh]\r\nKey=v\r\n");
-    EXPECT_EQ(Int("binary", 0), 3u);
-
-    // A null value deletes the key; a null key deletes the whole section.
-    EXPECT_TRUE(WritePrivateProfileStringA("ftp_protocol", "UNKNOWN", nullptr, file_));
-    EXPECT_TRUE(WritePrivateProfileStringA("OTHER", nullptr, nullptr, file_));
-    EXPECT_TRUE(WritePrivateProfileStringA("Gone", nullptr, nullptr, file_));
-    EXPECT_EQ(ReadFile(path_),
-              "; keep me\r\n[FTP_Protocol]\r\nPASV=1\r\nBinary=3\r\n\r\n[Fresh]\r\nKey=v\r\n");
-}
-
-TEST_F(Profile, WritingCreatesTheFileAndKeepsItsLineEnds) {
-    EXPECT_TRUE(WritePrivateProfileStringA("FTP_Protocol", "PeekInterval", "4", file_));
-    EXPECT_EQ(ReadFile(path_), "[FTP_Protocol]\r\nPeekInterval=4\r\n");
-
-    WriteFile(path_, "[a]\nk=1");  // Unix line ends, none at the end
-    EXPECT_TRUE(WritePrivateProfileStringA("A", "K", "2", file_));
-    EXPECT_TRUE(WritePrivateProfileStringA("b", "k", "3", file_));
-    EXPECT_EQ(ReadFile(path_), "[a]\nk=2\n\n[b]\nk=3\n");
-
-    const std::string unwritable = folder_ / "missing-dir/ORR.INI";
-    EXPECT_FALSE(WritePrivateProfileStringA("a", "k", "v", unwritable.c_str()));
 }
 
 }  // namespace

@@ -1,25 +1,25 @@
-// Winsock on the POSIX platform, over real loopback sockets: the Winsock error codes of
-// failing calls, select over socket sets, urgent data, options and socket controls, the
-// blocking hook with cancellation of a blocking connect and of a host lookup, and dotted
-// addresses.
+// Winsock on the POSIX platform, over real loopback sockets, as the module uses it: the
+// Winsock error codes of failing calls, non-blocking connects and select, urgent data, the
+// blocking hook cancelling a blocking connect and a host lookup, and dotted addresses.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/winsock_internal.h"
+#include "tests/support/loopback.h"
 
 namespace {
 
+using tvtest::LoopbackAddress;
 using Clock = std::chrono::steady_clock;
 
 long long MillisecondsSince(Clock::time_point start) {
@@ -30,46 +30,13 @@ long long MillisecondsSince(Clock::time_point start) {
 int WsaError(int result) { return result == SOCKET_ERROR ? WSAGetLastError() : 0; }
 int WsaError(SOCKET result) { return result == INVALID_SOCKET ? WSAGetLastError() : 0; }
 
-// A socket closed on every path.
-class Socket {
-public:
-    explicit Socket(SOCKET s = INVALID_SOCKET) : s_(s) {}
-    Socket(Socket&& other) noexcept : s_(other.s_) { other.s_ = INVALID_SOCKET; }
-    Socket& operator=(Socket&& other) noexcept {
-        std::swap(s_, other.s_);
-        return *this;
-    }
-    ~Socket() {
-        if (s_ != INVALID_SOCKET) closesocket(s_);
-    }
-    operator SOCKET() const { return s_; }
-
-private:
-    SOCKET s_;
-};
-
-Socket TcpSocket() { return Socket(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)); }
-
-sockaddr_in LoopbackAddress(u_short networkPort = 0) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = networkPort;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 int Connect(SOCKET s, const sockaddr_in& address) {
     return connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address);
 }
 int Bind(SOCKET s, const sockaddr_in& address, int length = sizeof(sockaddr_in)) {
     return bind(s, reinterpret_cast<const sockaddr*>(&address), length);
 }
-
-void SetNonBlocking(SOCKET s, bool on) {
-    u_long argument = on ? 1 : 0;
-    ASSERT_EQ(ioctlsocket(s, FIONBIO, &argument), 0);
-}
-
+int NonBlocking(SOCKET s, u_long on = 1) { return ioctlsocket(s, FIONBIO, &on); }
 bool IsNonBlocking(SOCKET s) { return (fcntl(static_cast<int>(s), F_GETFL) & O_NONBLOCK) != 0; }
 
 // Select over the sets given; each set holds `s` when asked for, or is not passed at all.
@@ -88,63 +55,53 @@ bool WaitReadable(SOCKET s) {
     return Select(s, &readSet, nullptr, nullptr, 1000000) == 1;
 }
 
-// A listening socket on 127.0.0.1 and its address.
-struct Listener {
-    Socket socket = TcpSocket();
-    sockaddr_in address = LoopbackAddress();
-
-    explicit Listener(int backlog = 5) {
-        EXPECT_EQ(Bind(socket, address), 0);
-        int length = sizeof address;
-        EXPECT_EQ(getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        EXPECT_EQ(listen(socket, backlog), 0);
-    }
-};
-
-// A port on which nothing listens: a bound socket's port, closed again.
-sockaddr_in ClosedAddress() { return Listener().address; }
-
-// Both ends of one loopback connection.
-struct Pair {
-    Socket client = TcpSocket();
-    Socket server;
-};
-
-Pair ConnectedPair() {
-    Listener listener;
-    Pair pair;
-    EXPECT_EQ(Connect(pair.client, listener.address), 0);
-    pair.server = Socket(accept(listener.socket, nullptr, nullptr));
-    return pair;
-}
-
-// A listener whose accept queue is full: a connect to it stays pending, as to a host that
-// does not answer, and nothing leaves the machine.
-struct BlackHole {
-    Listener listener{0};
-    std::vector<Socket> fillers;
-
-    BlackHole() {
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            Socket probe = TcpSocket();
-            SetNonBlocking(probe, true);
-            Connect(probe, listener.address);
-            fd_set writeSet;
-            const bool pending = Select(probe, nullptr, &writeSet, nullptr, 100000) == 0;
-            fillers.push_back(std::move(probe));
-            if (pending) return;
-        }
-        ADD_FAILURE() << "the accept queue never filled";
-    }
-};
-
 class Winsock : public ::testing::Test {
 protected:
     void SetUp() override {
         WSADATA data;
         ASSERT_EQ(WSAStartup(MAKEWORD(1, 1), &data), 0);
     }
-    void TearDown() override { EXPECT_EQ(WSACleanup(), 0); }
+    void TearDown() override {
+        for (SOCKET s : sockets_) closesocket(s);
+        EXPECT_EQ(WSACleanup(), 0);
+    }
+    // Sockets closed at the end of the test.
+    SOCKET Keep(SOCKET s) { return sockets_.emplace_back(s); }
+    SOCKET Tcp() { return Keep(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)); }
+    SOCKET Listen(sockaddr_in* address, int backlog = 5) {
+        return Keep(tvtest::LoopbackListener(backlog, address));
+    }
+    void Close(SOCKET s) {
+        sockets_.erase(std::find(sockets_.begin(), sockets_.end(), s));
+        closesocket(s);
+    }
+    // Both ends of one loopback connection: client, server.
+    std::pair<SOCKET, SOCKET> ConnectedPair() {
+        sockaddr_in address;
+        const SOCKET listener = Listen(&address);
+        const SOCKET client = Tcp();
+        EXPECT_EQ(Connect(client, address), 0);
+        return {client, Keep(accept(listener, nullptr, nullptr))};
+    }
+    // The address of a listener whose accept queue is full: a connect to it stays pending,
+    // as to a host that does not answer, and nothing leaves the machine.
+    sockaddr_in BlackHole() {
+        sockaddr_in address;
+        Listen(&address, 0);
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            const SOCKET probe = Tcp();
+            NonBlocking(probe);
+            Connect(probe, address);
+            fd_set writeSet;
+            if (Select(probe, nullptr, &writeSet, nullptr, 100000) == 0) return address;
+        }
+        ADD_FAILURE() << "the accept queue never filled";
+        return address;
+    }
+    // A port on which nothing listens.
+    sockaddr_in Closed() { return LoopbackAddress(tvtest::UnusedPort()); }
+
+    std::vector<SOCKET> sockets_;
 };
 
 TEST_F(Winsock, FailedCallsSetWinsockErrorCodes) {
@@ -155,40 +112,61 @@ TEST_F(Winsock, FailedCallsSetWinsockErrorCodes) {
     EXPECT_EQ(WSAStartup(MAKEWORD(0, 9), &data), WSAVERNOTSUPPORTED);
     EXPECT_EQ(WSAStartup(MAKEWORD(1, 1), nullptr), WSAEFAULT);
 
-    EXPECT_EQ(WsaError(Connect(TcpSocket(), ClosedAddress())), WSAECONNREFUSED);
-
+    EXPECT_EQ(WsaError(Connect(Tcp(), Closed())), WSAECONNREFUSED);
     // A non-blocking connect in progress reports would-block, not in-progress.
-    BlackHole hole;
-    Socket pending = TcpSocket();
-    SetNonBlocking(pending, true);
-    EXPECT_EQ(WsaError(Connect(pending, hole.listener.address)), WSAEWOULDBLOCK);
-    EXPECT_EQ(WsaError(Connect(pending, hole.listener.address)), WSAEALREADY);
+    const sockaddr_in hole = BlackHole();
+    const SOCKET pending = Tcp();
+    NonBlocking(pending);
+    EXPECT_EQ(WsaError(Connect(pending, hole)), WSAEWOULDBLOCK);
+    EXPECT_EQ(WsaError(Connect(pending, hole)), WSAEALREADY);
+    fd_set writeSet, exceptSet;
+    EXPECT_EQ(Select(pending, nullptr, &writeSet, &exceptSet, 0), 0);
 
-    Pair pair = ConnectedPair();
-    SetNonBlocking(pair.client, true);
+    const auto [client, server] = ConnectedPair();
+    ASSERT_EQ(NonBlocking(client), 0);
+    EXPECT_TRUE(IsNonBlocking(client));
     char byte;
-    EXPECT_EQ(WsaError(recv(pair.client, &byte, 1, 0)), WSAEWOULDBLOCK);
-    EXPECT_EQ(WsaError(recv(pair.client, &byte, 1, 0x8)), WSAEOPNOTSUPP);
+    EXPECT_EQ(WsaError(recv(client, &byte, 1, 0)), WSAEWOULDBLOCK);
+    EXPECT_EQ(WsaError(recv(client, &byte, 1, 0x8)), WSAEOPNOTSUPP);
+    ASSERT_EQ(NonBlocking(client, 0), 0);
+    EXPECT_FALSE(IsNonBlocking(client));
+    u_long argument = 0;
+    EXPECT_EQ(WsaError(ioctlsocket(client, 0x12345678, &argument)), WSAEINVAL);
 
-    Listener listener;
-    Socket bound = TcpSocket();
-    EXPECT_EQ(WsaError(Bind(bound, listener.address)), WSAEADDRINUSE);
+    sockaddr_in used;
+    Listen(&used);
+    const SOCKET bound = Tcp();
+    EXPECT_EQ(WsaError(Bind(bound, used)), WSAEADDRINUSE);
     sockaddr_in foreign = LoopbackAddress();
     foreign.sin_addr.s_addr = inet_addr("10.255.255.1");
     EXPECT_EQ(WsaError(Bind(bound, foreign)), WSAEADDRNOTAVAIL);
     EXPECT_EQ(WsaError(Bind(bound, foreign, sizeof foreign - 1)), WSAEFAULT);
-
-    Socket idle = TcpSocket();
-    EXPECT_EQ(WsaError(shutdown(idle, SD_BOTH)), WSAENOTCONN);
     sockaddr_in peer;
     int length = sizeof peer;
-    EXPECT_EQ(WsaError(getpeername(idle, reinterpret_cast<sockaddr*>(&peer), &length)),
+    EXPECT_EQ(WsaError(getpeername(bound, reinterpret_cast<sockaddr*>(&peer), &length)),
               WSAENOTCONN);
-    EXPECT_EQ(WsaError(accept(idle, nullptr, nullptr)), WSAEINVAL);
+    EXPECT_EQ(WsaError(shutdown(bound, SD_BOTH)), WSAENOTCONN);
+    EXPECT_EQ(WsaError(accept(bound, nullptr, nullptr)), WSAEINVAL);
     EXPECT_EQ(WsaError(socket(23, SOCK_STREAM, 0)), WSAEAFNOSUPPORT);
     EXPECT_EQ(WsaError(socket(AF_INET, 99, 0)), WSAESOCKTNOSUPPORT);
+    const int one = 1;
+    const char* on = reinterpret_cast<const char*>(&one);
+    EXPECT_EQ(setsockopt(bound, SOL_SOCKET, SO_KEEPALIVE, on, sizeof one), 0);
+    EXPECT_EQ(setsockopt(bound, SOL_SOCKET, SO_REUSEADDR, on, sizeof one), 0);
+    EXPECT_EQ(WsaError(setsockopt(bound, SOL_SOCKET, 0x4321, on, sizeof one)), WSAENOPROTOOPT);
+    EXPECT_EQ(WsaError(setsockopt(bound, 12345, SO_KEEPALIVE, on, sizeof one)), WSAEINVAL);
+    int value = -1;
+    length = sizeof value;
+    EXPECT_EQ(getsockopt(bound, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<char*>(&value), &length),
+              0);
+    EXPECT_EQ(value, TRUE);
+    length = 2;
+    EXPECT_EQ(WsaError(getsockopt(bound, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<char*>(&value),
+                                  &length)),
+              WSAEFAULT);
 
-    const SOCKET stale = TcpSocket();  // closed at the end of the statement
+    const SOCKET stale = Tcp();
+    Close(stale);
     EXPECT_EQ(WsaError(send(stale, "x", 1, 0)), WSAENOTSOCK);
     EXPECT_EQ(WsaError(closesocket(stale)), WSAENOTSOCK);
     // A handle that now names a file is not closed as a socket.
@@ -197,49 +175,56 @@ TEST_F(Winsock, FailedCallsSetWinsockErrorCodes) {
     EXPECT_EQ(close(file), 0);
 }
 
-std::atomic<int> brokenPipeSignals{0};
+int gBrokenPipeSignals = 0;
 
-TEST_F(Winsock, SendAfterPeerResetFailsWithoutSignal) {
-    Pair pair = ConnectedPair();
+TEST_F(Winsock, UrgentDataArrivesApartAndSendAfterPeerResetFailsWithoutSignal) {
+    const auto [client, server] = ConnectedPair();
+    ASSERT_EQ(send(client, "ab", 2, 0), 2);
+    ASSERT_EQ(send(client, "X", 1, MSG_OOB), 1);
+    fd_set exceptSet;
+    ASSERT_EQ(Select(server, nullptr, nullptr, &exceptSet, 1000000), 1);
+    char buffer[8] = {};
+    ASSERT_EQ(recv(server, buffer, sizeof buffer, MSG_OOB), 1);
+    EXPECT_EQ(buffer[0], 'X');
+    ASSERT_EQ(recv(server, buffer, sizeof buffer, 0), 2);
+    EXPECT_EQ(std::string(buffer, 2), "ab");
+
     const linger abort{1, 0};
-    ASSERT_EQ(setsockopt(pair.server, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
+    ASSERT_EQ(setsockopt(server, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
                          sizeof abort),
               0);
-    pair.server = Socket();
-    ASSERT_TRUE(WaitReadable(pair.client));
-
-    const auto previous = std::signal(SIGPIPE, [](int) { ++brokenPipeSignals; });
+    Close(server);
+    ASSERT_TRUE(WaitReadable(client));
+    const auto previous = std::signal(SIGPIPE, [](int) { ++gBrokenPipeSignals; });
     for (int attempt = 0; attempt < 3; ++attempt) {
-        EXPECT_EQ(WsaError(send(pair.client, "data", 4, 0)), WSAECONNRESET) << attempt;
+        EXPECT_EQ(WsaError(send(client, "data", 4, 0)), WSAECONNRESET) << attempt;
     }
     std::signal(SIGPIPE, previous);
-    EXPECT_EQ(brokenPipeSignals.load(), 0);
+    EXPECT_EQ(gBrokenPipeSignals, 0);
 }
 
 TEST_F(Winsock, SelectRewritesSetsForSocketsOfAnyNumber) {
-    Pair pair = ConnectedPair();
+    const auto [client, server] = ConnectedPair();
     // Far beyond the system's own fd_set limit of 1024 descriptors.
-    const Socket high(
-        static_cast<SOCKET>(fcntl(static_cast<int>(SOCKET(pair.server)), F_DUPFD, 1500)));
-    ASSERT_GE(static_cast<int>(SOCKET(high)), 1500);
+    const SOCKET high = Keep(static_cast<SOCKET>(fcntl(static_cast<int>(server), F_DUPFD, 1500)));
+    ASSERT_GE(static_cast<int>(high), 1500);
 
     fd_set readSet, writeSet, exceptSet;
     EXPECT_EQ(Select(high, &readSet, &writeSet, &exceptSet, 0), 1);
-    EXPECT_EQ(readSet.fd_count, 0u);
-    EXPECT_EQ(exceptSet.fd_count, 0u);
+    EXPECT_EQ(readSet.fd_count + exceptSet.fd_count, 0u);
     ASSERT_EQ(writeSet.fd_count, 1u);
     EXPECT_TRUE(FD_ISSET(high, &writeSet));
 
-    ASSERT_EQ(send(pair.client, "x", 1, 0), 1);
+    ASSERT_EQ(send(client, "x", 1, 0), 1);
     FD_ZERO(&readSet);
-    FD_SET(pair.client, &readSet);
+    FD_SET(client, &readSet);
     FD_SET(high, &readSet);
     FD_ZERO(&writeSet);
     FD_SET(high, &writeSet);
     timeval second{1, 0};
     EXPECT_EQ(select(0, &readSet, &writeSet, nullptr, &second), 2);
     ASSERT_EQ(readSet.fd_count, 1u);
-    EXPECT_EQ(readSet.fd_array[0], SOCKET(high));
+    EXPECT_EQ(readSet.fd_array[0], high);
     char byte;
     ASSERT_EQ(recv(high, &byte, 1, 0), 1);
 
@@ -249,12 +234,19 @@ TEST_F(Winsock, SelectRewritesSetsForSocketsOfAnyNumber) {
     EXPECT_GE(MillisecondsSince(start), 90);
     EXPECT_EQ(readSet.fd_count, 0u);
 
-    // A listening socket is readable when a connection waits for accept.
-    Listener listener;
-    EXPECT_EQ(Select(listener.socket, &readSet, nullptr, nullptr, 0), 0);
-    Socket caller = TcpSocket();
-    ASSERT_EQ(Connect(caller, listener.address), 0);
-    EXPECT_TRUE(WaitReadable(listener.socket));
+    // A listening socket is readable when a connection waits for accept; the accepted
+    // socket takes the listening socket's mode.
+    sockaddr_in address;
+    const SOCKET listener = Listen(&address);
+    NonBlocking(listener);
+    EXPECT_EQ(Select(listener, &readSet, nullptr, nullptr, 0), 0);
+    ASSERT_EQ(Connect(Tcp(), address), 0);
+    EXPECT_TRUE(WaitReadable(listener));
+    sockaddr_in peer{};
+    int peerLength = sizeof peer;
+    EXPECT_TRUE(IsNonBlocking(Keep(accept(listener, reinterpret_cast<sockaddr*>(&peer),
+                                          &peerLength))));
+    EXPECT_EQ(peer.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
 
     EXPECT_EQ(WsaError(Select(static_cast<SOCKET>(19999), &readSet, nullptr, nullptr, 0)),
               WSAENOTSOCK);
@@ -265,17 +257,18 @@ TEST_F(Winsock, SelectRewritesSetsForSocketsOfAnyNumber) {
 
 TEST_F(Winsock, NonBlockingConnectShowsAsWritableOrException) {
     fd_set readSet, writeSet, exceptSet;
-    Listener listener;
-    Socket good = TcpSocket();
-    SetNonBlocking(good, true);
-    Connect(good, listener.address);
+    sockaddr_in address;
+    Listen(&address);
+    const SOCKET good = Tcp();
+    NonBlocking(good);
+    Connect(good, address);
     EXPECT_EQ(Select(good, &readSet, &writeSet, &exceptSet, 1000000), 1);
     EXPECT_EQ(writeSet.fd_count, 1u);
     EXPECT_EQ(exceptSet.fd_count, 0u);
 
-    Socket refused = TcpSocket();
-    SetNonBlocking(refused, true);
-    EXPECT_EQ(WsaError(Connect(refused, ClosedAddress())), WSAEWOULDBLOCK);
+    const SOCKET refused = Tcp();
+    NonBlocking(refused);
+    EXPECT_EQ(WsaError(Connect(refused, Closed())), WSAEWOULDBLOCK);
     EXPECT_EQ(Select(refused, &readSet, &writeSet, &exceptSet, 1000000), 1);
     EXPECT_EQ(readSet.fd_count + writeSet.fd_count, 0u);
     EXPECT_EQ(exceptSet.fd_count, 1u);
@@ -289,67 +282,9 @@ TEST_F(Winsock, NonBlockingConnectShowsAsWritableOrException) {
     const auto start = Clock::now();
     EXPECT_EQ(Select(refused, &readSet, nullptr, nullptr, 100000), 0);
     EXPECT_GE(MillisecondsSince(start), 90);
-
-    BlackHole hole;
-    Socket pending = TcpSocket();
-    SetNonBlocking(pending, true);
-    Connect(pending, hole.listener.address);
-    EXPECT_EQ(Select(pending, nullptr, &writeSet, &exceptSet, 0), 0);
 }
 
-TEST_F(Winsock, UrgentDataOptionsAndSocketControls) {
-    Pair pair = ConnectedPair();
-    ASSERT_EQ(send(pair.client, "ab", 2, 0), 2);
-    ASSERT_EQ(send(pair.client, "X", 1, MSG_OOB), 1);
-    fd_set exceptSet;
-    ASSERT_EQ(Select(pair.server, nullptr, nullptr, &exceptSet, 1000000), 1);
-    char buffer[8] = {};
-    ASSERT_EQ(recv(pair.server, buffer, sizeof buffer, MSG_OOB), 1);
-    EXPECT_EQ(buffer[0], 'X');
-    ASSERT_EQ(recv(pair.server, buffer, sizeof buffer, 0), 2);
-    EXPECT_EQ(std::string(buffer, 2), "ab");
-
-    const int one = 1;
-    const char* on = reinterpret_cast<const char*>(&one);
-    for (int option : {SO_KEEPALIVE, SO_REUSEADDR}) {
-        int value = -1;
-        int length = sizeof value;
-        EXPECT_EQ(setsockopt(pair.client, SOL_SOCKET, option, on, sizeof one), 0) << option;
-        EXPECT_EQ(getsockopt(pair.client, SOL_SOCKET, option, reinterpret_cast<char*>(&value),
-                             &length),
-                  0);
-        EXPECT_EQ(value, TRUE) << option;
-        short small = 0;
-        length = sizeof small;
-        EXPECT_EQ(WsaError(getsockopt(pair.client, SOL_SOCKET, option,
-                                      reinterpret_cast<char*>(&small), &length)),
-                  WSAEFAULT);
-    }
-    EXPECT_EQ(WsaError(setsockopt(pair.client, 12345, SO_KEEPALIVE, on, sizeof one)), WSAEINVAL);
-    EXPECT_EQ(WsaError(setsockopt(pair.client, SOL_SOCKET, 0x4321, on, sizeof one)),
-              WSAENOPROTOOPT);
-
-    SetNonBlocking(pair.server, true);
-    EXPECT_TRUE(IsNonBlocking(pair.server));
-    SetNonBlocking(pair.server, false);
-    EXPECT_FALSE(IsNonBlocking(pair.server));
-    u_long argument = 0;
-    EXPECT_EQ(WsaError(ioctlsocket(pair.server, 0x12345678, &argument)), WSAEINVAL);
-
-    // An accepted socket takes the listening socket's mode.
-    Listener listener;
-    SetNonBlocking(listener.socket, true);
-    Socket caller = TcpSocket();
-    ASSERT_EQ(Connect(caller, listener.address), 0);
-    ASSERT_TRUE(WaitReadable(listener.socket));
-    sockaddr_in peer{};
-    int peerLength = sizeof peer;
-    Socket accepted(accept(listener.socket, reinterpret_cast<sockaddr*>(&peer), &peerLength));
-    EXPECT_TRUE(IsNonBlocking(accepted));
-    EXPECT_EQ(peer.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
-}
-
-// The hooks of the blocking-call tests, with what they saw.
+// What the hooks of the blocking-call tests saw.
 struct HookLog {
     int calls = 0;
     int cancelOnCall = 0;
@@ -357,93 +292,49 @@ struct HookLog {
     int nestedSetHookError = 0;
     int nestedLookupError = 0;
 };
-HookLog hookLog;
+HookLog gHook;
 
 INT_PTR CountingHook() {
-    ++hookLog.calls;
-    hookLog.sawBlocking = hookLog.sawBlocking && WSAIsBlocking();
-    if (hookLog.calls == 1) {
-        if (WSASetBlockingHook(CountingHook) == nullptr)
-            hookLog.nestedSetHookError = WSAGetLastError();
-        if (gethostbyname("localhost") == nullptr) hookLog.nestedLookupError = WSAGetLastError();
+    ++gHook.calls;
+    gHook.sawBlocking = gHook.sawBlocking && WSAIsBlocking();
+    if (gHook.calls == 1) {
+        if (WSASetBlockingHook(CountingHook) == nullptr) gHook.nestedSetHookError = WSAGetLastError();
+        if (gethostbyname("localhost") == nullptr) gHook.nestedLookupError = WSAGetLastError();
     }
-    if (hookLog.calls == hookLog.cancelOnCall) {
+    if (gHook.calls == gHook.cancelOnCall) {
         EXPECT_EQ(WSACancelBlockingCall(), 0);
     }
     return FALSE;
 }
 
-INT_PTR OtherHook() { return FALSE; }
-
-class BlockingHook : public Winsock {
-protected:
-    void SetUp() override {
-        Winsock::SetUp();
-        hookLog = HookLog{};
-        WSASetBlockingHook(CountingHook);
-    }
-    void TearDown() override {
-        EXPECT_EQ(WSAUnhookBlockingHook(), 0);
-        Winsock::TearDown();
-    }
-};
-
-TEST_F(Winsock, BlockingHookIsReplacedAndRestored) {
+TEST_F(Winsock, BlockingHookIsReplacedAndRestoredAndCancelEndsABlockingConnect) {
     const FARPROC original = WSASetBlockingHook(CountingHook);
     ASSERT_NE(original, nullptr);
-    EXPECT_EQ(WSASetBlockingHook(OtherHook), CountingHook);
     EXPECT_EQ(WSAUnhookBlockingHook(), 0);
-    EXPECT_EQ(WSASetBlockingHook(OtherHook), original);
-    EXPECT_EQ(WSAUnhookBlockingHook(), 0);
+    EXPECT_EQ(WSASetBlockingHook(CountingHook), original);
     EXPECT_EQ(WSASetBlockingHook(nullptr), nullptr);
     EXPECT_EQ(WSAGetLastError(), WSAEFAULT);
     EXPECT_FALSE(WSAIsBlocking());
     EXPECT_EQ(WsaError(WSACancelBlockingCall()), WSAEINVAL);
-}
 
-TEST_F(BlockingHook, CancelEndsBlockingConnectAndLeavesSocketUnconnected) {
-    BlackHole hole;
-    Socket s = TcpSocket();
-    hookLog.cancelOnCall = 3;
+    gHook = HookLog{};
+    gHook.cancelOnCall = 3;
+    const sockaddr_in hole = BlackHole();
+    const SOCKET s = Tcp();
     const auto start = Clock::now();
-    EXPECT_EQ(WsaError(Connect(s, hole.listener.address)), WSAEINTR);
+    EXPECT_EQ(WsaError(Connect(s, hole)), WSAEINTR);
     EXPECT_LT(MillisecondsSince(start), 1000);
-    EXPECT_EQ(hookLog.calls, 3);
-    EXPECT_TRUE(hookLog.sawBlocking);
-    EXPECT_EQ(hookLog.nestedSetHookError, WSAEINPROGRESS);
-    EXPECT_EQ(hookLog.nestedLookupError, WSAEINPROGRESS);
+    EXPECT_EQ(gHook.calls, 3);
+    EXPECT_TRUE(gHook.sawBlocking);
+    EXPECT_EQ(gHook.nestedSetHookError, WSAEINPROGRESS);
+    EXPECT_EQ(gHook.nestedLookupError, WSAEINPROGRESS);
     EXPECT_FALSE(WSAIsBlocking());
-
-    sockaddr_in peer;
-    int length = sizeof peer;
-    EXPECT_EQ(WsaError(getpeername(s, reinterpret_cast<sockaddr*>(&peer), &length)), WSAENOTCONN);
-    EXPECT_FALSE(IsNonBlocking(s));
-    int error = -1;
-    length = sizeof error;
-    EXPECT_EQ(getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length), 0);
-    EXPECT_EQ(error, 0);
-
     // The abandoned attempt is gone: the same socket connects elsewhere, blocking.
-    Listener listener;
-    EXPECT_EQ(Connect(s, listener.address), 0);
+    sockaddr_in address;
+    Listen(&address);
+    EXPECT_EQ(Connect(s, address), 0);
     EXPECT_FALSE(IsNonBlocking(s));
-    EXPECT_EQ(WsaError(Connect(TcpSocket(), ClosedAddress())), WSAECONNREFUSED);
-}
-
-TEST_F(Winsock, HostLookupFindsLocalhostAndReportsUnknownNames) {
-    const hostent* host = gethostbyname("localhost");
-    ASSERT_NE(host, nullptr);
-    EXPECT_EQ(host->h_addrtype, AF_INET);
-    EXPECT_EQ(host->h_length, 4);
-    bool loopback = false;
-    for (char** entry = host->h_addr_list; *entry != nullptr; ++entry) {
-        in_addr address;
-        std::memcpy(&address, *entry, sizeof address);
-        loopback = loopback || address.s_addr == htonl(INADDR_LOOPBACK);
-    }
-    EXPECT_TRUE(loopback);
-    EXPECT_EQ(gethostbyname("no-such-host.invalid"), nullptr);
-    EXPECT_EQ(WSAGetLastError(), WSAHOST_NOT_FOUND);
+    EXPECT_EQ(WSAUnhookBlockingHook(), 0);
 }
 
 // A lookup that waits until the test opens the gate.
@@ -453,37 +344,45 @@ struct LookupGate {
     bool open = false;
     bool finished = false;
 };
-LookupGate* gate = nullptr;
+LookupGate* gGate = nullptr;
 
 sysnet::LookupResult GatedLookup(const std::string&) {
-    std::unique_lock<std::mutex> lock(gate->mutex);
-    gate->changed.wait_for(lock, std::chrono::seconds(2), [] { return gate->open; });
+    std::unique_lock<std::mutex> lock(gGate->mutex);
+    gGate->changed.wait_for(lock, std::chrono::seconds(2), [] { return gGate->open; });
     sysnet::LookupResult result;
     result.status = sysnet::LookupResult::Status::Found;
     result.canonicalName = "gated.example";
     result.addresses = {htonl(0x01020304), htonl(0x05060708)};
-    gate->finished = true;
-    gate->changed.notify_all();
+    gGate->finished = true;
+    gGate->changed.notify_all();
     return result;
 }
 
 INT_PTR OpeningHook() {
-    if (++hookLog.calls == 3) {
-        const std::lock_guard<std::mutex> lock(gate->mutex);
-        gate->open = true;
-        gate->changed.notify_all();
+    if (++gHook.calls == 3) {
+        const std::lock_guard<std::mutex> lock(gGate->mutex);
+        gGate->open = true;
+        gGate->changed.notify_all();
     }
     return FALSE;
 }
 
-TEST_F(BlockingHook, HookRunsWhileLookupWaitsAndCancelEndsIt) {
+TEST_F(Winsock, HostLookupRunsTheHookWhileItWaitsAndCancelEndsIt) {
+    const hostent* host = gethostbyname("localhost");
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(host->h_addrtype, AF_INET);
+    EXPECT_EQ(host->h_length, 4);
+    EXPECT_EQ(gethostbyname("no-such-host.invalid"), nullptr);
+    EXPECT_EQ(WSAGetLastError(), WSAHOST_NOT_FOUND);
+
     LookupGate waiting;
-    gate = &waiting;
+    gGate = &waiting;
+    gHook = HookLog{};
     const winsock::HostLookup previous = winsock::SetHostLookup(GatedLookup);
     WSASetBlockingHook(OpeningHook);
-    const hostent* host = gethostbyname("gated");
+    host = gethostbyname("gated");
     ASSERT_NE(host, nullptr);
-    EXPECT_GE(hookLog.calls, 3);  // the gate opens on the third run
+    EXPECT_GE(gHook.calls, 3);  // the gate opens on the third run
     EXPECT_STREQ(host->h_name, "gated.example");
     ASSERT_NE(host->h_addr_list[1], nullptr);
     EXPECT_EQ(host->h_addr_list[2], nullptr);
@@ -491,13 +390,13 @@ TEST_F(BlockingHook, HookRunsWhileLookupWaitsAndCancelEndsIt) {
 
     // Cancelled on the first run of the hook; the worker finishes afterwards on its own.
     LookupGate cancelled;
-    gate = &cancelled;
-    hookLog = HookLog{};
-    hookLog.cancelOnCall = 1;
+    gGate = &cancelled;
+    gHook = HookLog{};
+    gHook.cancelOnCall = 1;
     WSASetBlockingHook(CountingHook);
     EXPECT_EQ(gethostbyname("gated"), nullptr);
     EXPECT_EQ(WSAGetLastError(), WSAEINTR);
-    EXPECT_EQ(hookLog.calls, 1);
+    EXPECT_EQ(gHook.calls, 1);
     {
         std::unique_lock<std::mutex> lock(cancelled.mutex);
         cancelled.open = true;
@@ -506,6 +405,7 @@ TEST_F(BlockingHook, HookRunsWhileLookupWaitsAndCancelEndsIt) {
                                                [&] { return cancelled.finished; }));
     }
     winsock::SetHostLookup(previous);
+    EXPECT_EQ(WSAUnhookBlockingHook(), 0);
 }
 
 TEST(WinsockAddress, DottedTextAndByteOrder) {
