@@ -1,0 +1,60 @@
+// FillInput and SendAll over a non-blocking data connection.
+#include "transfer/data_blocks.h"
+
+#include "connection/wait.h"
+#include "transfer/copy_progress.h"
+
+namespace {
+
+// The size the copy set, kept within the buffer the record really has.
+uint32_t InputSize(const CopyContext* context) {
+    const uint32_t size = context->inputSize;
+    return size == 0 || size > COPY_BUFFER_SIZE ? COPY_BUFFER_SIZE : size;
+}
+
+}  // namespace
+
+int32_t FillInput(SOCKET data, CopyContext* context) {
+    context->inputCount = 0;
+    const uint32_t size = InputSize(context);
+    CopyYieldCounter retries;
+    while (context->inputCount < size) {
+        const int received = recv(data, context->inputBuffer + context->inputCount,
+                                  static_cast<int>(size - context->inputCount), 0);
+        if (received > 0) {
+            context->inputCount += static_cast<uint32_t>(received);
+            continue;
+        }
+        if (received == 0) break;
+        const int error = WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) return FsErrorFromSocket(error);
+        if (const int32_t stop = retries.Pass(context); stop < 0) return stop;
+        WaitReadable(data);
+    }
+    return static_cast<int32_t>(context->inputCount);
+}
+
+int32_t SendAll(SOCKET data, const char* bytes, int32_t count, CopyContext* context) {
+    int32_t sent = 0;
+    int32_t failure = 0;
+    CopyYieldCounter retries;
+    while (sent < count) {
+        const int put = send(data, bytes + sent, count - sent, 0);
+        if (put > 0) {
+            sent += put;
+            continue;
+        }
+        // A send that took nothing without failing waits like one that would block.
+        const int error = put == SOCKET_ERROR ? WSAGetLastError() : WSAEWOULDBLOCK;
+        if (error != WSAEWOULDBLOCK) {
+            failure = FsErrorFromSocket(error);
+            break;
+        }
+        if (failure = retries.Pass(context); failure < 0) break;
+        WaitWritable(data);
+    }
+    context->total += static_cast<uint32_t>(sent);
+    if (failure < 0) return failure;
+    const int32_t answer = ReportCopyTotal(context);
+    return answer < 0 ? answer : count;
+}
