@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -29,8 +30,8 @@ using namespace std::string_literals;
 struct Sink {
     std::string bytes;
     std::vector<const char*> from;
-    int puts = 0;
-    int failAt = 0;
+    int puts = 0, failAt = 0;
+    explicit Sink(int failFrom = 0) : failAt(failFrom) {}
 };
 
 int32_t SinkStep(const CopyOutput* output, const char* bytes, int32_t count, CopyContext*) {
@@ -44,7 +45,7 @@ int32_t SinkStep(const CopyOutput* output, const char* bytes, int32_t count, Cop
 // A converter (by TextFormat and side) or a direction-bound rule.
 struct Rule {
     int32_t textFormat;
-    OutputSide side;
+    OutputSide side = OutputSide::Local;
     TextRuleStep step = nullptr;
     TextRuleFinish finish = nullptr;
 };
@@ -71,14 +72,11 @@ int32_t Copy(const Rule& rule, const std::vector<std::string>& blocks, Sink* sin
     ConverterState state = StartConverterState(rule.textFormat);
     uint32_t carry = TEXT_CARRY_CLEAR;
     for (const std::string& block : blocks) {
-        int32_t result;
-        if (rule.step != nullptr) {
-            result = rule.step(&output, &carry, block.data(), int32_t(block.size()), &context);
-        } else {
-            std::memcpy(context.inputBuffer, block.data(), block.size());
-            context.inputCount = uint32_t(block.size());
-            result = SelectConverter(rule.textFormat, rule.side)(&output, &state, &context);
-        }
+        std::memcpy(context.inputBuffer, block.data(), context.inputCount = uint32_t(block.size()));
+        const int32_t result =
+            rule.step != nullptr
+                ? rule.step(&output, &carry, block.data(), int32_t(block.size()), &context)
+                : SelectConverter(rule.textFormat, rule.side)(&output, &state, &context);
         if (result < 0) return context.outputCount == 0 ? result : 1;  // 1: went on after it
     }
     int32_t last = rule.step != nullptr ? (rule.finish ? rule.finish(&output, &carry, &context) : 0)
@@ -96,15 +94,11 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {kLfLocal, "a\nb", "a\r\nb"},
-    {kLfLocal, "a\r\n\nb\n", "a\r\r\n\r\nb\r\n"},
+    {kLfLocal, "a\nb", "a\r\nb"}, {kLfLocal, "a\r\n\nb\n", "a\r\r\n\r\nb\r\n"},
     {kLfServer, "a\nb\rc\r\n", "a\r\nb\r\0c\r\0\r\n"s},
-    {kCrFf, "a\rb", "a\r\nb"},
-    {kCrFf, "a\r\nb\nc", "a\r\nb\nc"},
-    {kCrFf, "a\fb", "a\r\n\fb"},
+    {kCrFf, "a\rb", "a\r\nb"}, {kCrFf, "a\r\nb\nc", "a\r\nb\nc"}, {kCrFf, "a\fb", "a\r\n\fb"},
     {kCrFf, "a\r\f", "a\r\n\r\n\f"},  // the end of the data completes CR and form feed
-    {kCrFf, "\f\f\r\r\n", "\r\n\f\r\n\f\r\n\r\n"},
-    {kCrFfServer, "x\ry\f", "x\r\ny\r\n\f"},
+    {kCrFf, "\f\f\r\r\n", "\r\n\f\r\n\f\r\n\r\n"}, {kCrFfServer, "x\ry\f", "x\r\ny\r\n\f"},
     {kRecords, "\x03\x00" "abc\x00\x02\x00" "de"s, "abc\r\nde\r\n"},
     {kRecords, "\x01\x00" "a\x00\x01\x00" "b\x00\x00\x00\x02\x00\r\n"s, "a\r\nb\r\n\r\n\r\n\r\n"},
     {kRecords, "\x02\x01"s + std::string(258, 'x'), std::string(258, 'x') + "\r\n"},
@@ -113,24 +107,20 @@ const Case kCases[] = {
     {{TEXT_FORMAT_BINARY, OutputSide::Local}, "a\r\n\n\0\xFF\x1A"s, "a\r\n\n\0\xFF\x1A"s},
     {{TEXT_FORMAT_BINARY_RECORDS, OutputSide::Server}, "\x01\x00\n"s, "\x01\x00\n"s},
     {{TEXT_FORMAT_NOT_RECORDS, OutputSide::Local}, "\r\f\n", "\r\f\n"},
-    {{TEXT_FORMAT_TEXT, OutputSide::Local}, "a\nb", "a\nb"},
-    {{42, OutputSide::Server}, "a\nb", "a\nb"},
+    {{TEXT_FORMAT_TEXT, OutputSide::Local}, "a\nb", "a\nb"}, {{42, OutputSide::Server}, "\n", "\n"},
     {kUpText, "x\ry\x1a\n", "x\r\0y\n"s},
     {kUpText, "a\r\nb\r\x1a\nc\r\x1a", "a\r\nb\r\nc\r\0"s},  // a CR at the end goes as CR NUL
     {kUpText, "\x1a\r\x1a" "b\r\r\n"s, "\r\0b\r\0\r\n"s},
-    {kUpRecords, "line1\r\nline2", "line1\xFF\x01line2\xFF\x02"},
+    {kUpRecords, "line1\r\nline2", "line1\xFF\x01line2\xFF\x02"}, {kUpRecords, "", "\xFF\x02"},
     {kUpRecords, "a\rb\r\r\n\xFF\x01\r", "a\rb\r\xFF\x01\xFF\x01\r\xFF\x02"},
-    {kUpRecords, "", "\xFF\x02"},
-    {kUpRecordFile, Marker() + "\xFF\x01" "abc", "\xFF\x01" "abc"},
-    {kUpRecordFile, Marker(), ""},
+    {kUpRecordFile, Marker() + "\xFF\x01" "abc", "\xFF\x01" "abc"}, {kUpRecordFile, Marker(), ""},
     {kUpRecordFile, Marker().substr(0, 7), "", FSE_NO_RECORD_MARKER},
     {kUpRecordFile, Marker().substr(0, 5) + "xyzabc", "", FSE_NO_RECORD_MARKER},
-    {kDownText, "a\r\0b\r\nc\0"s, "a\rb\r\nc\0"s},
-    {kDownText, "\r\0\0\r\r\0\r"s, "\r\0\r\r\r"s},
+    {kDownText, "a\r\0b\r\nc\0"s, "a\rb\r\nc\0"s}, {kDownText, "\r\0\0\r\r\0\r"s, "\r\0\r\r\r"s},
     {kDownRecords, "a\xFF\x01" "b\xFF\x02", "a\r\nb\r\n"},
-    {kDownRecords, "\xFF\x00\xFF\x03\xFF\xFE\xFF\xFF\x01\xFF"s, "\xFF\x00\xFF\x03\xFF\xFE\xFF\r\n\xFF"s},
-    {kImageText, "a\nb\r\nc\rd\n", "a\r\nb\r\nc\rd\r\n"},
-    {kImageText, "\n\n\r\r\n", "\r\n\r\n\r\r\n"},
+    {kDownRecords, "\xFF\x00\xFF\x03\xFF\xFE\xFF\xFF\x01\xFF"s,
+     "\xFF\x00\xFF\x03\xFF\xFE\xFF\r\n\xFF"s},
+    {kImageText, "a\nb\r\nc\rd\n", "a\r\nb\r\nc\rd\r\n"}, {kImageText, "\n\r\r\n", "\r\n\r\r\n"},
 };
 
 // The same input as one block, in two blocks split at each position, and as single bytes
@@ -150,35 +140,28 @@ TEST(TextConversion, EveryRuleGivesTheSameBytesWhereverTheBlocksEnd) {
     for (const Case& c : kCases) {
         for (const auto& blocks : Splits(c.in)) {
             Sink sink;
-            EXPECT_EQ(Copy(c.rule, blocks, &sink), c.result) << testing::PrintToString(c.in);
-            if (c.result == 0) {
-                EXPECT_EQ(sink.bytes, c.out) << testing::PrintToString(c.in);
-            }
+            const int32_t result = Copy(c.rule, blocks, &sink);
+            EXPECT_EQ(std::tie(result, sink.bytes), std::tie(c.result, c.out))
+                << testing::PrintToString(blocks);
         }
     }
 }
 
 TEST(TextConversion, AFailedOutputStopsEveryRuleWithItsError) {
     // The buffer is nearly full, so the first bytes a rule emits put it out, and that fails.
-    const std::string text = "a line\r\nlone\rcr\nlf\f\x1a\xFF\x01\r\xFF\x02" + std::string(64, 'x');
-    const Case inputs[] = {
-        {kLfLocal, text, ""}, {kLfServer, text, ""}, {kCrFf, text, ""},
-        {kRecords, "\x40\x00" + text, ""}, {{TEXT_FORMAT_BINARY, OutputSide::Local}, text, ""},
-        {kUpText, text, ""}, {kUpRecords, text, ""}, {kUpRecordFile, Marker() + text, ""},
-        {kDownText, text, ""}, {kDownRecords, text, ""}, {kImageText, text, ""},
-    };
-    for (const Case& c : inputs) {
-        Sink sink;
-        sink.failAt = 1;
-        EXPECT_EQ(Copy(c.rule, {c.in, c.in}, &sink, COPY_BUFFER_SIZE - 8), FSE_LOCAL_SHORT_WRITE);
-        EXPECT_EQ(sink.puts, 1) << testing::PrintToString(c.in);
+    const std::string text = "line\r\nlone\rcr\nlf\f\x1a\xFF\x01\r\xFF\x02" + std::string(64, '-');
+    for (const Rule& rule : {kLfLocal, kLfServer, kCrFf, kRecords, kUpText, kUpRecords,
+                             kUpRecordFile, kDownText, kDownRecords, kImageText, Rule{3}}) {
+        const std::string in = (rule.step == UploadRecordFile ? Marker() : "\x40\x00"s) + text;
+        Sink sink(1);
+        EXPECT_EQ(Copy(rule, {in, in}, &sink, COPY_BUFFER_SIZE - 8), FSE_LOCAL_SHORT_WRITE);
+        EXPECT_EQ(sink.puts, 1) << testing::PrintToString(in);
     }
     // The steps at the end of the data fail the same way: here only they emit.
     for (const Case& c : {Case{kCrFf, "\f", ""}, Case{kRecords, "\0\0"s, ""},
                           Case{kUpText, "\r", ""}, Case{kUpRecords, "", ""},
                           Case{kDownRecords, "\xFF", ""}}) {
-        Sink sink;
-        sink.failAt = 1;
+        Sink sink(1);
         EXPECT_EQ(Copy(c.rule, {c.in}, &sink, COPY_BUFFER_SIZE - 1), FSE_LOCAL_SHORT_WRITE);
     }
 }
@@ -207,12 +190,10 @@ namespace {
 
 // A loopback data connection, both ends non-blocking.
 struct DataConnection {
-    SOCKET module = INVALID_SOCKET;
-    SOCKET server = INVALID_SOCKET;
+    SOCKET module = socket(AF_INET, SOCK_STREAM, 0), server;
     DataConnection() {
         sockaddr_in address;
         SOCKET listener = tvtest::LoopbackListener(1, &address);
-        module = socket(AF_INET, SOCK_STREAM, 0);
         connect(module, reinterpret_cast<sockaddr*>(&address), sizeof address);
         server = accept(listener, nullptr, nullptr);
         closesocket(listener);
@@ -220,18 +201,15 @@ struct DataConnection {
         ioctlsocket(module, FIONBIO, &nonBlocking);
         ioctlsocket(server, FIONBIO, &nonBlocking);
     }
-    ~DataConnection() {
-        closesocket(module);
-        if (server != INVALID_SOCKET) closesocket(server);
-    }
+    ~DataConnection() { closesocket(module), closesocket(server); }
 };
 
 // The host's callback: records its calls; code 6 first runs `onYield`, then answers `yield`.
 struct Host {
     std::vector<std::pair<LONG, LONG>> calls;
-    LONG yield = 0;
-    LONG total = 0;
+    LONG yield = 0, total = 0;
     std::function<void()> onYield;
+    void Answer(LONG yieldWith, LONG totalWith) { *this = Host{{}, yieldWith, totalWith, {}}; }
 };
 Host* gHost = nullptr;
 
@@ -271,24 +249,20 @@ TEST(DataBlocks, SendAllWaitsForTheServerGivingTheHostItsTurnAndCountsWhatWentOu
     EXPECT_GT(host.calls.size(), 1u);  // it had to wait, and yielded while it did
 
     // Through the data connection output, a host that answers the total with -7 stops it.
-    host = Host{};
-    host.total = -7;
+    host.Answer(0, -7);
     CopyOutput output = DataConnectionOutput(data.module);
     EXPECT_EQ(BufferedPut(&output, "tail", 4, &copy), 4);
     EXPECT_EQ(FlushOutput(&output, &copy), -7);
-    closesocket(data.module);
-    data.module = INVALID_SOCKET;
+    closesocket(std::exchange(data.module, INVALID_SOCKET));
     received += tvtest::ReadUntilClose(data.server);
     EXPECT_EQ(received, big + "tail");
 
     // A host that stops the copy while the server does not read: what went out still counts.
     DataConnection stalled;
-    host = Host{};
-    host.yield = -1;
+    host.Answer(-1, 0);
     copy.total = 0;
     EXPECT_EQ(SendAll(stalled.module, big.data(), int32_t(big.size()), &copy), FSE_STOPPED);
-    EXPECT_GT(copy.total, 0u);
-    EXPECT_LT(copy.total, big.size());
+    EXPECT_TRUE(copy.total > 0 && copy.total < big.size()) << copy.total;
     EXPECT_EQ(host.calls.size(), 1u);
     // A server that resets the connection ends the send with the socket's failure.
     const linger reset{1, 0};
@@ -315,8 +289,7 @@ TEST(DataBlocks, FillInputFillsWholeBlocksUntilTheDataEnds) {
     EXPECT_EQ(filled, std::string(5000, 'r'));
 
     DataConnection waiting;
-    host = Host{};
-    host.yield = -1;
+    host.Answer(-1, 0);
     EXPECT_EQ(FillInput(waiting.module, &copy), FSE_STOPPED);
     EXPECT_EQ(copy.inputCount, 0u);
 }
@@ -338,7 +311,6 @@ TEST(LocalWrite, WritesCountsAndReportsEachPieceAndNeverCutsTheFile) {
     EXPECT_EQ(host.calls, (std::vector<std::pair<LONG, LONG>>{{2, 10}, {2, 11}}));
 
     const HFILE full = _lopen("/dev/full", OF_WRITE);
-    ASSERT_NE(full, HFILE_ERROR);
     EXPECT_EQ(WriteLocalBlock(full, "abc", 3, &copy), FSE_LOCAL_WRITE);
     EXPECT_EQ(copy.total, 14u);
     _lclose(full);
