@@ -3,6 +3,7 @@
 // Standard headers come before the platform's, whose Winsock names replace the system's.
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "codeset/binding.h"
 #include "codeset/code_set_state.h"
@@ -55,6 +56,9 @@ int32_t Fallback() {
     return 0;
 }
 
+// The library start-up named, until its first use binds it.
+const char* libraryToBind = nullptr;
+
 }  // namespace
 
 int32_t BindCodeSetLibrary(const char* libraryName) {
@@ -95,13 +99,22 @@ int32_t BindCodeSetLibrary(const char* libraryName) {
     return 1;
 }
 
+void BindCodeSetLibraryOnFirstUse(const char* libraryName) { libraryToBind = libraryName; }
+
+CodeSetState& CodeSets() {
+    if (libraryToBind != nullptr) BindCodeSetLibrary(std::exchange(libraryToBind, nullptr));
+    return gCodeSet;
+}
+
 void SetRemoteCodeSet(LONG codeSet) {
-    gCodeSet.functions.changeCodeSet(gCodeSet.outgoing, kCodeSetUnchanged, codeSet);
-    gCodeSet.functions.changeCodeSet(gCodeSet.incoming, codeSet, kCodeSetUnchanged);
-    gCodeSet.conversionActive = true;
+    CodeSetState& codeSets = CodeSets();
+    codeSets.functions.changeCodeSet(codeSets.outgoing, kCodeSetUnchanged, codeSet);
+    codeSets.functions.changeCodeSet(codeSets.incoming, codeSet, kCodeSetUnchanged);
+    codeSets.conversionActive = true;
 }
 
 void UnbindCodeSetLibrary() {
+    libraryToBind = nullptr;
     if (!LibraryBound(gCodeSet.library)) return;
     gCodeSet.functions.destroyContext(gCodeSet.outgoing);
     gCodeSet.functions.destroyContext(gCodeSet.incoming);

@@ -16,11 +16,15 @@ constexpr LONG REMOTE_CODE_SET_INITIAL = 2;
 // 0 when the fallbacks are in place instead.
 int32_t BindCodeSetLibrary(const char* libraryName);
 
+// Names the library that the first use of the code-set state (CodeSets) binds; null binds
+// none. Start-up's way of binding.
+void BindCodeSetLibraryOnFirstUse(const char* libraryName);
+
 // Makes `codeSet` the remote code set of both contexts and turns conversion on. The
 // contexts serve every connection, so the last connection to name a code set decides it
 // for all of them.
 void SetRemoteCodeSet(LONG codeSet);
 
-// Destroys the two contexts and releases the library, if bound; the fallbacks then stand
-// in again.
+// Destroys the two contexts and releases the library, if bound, and forgets a library
+// named but not bound yet; the fallbacks then stand in again.
 void UnbindCodeSetLibrary();

@@ -60,7 +60,7 @@ void InstallCcssFallbacks() {
 bool ConversionRuns() { return gCodeSet.conversionActive && !gCodeSet.conversionDisabled; }
 
 int32_t WorstCaseFactor(CcssContext* context) {
-    LONG factor = gCodeSet.functions.howManyTimesInWorstCase(context);
+    LONG factor = CodeSets().functions.howManyTimesInWorstCase(context);
     return factor < 1 ? 1 : factor;
 }
 

@@ -26,6 +26,13 @@ struct CodeSetState {
 
 extern CodeSetState gCodeSet;
 
+// The module-wide code-set state for every use of it: the conversions, the contexts and the
+// code-set table. The library that start-up named (BindCodeSetLibraryOnFirstUse) is bound
+// at the first call rather than at start-up, because start-up runs inside the loader's
+// entry point, where loading another library is unsafe (the loader lock is held).
+// Defined in binding.cpp.
+CodeSetState& CodeSets();
+
 // Marks the library as not bound and fills the whole function table with the built-in
 // fallbacks. Contexts and the code-set table keep their values.
 void InstallCcssFallbacks();

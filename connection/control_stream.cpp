@@ -36,7 +36,7 @@ int32_t Refill(ControlStream* stream) {
         if (received == 0) return 0;
         if (received < 0) return SocketFailure();
     } else {
-        CcssContext* context = gCodeSet.incoming;
+        CcssContext* context = CodeSets().incoming;
         int32_t factor = WorstCaseFactor(context);
         // The library may add one byte beyond length x factor (a character it held back
         // from the previous block and now gives up as a replacement), so the receive leaves
@@ -48,7 +48,7 @@ int32_t Refill(ControlStream* stream) {
         received = recv(stream->socket, raw.get(), limit, 0);
         if (received == 0) return 0;
         if (received < 0) return SocketFailure();
-        if (gCodeSet.functions.convertBlock(context, raw.get(), received,
+        if (CodeSets().functions.convertBlock(context, raw.get(), received,
                                             stream->receiveBuffer) != CCSS_CONVERTED) {
             return FSE_CONVERSION;
         }
@@ -118,12 +118,12 @@ int32_t ControlStreamSend(ControlStream* stream, const char* bytes, int32_t leng
     if (length < 0) length = 0;
     if (!ConversionRuns()) return SendAll(stream, bytes, length);
 
-    CcssContext* context = gCodeSet.outgoing;
+    CcssContext* context = CodeSets().outgoing;
     int64_t size = static_cast<int64_t>(length) * WorstCaseFactor(context) + 1;
     if (size > INT32_MAX) return FSE_NO_MEMORY;
     ScratchBlock converted(static_cast<uint32_t>(size));
     if (converted.get() == nullptr) return FSE_NO_MEMORY;
-    if (gCodeSet.functions.convertBlock(context, bytes, length, converted.get()) !=
+    if (CodeSets().functions.convertBlock(context, bytes, length, converted.get()) !=
         CCSS_CONVERTED) {
         return FSE_CONVERSION;
     }

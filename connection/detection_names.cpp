@@ -8,7 +8,7 @@ int32_t HostTypeOfName(const char* name, NameCase nameCase) {
     for (int entry = FIRST_NAMED_ENTRY; entry <= LAST_NAMED_ENTRY; ++entry) {
         char known[HOST_TYPE_NAME_SIZE];
         // A missing entry leaves an empty text, which must not equal an empty name.
-        if (LoadStringA(gModule.resourceInstance, static_cast<UINT>(entry), known,
+        if (LoadStringA(ResourceInstance(), static_cast<UINT>(entry), known,
                         HOST_TYPE_NAME_SIZE) == 0) {
             continue;
         }

@@ -55,15 +55,17 @@ BinaryByteSet BinaryByteSetFor(const CodeSetTableRecord* table) {
 }  // namespace
 
 BOOL StartUp(HINSTANCE instance) {
+    // The resource module and the code-set library are loaded at their first use
+    // (ResourceInstance, CodeSets), not here inside the loader's entry point.
     gModule.moduleInstance = instance;
-    gModule.resourceInstance = OrrOpenResourceModule(RESOURCE_MODULE_NAME, instance);
+    gModule.resourceInstance = nullptr;
     OrrGetSettingsPath(gModule.settingsPath, SETTINGS_PATH_SIZE);
     gModule.peekInterval = ReadSetting("PeekInterval", PEEK_INTERVAL_DEFAULT);
     gModule.protocolFont = GetStockObject(ANSI_FIXED_FONT);
     // Chosen before the code-set library is bound, so by the built-in table record: the
     // second set. The bound code set's record is not consulted later either.
     gModule.binaryByteSet = BinaryByteSetFor(gCodeSet.codeSetTable);
-    BindCodeSetLibrary(gModule.codeSetLibraryName);
+    BindCodeSetLibraryOnFirstUse(gModule.codeSetLibraryName);
 
     if (!RegisterIfUnknown(instance, PROTOCOL_WINDOW_CLASS, kProtocolWindowStyle,
                            ProtocolWindowProc, PROTOCOL_WINDOW_CLASS_EXTRA,

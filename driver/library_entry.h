@@ -25,9 +25,9 @@ BOOL LibraryEntry(HINSTANCE instance, DWORD reason);
 BOOL ModuleAttach(HINSTANCE instance);
 BOOL ModuleDetach(HINSTANCE instance);
 
-// The one-time start-up: resource module, settings file, PeekInterval, protocol window
-// font, binary byte set, code-set library, window classes. TRUE when both window classes
-// are available.
+// The one-time start-up: settings file, PeekInterval, protocol window font, binary byte
+// set, window classes; the resource module and the code-set library are named for their
+// first use. TRUE when both window classes are available.
 BOOL StartUp(HINSTANCE instance);
 
 // The window classes the module registers.

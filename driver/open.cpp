@@ -32,7 +32,7 @@ extern "C" TVFTP_EXPORT LONG WINAPI xfsopen(HGLOBAL stateRecord, DWORD, LPSTR us
 
     if (parameters->codeSet != 0) SetRemoteCodeSet(parameters->codeSet);
     gModule.protocolFont = GetStockObject(
-        gCodeSet.codeSetTable->needsSystemFixedFont != 0 ? SYSTEM_FIXED_FONT : ANSI_FIXED_FONT);
+        CodeSets().codeSetTable->needsSystemFixedFont != 0 ? SYSTEM_FIXED_FONT : ANSI_FIXED_FONT);
     gModule.idleCallback = parameters->idleCallback;
 
     SOCKET control = INVALID_SOCKET;

@@ -12,7 +12,7 @@ namespace {
 
 void ShowIncompleteListing(HWND owner) {
     char text[FILE_INFO_MESSAGE_SIZE] = {};  // empty should the text be missing
-    LoadStringA(gModule.resourceInstance, IDS_LISTING_INCOMPLETE, text, sizeof text);
+    LoadStringA(ResourceInstance(), IDS_LISTING_INCOMPLETE, text, sizeof text);
     MessageBoxA(owner, text, FILE_INFO_MESSAGE_CAPTION, MB_OK);
 }
 
@@ -23,7 +23,7 @@ void ShowIncompleteListing(HWND owner) {
 uint32_t NextPieceSize(uint32_t freeRoom, bool converting) {
     if (!converting) return freeRoom;
     if (freeRoom == 0) return 0;
-    const uint32_t factor = static_cast<uint32_t>(WorstCaseFactor(gCodeSet.incoming));
+    const uint32_t factor = static_cast<uint32_t>(WorstCaseFactor(CodeSets().incoming));
     const uint32_t piece = (freeRoom - 1) / factor;
     return piece < FILE_INFO_CONVERSION_BLOCK_SIZE ? piece : FILE_INFO_CONVERSION_BLOCK_SIZE;
 }
@@ -84,9 +84,9 @@ int32_t ReceiveFileInfo(FtpConnection* connection, SOCKET data, FileInfoBuffer* 
             continue;
         }
 
-        CcssContext* context = gCodeSet.incoming;
+        CcssContext* context = CodeSets().incoming;
         const uint32_t freeRoom = buffer->size() - used;
-        if (gCodeSet.functions.convertBlock(context, conversionBlock, received,
+        if (CodeSets().functions.convertBlock(context, conversionBlock, received,
                                             buffer->data() + used) != CCSS_CONVERTED ||
             context->outputLength < 0 || static_cast<uint32_t>(context->outputLength) > freeRoom) {
             break;  // the lines converted so far are still delivered

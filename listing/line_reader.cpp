@@ -25,7 +25,7 @@ uint32_t ReceiveLimit(uint32_t fill) {
     const uint32_t room = kDataCapacity - fill;
     if (!ConversionRuns()) return room;
     if (room < 1) return 0;
-    return (room - 1) / static_cast<uint32_t>(WorstCaseFactor(gCodeSet.incoming));
+    return (room - 1) / static_cast<uint32_t>(WorstCaseFactor(CodeSets().incoming));
 }
 
 // The data connection has ended, normally (`failure` 0) or with `failure`.
@@ -56,8 +56,8 @@ int32_t FillLineBuffer(FtpConnection* connection, ListingHandle* handle, char* b
             if (raw.get() == nullptr) return FSE_NO_MEMORY;
             int32_t received = ReceiveData(handle->dataSocket, raw.get(), room, window);
             if (received <= 0) return EndData(connection, handle, received);
-            CcssContext* context = gCodeSet.incoming;
-            if (gCodeSet.functions.convertBlock(context, raw.get(), received, free) !=
+            CcssContext* context = CodeSets().incoming;
+            if (CodeSets().functions.convertBlock(context, raw.get(), received, free) !=
                     CCSS_CONVERTED ||
                 context->outputLength < 0 ||
                 static_cast<uint32_t>(context->outputLength) > kDataCapacity - handle->fill) {

@@ -51,7 +51,7 @@ int32_t ReceiveWholeListing(FtpConnection* connection, SOCKET data, HGLOBAL* blo
 int32_t ConvertWholeListing(ListingHandle* handle, uint32_t length) {
     HGLOBAL received = handle->listingBuffer;
     handle->listingBuffer = nullptr;
-    CcssContext* context = gCodeSet.incoming;
+    CcssContext* context = CodeSets().incoming;
     // Room for the worst case, one byte the library may give up from an earlier block, and
     // the NUL.
     const uint64_t room = uint64_t{length} * static_cast<uint64_t>(WorstCaseFactor(context)) + 2;
@@ -60,7 +60,7 @@ int32_t ConvertWholeListing(ListingHandle* handle, uint32_t length) {
     if (converted != nullptr) {
         LockedBlock<char> source(received);
         LockedBlock<char> target(converted);
-        if (gCodeSet.functions.convertBlock(context, source.get(), static_cast<LONG>(length),
+        if (CodeSets().functions.convertBlock(context, source.get(), static_cast<LONG>(length),
                                             target.get()) == CCSS_CONVERTED &&
             context->outputLength >= 0 && uint64_t(context->outputLength) < room) {
             convertedLength = context->outputLength;

@@ -1,7 +1,7 @@
 // Module-wide state shared by every connection of the process: what start-up found (the
-// module and resource instances, the settings file, the message-pump interval, the binary
-// byte set), what every connection open sets again (the idle callback and the protocol
-// window font), and the yield counter that YieldTick advances.
+// module instance, the settings file, the message-pump interval, the binary byte set), the
+// resource module opened at its first use, what every connection open sets again (the idle
+// callback and the protocol window font), and the yield counter that YieldTick advances.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,7 @@ constexpr int SETTINGS_PATH_SIZE = 128;
 constexpr const char* SETTINGS_SECTION = "FTP_Protocol";
 // The library that holds the module's strings and dialog templates.
 constexpr const char* RESOURCE_MODULE_NAME = "QUENTL32.DLL";
-// The maker's code-set library, bound at start-up when it can be found.
+// The maker's code-set library, bound at its first use when it can be found.
 constexpr const char* CODE_SET_LIBRARY_NAME = "BKCS32.DLL";
 
 // Which of the two sets of byte values marks a sample of data as binary. Start-up chooses
@@ -29,12 +29,13 @@ struct ModuleState {
     int32_t attachCount = 0;
     // The library's own instance, which owns the window classes.
     HINSTANCE moduleInstance = nullptr;
-    // Where every string-table text and dialog template is loaded from.
+    // Where every string-table text and dialog template is loaded from, once
+    // ResourceInstance() has opened it; null until then.
     HINSTANCE resourceInstance = nullptr;
     // Full path of the settings file; the options dialog writes its keys there.
     char settingsPath[SETTINGS_PATH_SIZE] = {};
-    // Where start-up looks for the code-set library: its name in the usual library search,
-    // or a path.
+    // Where the code-set library is looked for: its name in the usual library search, or a
+    // path.
     const char* codeSetLibraryName = CODE_SET_LIBRARY_NAME;
     // Data loops and YieldTick pump the owner window's messages once every peekInterval
     // passes; 0 means they never pump.
@@ -50,6 +51,12 @@ struct ModuleState {
 };
 
 extern ModuleState gModule;
+
+// The instance that string-table texts and dialog templates are loaded from. The resource
+// module is opened at the first call after start-up, not by start-up itself: start-up runs
+// inside the loader's entry point, where loading another library is unsafe (the loader
+// lock is held). Before start-up there is no module to open it for, and null is returned.
+HINSTANCE ResourceInstance();
 
 // A setting of the module's section as a 16-bit value, or `defaultValue` when it is absent.
 uint16_t ReadSetting(const char* key, uint16_t defaultValue);

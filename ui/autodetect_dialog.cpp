@@ -19,18 +19,18 @@ constexpr INT_PTR kCancelled = -1;
 
 void FillDialog(HWND dialog) {
     char question[kQuestionSize];
-    LoadStringA(gModule.resourceInstance, IDS_AUTODETECT_QUESTION, question, kQuestionSize);
+    LoadStringA(ResourceInstance(), IDS_AUTODETECT_QUESTION, question, kQuestionSize);
     SetDlgItemTextA(dialog, IDC_AUTODETECT_TEXT, question);
     for (int entry = FIRST_NAMED_ENTRY; entry <= LAST_NAMED_ENTRY; ++entry) {
         char name[HOST_TYPE_NAME_SIZE];
-        LoadStringA(gModule.resourceInstance, static_cast<UINT>(entry), name, HOST_TYPE_NAME_SIZE);
+        LoadStringA(ResourceInstance(), static_cast<UINT>(entry), name, HOST_TYPE_NAME_SIZE);
         SendDlgItemMessageA(dialog, IDC_AUTODETECT_LIST, LB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(name));
     }
     // Most servers run UNIX, so its name is chosen unless the user chooses another. The
     // list's search finds the first item that begins with the name.
     char unixName[HOST_TYPE_NAME_SIZE];
-    LoadStringA(gModule.resourceInstance, IDS_HOST_UNIX, unixName, HOST_TYPE_NAME_SIZE);
+    LoadStringA(ResourceInstance(), IDS_HOST_UNIX, unixName, HOST_TYPE_NAME_SIZE);
     LRESULT found = SendDlgItemMessageA(dialog, IDC_AUTODETECT_LIST, LB_FINDSTRING,
                                         static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(unixName));
     if (found != LB_ERR) {

@@ -51,7 +51,7 @@ extern "C" TVFTP_EXPORT INT_PTR CALLBACK FTPChdirProc(HWND dialog, UINT message,
 }
 
 INT_PTR RunDialog(const char* templateName, HWND owner, DLGPROC procedure, LPARAM parameter) {
-    return DialogBoxParamA(gModule.resourceInstance, templateName, owner, procedure, parameter);
+    return DialogBoxParamA(ResourceInstance(), templateName, owner, procedure, parameter);
 }
 
 bool AskQuestion(FtpConnection* connection, Question question, char* answer) {

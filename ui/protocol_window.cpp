@@ -275,7 +275,7 @@ int32_t OpenProtocolWindow(FsStateRecord* record) {
         BringWindowToTop(connection->protocolWindow);
         return 0;
     }
-    HWND window = CreateDialogParamA(gModule.resourceInstance, PROTOCOL_WINDOW_TEMPLATE,
+    HWND window = CreateDialogParamA(ResourceInstance(), PROTOCOL_WINDOW_TEMPLATE,
                                      connection->ownerWindow, nullptr, 0);
     if (window == nullptr) return FSE_WINDOW_FAILED;
     connection->protocolWindow = window;

@@ -67,14 +67,17 @@ TEST_F(ModuleLifecycle, StartUpReadsTheSettingsAndRegistersBothClasses) {
         EXPECT_EQ(gModule.peekInterval, 8);
         EXPECT_EQ(std::string(gModule.settingsPath), settings.path());
         EXPECT_EQ(gModule.moduleInstance, instance_);
+        // The resource module is opened at its first use, not inside the library entry.
+        EXPECT_EQ(gModule.resourceInstance, nullptr);
         char text[32] = {};
-        EXPECT_NE(gModule.resourceInstance, instance_);
-        EXPECT_GT(LoadStringA(gModule.resourceInstance, 6, text, sizeof text), 0);
+        EXPECT_NE(ResourceInstance(), instance_);
+        EXPECT_EQ(ResourceInstance(), gModule.resourceInstance);
+        EXPECT_GT(LoadStringA(ResourceInstance(), 6, text, sizeof text), 0);
         EXPECT_STREQ(text, "UNIX");
         EXPECT_EQ(gModule.protocolFont, GetStockObject(ANSI_FIXED_FONT));
         EXPECT_EQ(gModule.binaryByteSet, BinaryByteSet::Second);
         // Nothing found under the library's plain name beside the test program.
-        EXPECT_EQ(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
+        EXPECT_EQ(reinterpret_cast<UINT_PTR>(CodeSets().library), CODE_SET_LIBRARY_NOT_BOUND);
 
         // Style, class and window bytes, background brush, cursor and icon as a host sees
         // them; the protocol window keeps its widest line and connection after the dialog's
@@ -120,7 +123,9 @@ TEST_F(ModuleLifecycle, OnlyTheFirstAttachStartsAndTheLastDetachEndsOnce) {
     gModule.codeSetLibraryName = codeSets.c_str();
 
     ASSERT_TRUE(ModuleAttach(instance_));
-    EXPECT_GT(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
+    // Bound at the first use of the code sets, not inside the library entry.
+    EXPECT_EQ(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
+    EXPECT_GT(reinterpret_cast<UINT_PTR>(CodeSets().library), CODE_SET_LIBRARY_NOT_BOUND);
     ASSERT_TRUE(UnregisterClassA(FILE_TYPE_DIALOG_CLASS, instance_));
     ASSERT_TRUE(ModuleAttach(instance_));
     EXPECT_FALSE(Registered(instance_, FILE_TYPE_DIALOG_CLASS));  // not registered again
@@ -143,13 +148,24 @@ TEST_F(ModuleLifecycle, SharedLibraryAttachesWhenLoadedAndDetachesWhenFreed) {
     // The shipped library with its resource module and code-set library beside it.
     PrivateLibraries libraries("tarvo-lifecycle");
     const std::string path = libraries.CopyBuilt("libtarvoftp.so");
-    libraries.CopyBuilt("libquentl32.so");
+    const std::string resources = libraries.CopyBuilt("libquentl32.so");
     const std::string codeSets = libraries.CopyBuilt("libbkcs32.so");
     ASSERT_FALSE(Registered(nullptr, PROTOCOL_WINDOW_CLASS));
     HMODULE module = LoadLibraryA(path.c_str());
     ASSERT_NE(module, nullptr);
-    // Start-up found the code-set library beside the module by its Windows name.
-    EXPECT_TRUE(Loaded(codeSets));
+    // Neither is loaded from inside the library entry; they wait for their first use.
+    EXPECT_FALSE(Loaded(codeSets));
+    EXPECT_FALSE(Loaded(resources));
+    {
+        // The first open binds the code-set library, found beside the module by its Windows
+        // name, before it connects (to where nothing listens).
+        auto open = reinterpret_cast<decltype(&xfsopen)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "xfsopen")));
+        tvtest::HostRecord record("127.0.0.1");
+        OpenParameters parameters = tvtest::Parameters(1);
+        EXPECT_LT(open(record.handle(), 0, nullptr, nullptr, nullptr, &parameters), 0);
+        EXPECT_TRUE(Loaded(codeSets));
+    }
     WNDCLASSA protocol;
     ASSERT_TRUE(Registered(module, PROTOCOL_WINDOW_CLASS, &protocol));
     EXPECT_EQ(protocol.hInstance, module);
