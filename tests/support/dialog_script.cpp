@@ -1,6 +1,8 @@
 // The scripted person of dialog_script.h.
 #include "tests/support/dialog_script.h"
 
+#include <algorithm>
+
 namespace tvtest {
 
 namespace {
@@ -83,13 +85,40 @@ DialogScript& DialogScript::AddStep(Step step) {
     return *this;
 }
 
-DialogScript& DialogScript::Type(int id, const std::string& text) {
-    return AddStep([id, text](HWND dialog) -> std::string {
-        HWND control = GetDlgItem(dialog, id);
-        if (control == nullptr) return "no control " + std::to_string(id) + " to type into";
-        if (!TvTypeText(control, text.c_str())) return "cannot type into " + std::to_string(id);
+namespace {
+
+std::string TypeInto(HWND dialog, int id, const std::string& text) {
+    HWND control = GetDlgItem(dialog, id);
+    if (control == nullptr) return "no control " + std::to_string(id) + " to type into";
+    if (!TvTypeText(control, text.c_str())) return "cannot type into " + std::to_string(id);
+    return "";
+}
+
+bool IsList(HWND control) {
+    const TvControlKind kind = TvGetControlKind(control);
+    return kind == TV_CONTROL_LIST_BOX || kind == TV_CONTROL_COMBO_BOX;
+}
+
+std::string ChooseIn(HWND dialog, int id, const std::string& item) {
+    HWND control = GetDlgItem(dialog, id);
+    if (control == nullptr || !IsList(control)) return "no list " + std::to_string(id);
+    bool combo = TvGetControlKind(control) == TV_CONTROL_COMBO_BOX;
+    if (item.empty()) {
+        SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
         return "";
-    });
+    }
+    auto index = SendMessageA(control, combo ? CB_FINDSTRINGEXACT : LB_FINDSTRINGEXACT,
+                              static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item.c_str()));
+    if (index < 0) return "no item \"" + item + "\" in " + std::to_string(id);
+    if (!TvChooseListItem(control, static_cast<int>(index), FALSE))
+        return "cannot choose in " + std::to_string(id);
+    return "";
+}
+
+}  // namespace
+
+DialogScript& DialogScript::Type(int id, const std::string& text) {
+    return AddStep([id, text](HWND dialog) { return TypeInto(dialog, id, text); });
 }
 
 DialogScript& DialogScript::Click(int id) {
@@ -102,26 +131,31 @@ DialogScript& DialogScript::Click(int id) {
 }
 
 DialogScript& DialogScript::Choose(int id, const std::string& item) {
-    return AddStep([id, item](HWND dialog) -> std::string {
-        HWND control = GetDlgItem(dialog, id);
-        if (control == nullptr) return "no list " + std::to_string(id);
-        bool combo = TvGetControlKind(control) == TV_CONTROL_COMBO_BOX;
-        auto index = SendMessageA(control, combo ? CB_FINDSTRINGEXACT : LB_FINDSTRINGEXACT,
-                                  static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item.c_str()));
-        if (index < 0) return "no item \"" + item + "\" in " + std::to_string(id);
-        if (!TvChooseListItem(control, static_cast<int>(index), FALSE))
-            return "cannot choose in " + std::to_string(id);
-        return "";
+    return AddStep([id, item](HWND dialog) { return ChooseIn(dialog, id, item); });
+}
+
+DialogScript& DialogScript::Enter(int id, const std::string& text) {
+    return AddStep([id, text](HWND dialog) {
+        return IsList(GetDlgItem(dialog, id)) ? ChooseIn(dialog, id, text)
+                                              : TypeInto(dialog, id, text);
     });
 }
 
-DialogScript& DialogScript::ChooseIndex(int id, int index, bool extend) {
-    return AddStep([id, index, extend](HWND dialog) -> std::string {
-        HWND control = GetDlgItem(dialog, id);
-        if (control == nullptr) return "no list " + std::to_string(id);
-        if (!TvChooseListItem(control, index, extend))
-            return "cannot choose item " + std::to_string(index) + " in " + std::to_string(id);
-        return "";
+DialogScript& DialogScript::Check(int id, const std::string& expected) {
+    return AddStep([id, expected](HWND dialog) -> std::string {
+        const auto controls = ReadControls(dialog);
+        const ControlView* control = FindControl(controls, id);
+        if (control == nullptr) return "no control " + std::to_string(id);
+        std::string shown = control->text;
+        if (!control->items.empty()) {
+            shown.clear();
+            for (size_t i = 0; i < control->items.size(); ++i) {
+                const bool selected = std::find(control->selected.begin(), control->selected.end(),
+                                                static_cast<int>(i)) != control->selected.end();
+                shown += (i == 0 ? "" : "|") + std::string(selected ? "*" : "") + control->items[i];
+            }
+        }
+        return shown == expected ? "" : std::to_string(id) + " shows \"" + shown + "\"";
     });
 }
 

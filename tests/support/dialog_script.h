@@ -54,7 +54,11 @@ public:
     DialogScript& Click(int id);
     // Chooses the item whose whole text is `item` (ignoring case, as lists compare).
     DialogScript& Choose(int id, const std::string& item);
-    DialogScript& ChooseIndex(int id, int index, bool extend = false);
+    // Types `text` into an edit, or chooses the list item of that text (none for "").
+    DialogScript& Enter(int id, const std::string& text);
+    // The control's text must be `expected`; a list's items, parted by '|', '*' before a
+    // selected one.
+    DialogScript& Check(int id, const std::string& expected);
     // WM_COMMAND with `id` and BN_CLICKED, whether or not such a button exists.
     DialogScript& Command(int id);
     // Looks at the dialog at this point of the script.

@@ -180,70 +180,30 @@ bool AwaitExit(pid_t pid, int stdoutFd, int limitMs, int* status) {
     return true;
 }
 
-// Values of the launcher's flat, one-line JSON object.
+// Values of the launcher's flat, one-line JSON object (ASCII: non-ASCII comes escaped).
 class ReadyLine {
 public:
     explicit ReadyLine(std::string text) : text_(std::move(text)) {}
 
-    bool Has(std::string_view key) const { return ValueStart(key) != std::string::npos; }
-
     std::string String(std::string_view key) const {
         size_t at = ValueStart(key);
-        if (at == std::string::npos || text_[at] != '"') return "";
         std::string value;
-        for (size_t i = at + 1; i < text_.size(); ++i) {
-            char c = text_[i];
-            if (c == '"') return value;
-            if (c != '\\') {
-                value += c;
-                continue;
-            }
-            if (++i >= text_.size()) break;
-            switch (text_[i]) {
-                case 'n':
-                    value += '\n';
-                    break;
-                case 't':
-                    value += '\t';
-                    break;
-                case 'r':
-                    value += '\r';
-                    break;
-                case 'b':
-                    value += '\b';
-                    break;
-                case 'f':
-                    value += '\f';
-                    break;
-                case 'u': {
-                    if (i + 4 >= text_.size()) return value;
-                    unsigned code = std::stoul(text_.substr(i + 1, 4), nullptr, 16);
-                    i += 4;
-                    if (code < 0x80) {
-                        value += static_cast<char>(code);
-                    } else if (code < 0x800) {
-                        value += static_cast<char>(0xC0 | (code >> 6));
-                        value += static_cast<char>(0x80 | (code & 0x3F));
-                    } else {
-                        value += static_cast<char>(0xE0 | (code >> 12));
-                        value += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-                        value += static_cast<char>(0x80 | (code & 0x3F));
-                    }
-                    break;
-                }
-                default:
-                    value += text_[i];
-                    break;  // \" \\ \/
+        for (size_t i = at + 1; at != std::string::npos && text_[at] == '"' && i < text_.size(); ++i) {
+            if (text_[i] == '"') return value;
+            if (text_[i] == '\\' && ++i < text_.size() && text_[i] == 'u') {
+                const unsigned code = std::stoul(text_.substr(i + 1, 4), nullptr, 16);
+                value += code < 0x80 ? static_cast<char>(code) : '?';
+                i += 4;
+            } else if (i < text_.size()) {
+                value += text_[i];
             }
         }
-        return value;
+        return "";
     }
-
     long Number(std::string_view key) const {
         size_t at = ValueStart(key);
         return at == std::string::npos ? -1 : std::strtol(text_.c_str() + at, nullptr, 10);
     }
-
     bool Bool(std::string_view key) const {
         size_t at = ValueStart(key);
         return at != std::string::npos && text_.compare(at, 4, "true") == 0;
@@ -254,8 +214,7 @@ private:
         std::string quoted = "\"" + std::string(key) + "\":";
         size_t at = text_.find(quoted);
         if (at == std::string::npos) return at;
-        at += quoted.size();
-        while (at < text_.size() && text_[at] == ' ') ++at;
+        at = text_.find_first_not_of(' ', at + quoted.size());
         return at < text_.size() ? at : std::string::npos;
     }
 
@@ -332,9 +291,36 @@ std::string RealServer::LocalPath(std::string_view remotePath) const {
 }
 
 std::string RealServer::Greeting(int timeoutMs) const {
-    RawControlConnection control(host_, port_, timeoutMs);
-    std::string greeting = control.ReadReply();
-    if (!greeting.empty()) control.Command("QUIT");
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port_);
+    std::string greeting;
+    if (fd >= 0 && ::inet_pton(AF_INET, host_.c_str(), &address.sin_addr) == 1 &&
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        // Complete with the line that has the first line's code and a blank.
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        auto complete = [&] {
+            for (size_t line = 0; line < greeting.size(); line = greeting.find('\n', line) + 1) {
+                if (greeting.find('\n', line) == std::string::npos) return false;
+                if (greeting.size() > line + 3 && greeting.compare(line, 3, greeting, 0, 3) == 0 &&
+                    greeting[line + 3] == ' ') {
+                    return true;
+                }
+            }
+            return false;
+        };
+        while (!complete() && greeting.size() < kTextLimit) {
+            pollfd entry{fd, POLLIN, 0};
+            char buffer[4096];
+            ssize_t count = ::poll(&entry, 1, RemainingMs(deadline)) > 0 ? ::recv(fd, buffer, sizeof buffer, 0) : 0;
+            if (count <= 0) break;
+            greeting.append(buffer, static_cast<size_t>(count));
+        }
+        if (!complete()) greeting.clear();
+        ::send(fd, "QUIT\r\n", 6, MSG_NOSIGNAL);
+    }
+    if (fd >= 0) ::close(fd);
     return greeting;
 }
 
@@ -382,75 +368,6 @@ std::string RealServer::Unavailable(std::string_view kind) {
 bool RealServer::Required() {
     std::string required = Environment("TVFTP_REQUIRE_SERVERS");
     return !required.empty() && required != "0";
-}
-
-// ---------------------------------------------------------------------------------------
-
-RawControlConnection::RawControlConnection(const std::string& host, uint16_t port, int timeoutMs)
-    : timeoutMs_(timeoutMs) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1 ||
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return;
-    }
-    fd_ = fd;
-}
-
-RawControlConnection::~RawControlConnection() { CloseFd(fd_); }
-
-std::string RawControlConnection::ReadReply() {
-    if (fd_ < 0) return "";
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
-    size_t scanned = 0;  // the reply's lines before this offset are complete
-    std::string code;
-    for (;;) {
-        size_t newline;
-        while ((newline = pending_.find('\n', scanned)) != std::string::npos) {
-            std::string_view line(pending_.data() + scanned, newline - scanned);
-            scanned = newline + 1;
-            if (code.empty()) {
-                if (line.size() < 4) continue;
-                code = std::string(line.substr(0, 3));
-                if (line[3] != '-') {
-                    std::string reply = pending_.substr(0, scanned);
-                    pending_.erase(0, scanned);
-                    return reply;
-                }
-            } else if (line.size() >= 4 && line.substr(0, 3) == code && line[3] == ' ') {
-                std::string reply = pending_.substr(0, scanned);
-                pending_.erase(0, scanned);
-                return reply;
-            }
-        }
-        if (pending_.size() > kTextLimit) return "";
-        pollfd fd{fd_, POLLIN, 0};
-        int ready = ::poll(&fd, 1, RemainingMs(deadline));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return "";
-        char buffer[4096];
-        ssize_t count = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return "";
-        pending_.append(buffer, count);
-    }
-}
-
-std::string RawControlConnection::Command(std::string_view line) {
-    if (fd_ < 0) return "";
-    std::string bytes = std::string(line) + "\r\n";
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        ssize_t count = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return "";
-        sent += count;
-    }
-    return ReadReply();
 }
 
 }  // namespace tvtest

@@ -76,28 +76,6 @@ private:
     int stderrFd_ = -1;
 };
 
-// A bare FTP control connection over the fixture's own POSIX socket, for checking servers
-// without the module. Every read is bounded by the time limit.
-class RawControlConnection {
-public:
-    RawControlConnection(const std::string& host, uint16_t port, int timeoutMs = 5000);
-    ~RawControlConnection();
-    RawControlConnection(const RawControlConnection&) = delete;
-    RawControlConnection& operator=(const RawControlConnection&) = delete;
-
-    bool Connected() const { return fd_ >= 0; }
-    // One complete reply, multi-line replies up to their "ddd " line; "" on close or
-    // time-out.
-    std::string ReadReply();
-    // Sends the line with CR LF and returns the reply.
-    std::string Command(std::string_view line);
-
-private:
-    int fd_ = -1;
-    int timeoutMs_;
-    std::string pending_;
-};
-
 }  // namespace tvtest
 
 // Skips the test when the server kind cannot run here (fails instead under

@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -27,31 +28,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kSliceMs = 50;
 
-enum class StepKind {
-    Send,
-    Expect,
-    ExpectLineStartingWith,
-    ExpectAny,
-    ExpectUrgent,
-    Pause,
-    Close,
-    Reset,
-    Passive,
-    ConnectToPort,
-    DataSend,
-    DataReceiveUntilClose,
-    DataClose,
-    DataReset,
-};
-
-struct Step {
-    StepKind kind;
-    std::string bytes;
-    std::string after;
-    size_t count = 0;
-};
-
-void CloseSocket(int& fd, bool reset) {
+void CloseSocket(int& fd, bool reset = false) {
     if (fd < 0) return;
     if (reset) {
         linger abort{1, 0};
@@ -61,115 +38,113 @@ void CloseSocket(int& fd, bool reset) {
     fd = -1;
 }
 
-void MakeNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK); }
+int NonBlocking(int fd) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    return fd;
+}
 
 // Printable form of bytes for failure messages.
 std::string Show(std::string_view bytes) {
     std::string out;
-    for (unsigned char c : bytes) {
-        if (c >= 32 && c < 127 && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-            out += escaped;
-        }
+    for (unsigned char c : bytes.substr(0, 200)) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+        out += c >= 32 && c < 127 && c != '\\' ? std::string(1, static_cast<char>(c)) : escaped;
     }
-    return out.size() > 200 ? out.substr(0, 200) + "..." : out;
+    return "\"" + out + (bytes.size() > 200 ? "...\"" : "\"");
 }
 
-int MillisecondsLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() < 0 ? 0 : static_cast<int>(left.count());
+int ListenOnLoopback(uint16_t* port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) < 0 ||
+        ::listen(fd, 4) < 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length)) {
+        CloseSocket(fd);
+        return -1;
+    }
+    *port = ntohs(address.sin_port);
+    return fd;
 }
 
 }  // namespace
 
 struct ScriptedServer::Impl {
-    std::vector<Step> steps;
-    int listener = -1;
-    int control = -1;
-    int passiveListener = -1;
-    int data = -1;
+    struct Entry {
+        Step step;
+        std::string bytes, after;
+        size_t count;
+    };
+    std::vector<Entry> steps;
+    int listener = -1, control = -1, passiveListener = -1, data = -1;
     uint16_t port = 0;
-
     std::thread thread;
     std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable scriptEnded;
     bool ended = false;
-
     // Recorded (under mutex).
-    std::string controlReceived;
+    std::string controlReceived, failures;
     std::vector<UrgentByte> urgent;
     std::vector<std::string> dataReceived;
-    std::string failures;
-
     // Received control bytes not yet consumed by a step (thread only).
     std::string pending;
     size_t urgentConsumed = 0;
 
-    void Fail(const std::string& message) {
+    bool Fail(const std::string& message) {
         std::lock_guard lock(mutex);
         failures += message + "\n";
+        return false;
     }
-
-    Clock::time_point StepDeadline() const {
+    static Clock::time_point Deadline() {
         return Clock::now() + std::chrono::milliseconds(kStepTimeoutMs);
     }
-
-    // Waits at most a slice (and never past the deadline) for events on fd; the result of
-    // poll().
-    int PollSlice(int fd, short events, Clock::time_point deadline, short* revents) {
-        int wait = std::min(kSliceMs, MillisecondsLeft(deadline));
+    bool TimeLeft(Clock::time_point deadline) const { return !stop && Clock::now() < deadline; }
+    // Waits at most a slice (never past the deadline) for events on fd; what happened.
+    short PollSlice(int fd, short events, Clock::time_point deadline) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd entry{fd, events, 0};
-        int ready = ::poll(&entry, 1, wait);
-        *revents = ready > 0 ? entry.revents : 0;
-        return ready;
+        int wait = static_cast<int>(std::clamp<long>(left.count(), 0, kSliceMs));
+        return ::poll(&entry, 1, wait) > 0 ? entry.revents : 0;
     }
 
-    bool TimeLeft(Clock::time_point deadline) const {
-        return !stop && Clock::now() < deadline;
-    }
-
-    int AcceptFrom(int& from, Clock::time_point deadline) {
-        while (TimeLeft(deadline)) {
-            short revents;
-            if (PollSlice(from, POLLIN, deadline, &revents) > 0) {
-                int fd = ::accept(from, nullptr, nullptr);
-                if (fd >= 0) {
-                    MakeNonBlocking(fd);
-                    int on = 1;
-                    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-                    return fd;
-                }
-            }
+    int AcceptFrom(int from) {
+        for (auto deadline = Deadline(); TimeLeft(deadline);) {
+            if (PollSlice(from, POLLIN, deadline) == 0) continue;
+            int fd = ::accept(from, nullptr, nullptr);
+            if (fd < 0) continue;
+            int on = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            return NonBlocking(fd);
         }
         return -1;
     }
 
     // Reads what the control connection has (normal bytes into pending, urgent bytes into
-    // the urgent record) within the deadline. False on close, error, stop or time-out.
-    bool ReadControl(Clock::time_point deadline, std::string* why) {
-        while (TimeLeft(deadline)) {
-            short revents;
-            if (PollSlice(control, POLLIN | POLLPRI, deadline, &revents) <= 0) continue;
-            if (revents & POLLPRI) {
-                int atMark = 0;
-                ioctl(control, SIOCATMARK, &atMark);
-                if (atMark) {
-                    char byte;
-                    ssize_t got = ::recv(control, &byte, 1, MSG_OOB);
-                    if (got == 1) {
-                        std::lock_guard lock(mutex);
-                        urgent.push_back({controlReceived.size(), byte});
-                        return true;
-                    }
-                    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                        // The mark arrived ahead of its byte: give the byte a moment.
-                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                        continue;
-                    }
+    // the urgent record) until `done` holds. False, with the reason, on close, error, stop
+    // or time-out.
+    bool ReadControlUntil(const std::function<bool()>& done, std::string* why) {
+        for (auto deadline = Deadline(); !done();) {
+            if (!TimeLeft(deadline)) {
+                *why = stop ? "the server was stopped" : "timed out";
+                return false;
+            }
+            short revents = PollSlice(control, POLLIN | POLLPRI, deadline);
+            if (revents == 0) continue;
+            int atMark = 0;
+            if ((revents & POLLPRI) && ioctl(control, SIOCATMARK, &atMark) == 0 && atMark) {
+                char byte;
+                if (::recv(control, &byte, 1, MSG_OOB) == 1) {
+                    std::lock_guard lock(mutex);
+                    urgent.push_back({controlReceived.size(), byte});
+                    continue;
+                }
+                if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                    // The mark arrived ahead of its byte: give the byte a moment.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    continue;
                 }
             }
             // A normal receive stops at the urgent mark, so the offset recorded for the
@@ -180,260 +155,193 @@ struct ScriptedServer::Impl {
                 pending.append(buffer, static_cast<size_t>(got));
                 std::lock_guard lock(mutex);
                 controlReceived.append(buffer, static_cast<size_t>(got));
-                return true;
-            }
-            if (got == 0) {
-                *why = "the client closed the control connection";
+            } else if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+                *why = got == 0 ? "the client closed the control connection"
+                                : std::string("control receive failed: ") + std::strerror(errno);
                 return false;
+            } else if (revents & POLLPRI) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                *why = std::string("control receive failed: ") + std::strerror(errno);
-                return false;
-            }
-            // Only an urgent mark is waiting, not yet its byte.
-            if (revents & POLLPRI) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        *why = stop ? "the server was stopped" : "timed out";
-        return false;
+        return true;
     }
 
     bool SendAll(int fd, std::string_view bytes, const char* what) {
-        auto deadline = StepDeadline();
-        size_t sent = 0;
-        while (sent < bytes.size()) {
-            if (!TimeLeft(deadline)) {
-                Fail(std::string("sending on the ") + what + " connection timed out");
-                return false;
-            }
+        auto deadline = Deadline();
+        for (size_t sent = 0; sent < bytes.size();) {
             ssize_t result = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
             if (result > 0) {
                 sent += static_cast<size_t>(result);
-            } else if (result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                short revents;
-                PollSlice(fd, POLLOUT, deadline, &revents);
+            } else if (result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && TimeLeft(deadline)) {
+                PollSlice(fd, POLLOUT, deadline);
             } else {
-                Fail(std::string("sending on the ") + what + " connection failed");
-                return false;
+                return Fail(std::string("sending on the ") + what + " connection failed");
             }
         }
         return true;
     }
 
     bool Expect(const std::string& expected) {
-        auto deadline = StepDeadline();
-        for (;;) {
-            size_t compared = std::min(pending.size(), expected.size());
-            if (pending.compare(0, compared, expected, 0, compared) != 0) {
-                size_t lineEnd = pending.find('\n');
-                std::string got = pending.substr(0, lineEnd == std::string::npos ? pending.size()
-                                                                                 : lineEnd + 1);
-                Fail("expected \"" + Show(expected) + "\", got \"" + Show(got) + "\"");
-                return false;
-            }
-            if (compared == expected.size()) {
-                pending.erase(0, expected.size());
-                return true;
-            }
-            std::string why;
-            if (!ReadControl(deadline, &why)) {
-                Fail("expected \"" + Show(expected) + "\", got \"" + Show(pending) + "\" (" +
-                     why + ")");
-                return false;
-            }
+        std::string why;
+        auto deviates = [&] {
+            return pending.compare(0, std::min(pending.size(), expected.size()), expected, 0,
+                                   std::min(pending.size(), expected.size())) != 0;
+        };
+        bool complete = ReadControlUntil([&] { return deviates() || pending.size() >= expected.size(); }, &why);
+        if (complete && !deviates()) {
+            pending.erase(0, expected.size());
+            return true;
         }
+        return Fail("expected " + Show(expected) + ", got " +
+                    Show(pending.substr(0, pending.find('\n') + 1)) + (complete ? "" : " (" + why + ")"));
     }
 
     bool ExpectLineStartingWith(const std::string& prefix) {
-        auto deadline = StepDeadline();
-        size_t lineEnd;
-        while ((lineEnd = pending.find('\n')) == std::string::npos) {
-            std::string why;
-            if (!ReadControl(deadline, &why)) {
-                Fail("expected a line starting \"" + Show(prefix) + "\", got \"" + Show(pending) +
-                     "\" (" + why + ")");
-                return false;
-            }
+        std::string why;
+        if (!ReadControlUntil([&] { return pending.find('\n') != std::string::npos; }, &why)) {
+            return Fail("expected a line starting " + Show(prefix) + ", got " + Show(pending) + " (" + why + ")");
         }
-        std::string line = pending.substr(0, lineEnd + 1);
-        pending.erase(0, lineEnd + 1);
-        if (line.compare(0, prefix.size(), prefix) != 0) {
-            Fail("expected a line starting \"" + Show(prefix) + "\", got \"" + Show(line) + "\"");
-            return false;
-        }
-        return true;
+        std::string line = pending.substr(0, pending.find('\n') + 1);
+        pending.erase(0, line.size());
+        return line.compare(0, prefix.size(), prefix) == 0 ||
+               Fail("expected a line starting " + Show(prefix) + ", got " + Show(line));
     }
 
-    bool ExpectAny(size_t count) {
-        auto deadline = StepDeadline();
-        while (pending.size() < count) {
-            std::string why;
-            if (!ReadControl(deadline, &why)) {
-                Fail("expected " + std::to_string(count) + " bytes, got " +
-                     std::to_string(pending.size()) + " (" + why + ")");
-                return false;
-            }
-        }
-        pending.erase(0, count);
-        return true;
+    bool OpenPassive(const Entry& step) {
+        uint16_t passivePort = 0;
+        passiveListener = ListenOnLoopback(&passivePort);
+        if (passiveListener < 0) return Fail("cannot open the passive listener");
+        return SendAll(control, step.bytes + "127,0,0,1," + std::to_string(passivePort >> 8) + "," +
+                                    std::to_string(passivePort & 0xff) + step.after, "control");
     }
 
-    bool ExpectUrgent(size_t count) {
-        auto deadline = StepDeadline();
-        for (;;) {
-            {
-                std::lock_guard lock(mutex);
-                if (urgent.size() >= urgentConsumed + count) break;
-            }
-            std::string why;
-            if (!ReadControl(deadline, &why)) {
-                Fail("expected " + std::to_string(count) + " urgent bytes (" + why + ")");
-                return false;
-            }
-        }
-        urgentConsumed += count;
-        return true;
-    }
-
-    bool OpenPassive(const Step& step) {
-        passiveListener = ListenOnLoopback(nullptr);
-        if (passiveListener < 0) {
-            Fail("cannot open the passive listener");
-            return false;
-        }
+    // Connects to the address of the last PORT command, or to the client's end of the
+    // control connection, its default data port.
+    bool ConnectBack(bool defaultPort) {
         sockaddr_in address{};
         socklen_t length = sizeof address;
-        getsockname(passiveListener, reinterpret_cast<sockaddr*>(&address), &length);
-        unsigned passivePort = ntohs(address.sin_port);
-        std::string announced = step.bytes + "127,0,0,1," + std::to_string(passivePort >> 8) +
-                                "," + std::to_string(passivePort & 0xff) + step.after;
-        return SendAll(control, announced, "control");
-    }
-
-    bool ConnectToPort() {
-        std::string received;
-        {
-            std::lock_guard lock(mutex);
-            received = controlReceived;
-        }
+        std::string received = ControlReceivedCopy();
         size_t at = received.rfind("PORT ");
         unsigned h1, h2, h3, h4, p1, p2;
-        if (at == std::string::npos ||
-            std::sscanf(received.c_str() + at + 5, "%u,%u,%u,%u,%u,%u", &h1, &h2, &h3, &h4, &p1,
-                        &p2) != 6) {
-            Fail("no PORT command to connect to");
-            return false;
+        if (defaultPort) {
+            getpeername(control, reinterpret_cast<sockaddr*>(&address), &length);
+        } else if (at == std::string::npos ||
+                   std::sscanf(received.c_str() + at + 5, "%u,%u,%u,%u,%u,%u", &h1, &h2, &h3,
+                               &h4, &p1, &p2) != 6) {
+            return Fail("no PORT command to connect to");
+        } else {
+            address.sin_family = AF_INET;
+            address.sin_port = htons(static_cast<uint16_t>((p1 << 8) | p2));
+            address.sin_addr.s_addr = htonl((h1 << 24) | (h2 << 16) | (h3 << 8) | h4);
         }
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>((p1 << 8) | p2));
-        address.sin_addr.s_addr = htonl((h1 << 24) | (h2 << 16) | (h3 << 8) | h4);
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        MakeNonBlocking(fd);
-        auto deadline = StepDeadline();
+        int fd = NonBlocking(::socket(AF_INET, SOCK_STREAM, 0));
+        auto deadline = Deadline();
         int result = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         if (result < 0 && errno == EINPROGRESS) {
             short revents = 0;
-            while (TimeLeft(deadline) && PollSlice(fd, POLLOUT, deadline, &revents) == 0) {
+            while (TimeLeft(deadline) && (revents = PollSlice(fd, POLLOUT, deadline)) == 0) {
             }
             int error = 0;
-            socklen_t length = sizeof error;
-            getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            socklen_t size = sizeof error;
+            getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
             result = (revents & POLLOUT) && error == 0 ? 0 : -1;
         }
         if (result < 0) {
-            ::close(fd);
-            Fail("cannot connect to the client's PORT address");
-            return false;
+            CloseSocket(fd);
+            return Fail("cannot connect to the client's data port");
         }
-        OpenedData(fd);
-        return true;
+        return OpenedData(fd);
     }
 
-    void OpenedData(int fd) {
+    bool OpenedData(int fd) {
         data = fd;
         std::lock_guard lock(mutex);
         dataReceived.emplace_back();
+        return true;
     }
 
     bool EnsureData() {
         if (data >= 0) return true;
-        if (passiveListener < 0) {
-            Fail("a data step without a data connection");
-            return false;
-        }
-        int fd = AcceptFrom(passiveListener, StepDeadline());
-        CloseSocket(passiveListener, false);
-        if (fd < 0) {
-            Fail("the client did not connect to the passive address");
-            return false;
-        }
-        OpenedData(fd);
-        return true;
+        if (passiveListener < 0) return Fail("a data step without a data connection");
+        int fd = AcceptFrom(passiveListener);
+        CloseSocket(passiveListener);
+        return fd >= 0 ? OpenedData(fd) : Fail("the client did not connect to the passive address");
     }
 
     bool DataReceiveUntilClose() {
-        auto deadline = StepDeadline();
-        while (TimeLeft(deadline)) {
-            short revents;
-            if (PollSlice(data, POLLIN, deadline, &revents) <= 0) continue;
+        for (auto deadline = Deadline(); TimeLeft(deadline);) {
+            if (PollSlice(data, POLLIN, deadline) == 0) continue;
             char buffer[65536];
             ssize_t got = ::recv(data, buffer, sizeof buffer, 0);
-            if (got > 0) {
-                std::lock_guard lock(mutex);
-                dataReceived.back().append(buffer, static_cast<size_t>(got));
-                deadline = StepDeadline();
-            } else if (got == 0) {
-                CloseSocket(data, false);
+            if (got == 0) {
+                CloseSocket(data);
                 return true;
-            } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                Fail("data receive failed");
-                return false;
             }
+            if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return Fail("data receive failed");
+            if (got < 0) continue;
+            std::lock_guard lock(mutex);
+            dataReceived.back().append(buffer, static_cast<size_t>(got));
+            deadline = Deadline();
         }
-        Fail("the client did not close the data connection");
-        return false;
+        return Fail("the client did not close the data connection");
     }
 
-    bool Play(const Step& step) {
-        switch (step.kind) {
-        case StepKind::Send: return control >= 0 && SendAll(control, step.bytes, "control");
-        case StepKind::Expect: return Expect(step.bytes);
-        case StepKind::ExpectLineStartingWith: return ExpectLineStartingWith(step.bytes);
-        case StepKind::ExpectAny: return ExpectAny(step.count);
-        case StepKind::ExpectUrgent: return ExpectUrgent(step.count);
-        case StepKind::Pause: {
-            auto until = Clock::now() + std::chrono::milliseconds(step.count);
-            while (!stop && Clock::now() < until) {
-                std::this_thread::sleep_for(
-                    std::chrono::milliseconds(std::min(kSliceMs, MillisecondsLeft(until))));
-            }
-            return !stop;
-        }
-        case StepKind::Close: CloseSocket(control, false); return true;
-        case StepKind::Reset: CloseSocket(control, true); return true;
-        case StepKind::Passive: return OpenPassive(step);
-        case StepKind::ConnectToPort: return ConnectToPort();
-        case StepKind::DataSend: return EnsureData() && SendAll(data, step.bytes, "data");
-        case StepKind::DataReceiveUntilClose: return EnsureData() && DataReceiveUntilClose();
-        case StepKind::DataClose: CloseSocket(data, false); return true;
-        case StepKind::DataReset: CloseSocket(data, true); return true;
+    bool Play(const Entry& step) {
+        std::string why;
+        switch (step.step) {
+            case Step::Send: return control >= 0 && SendAll(control, step.bytes, "control");
+            case Step::Expect: return Expect(step.bytes);
+            case Step::Prefix: return ExpectLineStartingWith(step.bytes);
+            case Step::Any:
+                if (!ReadControlUntil([&] { return pending.size() >= step.count; }, &why)) {
+                    return Fail("expected " + std::to_string(step.count) + " bytes, got " +
+                                std::to_string(pending.size()) + " (" + why + ")");
+                }
+                pending.erase(0, step.count);
+                return true;
+            case Step::Urgent:
+                if (!ReadControlUntil([&] {
+                        std::lock_guard lock(mutex);
+                        return urgent.size() >= urgentConsumed + step.count;
+                    }, &why)) {
+                    return Fail("expected " + std::to_string(step.count) + " urgent bytes (" + why + ")");
+                }
+                urgentConsumed += step.count;
+                return true;
+            case Step::Pause:
+                for (auto until = Clock::now() + std::chrono::milliseconds(step.count);
+                     !stop && Clock::now() < until;) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<size_t>(kSliceMs, step.count)));
+                }
+                return !stop;
+            case Step::Close: CloseSocket(control); return true;
+            case Step::Reset: CloseSocket(control, true); return true;
+            case Step::Passive: return OpenPassive(step);
+            case Step::Port: return ConnectBack(false);
+            case Step::DefaultPort: return ConnectBack(true);
+            case Step::DataSend: return EnsureData() && SendAll(data, step.bytes, "data");
+            case Step::DataReceive: return EnsureData() && DataReceiveUntilClose();
+            case Step::DataClose:
+            case Step::DataReset:
+                if (passiveListener >= 0 && !EnsureData()) return false;
+                CloseSocket(data, step.step == Step::DataReset);
+                return true;
         }
         return false;
     }
 
     void Run() {
-        control = AcceptFrom(listener, StepDeadline());
-        bool followed = control >= 0;
-        if (!followed) Fail("no client connected");
+        control = AcceptFrom(listener);
+        bool followed = control >= 0 || Fail("no client connected");
         for (size_t i = 0; followed && i < steps.size(); ++i) {
             followed = Play(steps[i]);
             if (!followed && stop) Fail("stopped before the transcript ended");
         }
         if (!followed) {
-            // Close everything at once so that a client waiting for a reply sees the
-            // close instead of waiting for ever.
-            CloseSocket(data, false);
-            CloseSocket(control, false);
+            // Close everything at once so that a client waiting for a reply sees the close
+            // instead of waiting for ever.
+            CloseSocket(data);
+            CloseSocket(control);
         }
         {
             std::lock_guard lock(mutex);
@@ -441,115 +349,46 @@ struct ScriptedServer::Impl {
         }
         scriptEnded.notify_all();
         // Keep recording what the client sends until the server is stopped.
-        while (!stop && control >= 0) {
-            std::string why;
-            if (!ReadControl(Clock::now() + std::chrono::milliseconds(kSliceMs), &why) &&
-                why != "timed out") {
-                break;
-            }
+        std::string why;
+        while (!stop && control >= 0 && (ReadControlUntil([] { return false; }, &why) || why == "timed out")) {
         }
-        CloseSocket(data, false);
-        CloseSocket(passiveListener, false);
-        CloseSocket(control, false);
+        CloseSocket(data);
+        CloseSocket(passiveListener);
+        CloseSocket(control);
     }
 
-    static int ListenOnLoopback(uint16_t* port) {
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (fd < 0) return -1;
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
-            ::listen(fd, 4) < 0) {
-            ::close(fd);
-            return -1;
-        }
-        if (port != nullptr) {
-            socklen_t length = sizeof address;
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-            *port = ntohs(address.sin_port);
-        }
-        return fd;
+    std::string ControlReceivedCopy() {
+        std::lock_guard lock(mutex);
+        return controlReceived;
     }
 };
 
 ScriptedServer::ScriptedServer() : impl_(std::make_unique<Impl>()) {
-    impl_->listener = Impl::ListenOnLoopback(&impl_->port);
+    impl_->listener = ListenOnLoopback(&impl_->port);
 }
 
 ScriptedServer::~ScriptedServer() {
     impl_->stop = true;
     if (impl_->thread.joinable()) impl_->thread.join();
-    CloseSocket(impl_->listener, false);
+    CloseSocket(impl_->listener);
 }
 
 uint16_t ScriptedServer::Port() const { return impl_->port; }
 
-ScriptedServer& ScriptedServer::Send(std::string_view bytes) {
-    impl_->steps.push_back({StepKind::Send, std::string(bytes), {}, 0});
-    return *this;
-}
-ScriptedServer& ScriptedServer::Expect(std::string_view bytes) {
-    impl_->steps.push_back({StepKind::Expect, std::string(bytes), {}, 0});
-    return *this;
-}
-ScriptedServer& ScriptedServer::ExpectLineStartingWith(std::string_view prefix) {
-    impl_->steps.push_back({StepKind::ExpectLineStartingWith, std::string(prefix), {}, 0});
-    return *this;
-}
-ScriptedServer& ScriptedServer::ExpectAny(size_t count) {
-    impl_->steps.push_back({StepKind::ExpectAny, {}, {}, count});
-    return *this;
-}
-ScriptedServer& ScriptedServer::ExpectUrgent(size_t count) {
-    impl_->steps.push_back({StepKind::ExpectUrgent, {}, {}, count});
-    return *this;
-}
-ScriptedServer& ScriptedServer::Pause(int milliseconds) {
-    impl_->steps.push_back({StepKind::Pause, {}, {}, static_cast<size_t>(milliseconds)});
-    return *this;
-}
-ScriptedServer& ScriptedServer::Close() {
-    impl_->steps.push_back({StepKind::Close, {}, {}, 0});
-    return *this;
-}
-ScriptedServer& ScriptedServer::Reset() {
-    impl_->steps.push_back({StepKind::Reset, {}, {}, 0});
-    return *this;
-}
-ScriptedServer& ScriptedServer::Passive(std::string_view before, std::string_view after) {
-    impl_->steps.push_back({StepKind::Passive, std::string(before), std::string(after), 0});
-    return *this;
-}
-ScriptedServer& ScriptedServer::ConnectToPort() {
-    impl_->steps.push_back({StepKind::ConnectToPort, {}, {}, 0});
-    return *this;
-}
-ScriptedServer& ScriptedServer::DataSend(std::string_view bytes) {
-    impl_->steps.push_back({StepKind::DataSend, std::string(bytes), {}, 0});
-    return *this;
-}
-ScriptedServer& ScriptedServer::DataReceiveUntilClose() {
-    impl_->steps.push_back({StepKind::DataReceiveUntilClose, {}, {}, 0});
-    return *this;
-}
-ScriptedServer& ScriptedServer::DataClose() {
-    impl_->steps.push_back({StepKind::DataClose, {}, {}, 0});
-    return *this;
-}
-ScriptedServer& ScriptedServer::DataReset() {
-    impl_->steps.push_back({StepKind::DataReset, {}, {}, 0});
+ScriptedServer& ScriptedServer::Add(Step step, std::string_view bytes, std::string_view after,
+                                    size_t count) {
+    impl_->steps.push_back({step, std::string(bytes), std::string(after), count});
     return *this;
 }
 
 void ScriptedServer::Start() {
-    if (impl_->listener < 0) {
-        impl_->Fail("the server could not listen");
-        std::lock_guard lock(impl_->mutex);
-        impl_->ended = true;
+    if (impl_->listener >= 0) {
+        impl_->thread = std::thread([impl = impl_.get()] { impl->Run(); });
         return;
     }
-    impl_->thread = std::thread([impl = impl_.get()] { impl->Run(); });
+    impl_->Fail("the server could not listen");
+    std::lock_guard lock(impl_->mutex);
+    impl_->ended = true;
 }
 
 std::string ScriptedServer::Finish() {
@@ -568,10 +407,7 @@ std::string ScriptedServer::Finish() {
     return impl_->failures;
 }
 
-std::string ScriptedServer::ControlReceived() const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->controlReceived;
-}
+std::string ScriptedServer::ControlReceived() const { return impl_->ControlReceivedCopy(); }
 
 std::vector<UrgentByte> ScriptedServer::UrgentReceived() const {
     std::lock_guard lock(impl_->mutex);

@@ -33,6 +33,9 @@ struct UrgentByte {
 
 class ScriptedServer {
 public:
+    enum class Step { Send, Expect, Prefix, Any, Urgent, Pause, Close, Reset, Passive, Port,
+                      DefaultPort, DataSend, DataReceive, DataClose, DataReset };
+
     ScriptedServer();
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
@@ -41,33 +44,39 @@ public:
     uint16_t Port() const;
 
     // ---- control connection steps
-    ScriptedServer& Send(std::string_view bytes);
-    ScriptedServer& Reply(std::string_view bytes) { return Send(bytes); }
+    ScriptedServer& Send(std::string_view bytes) { return Add(Step::Send, bytes); }
+    ScriptedServer& Reply(std::string_view bytes) { return Add(Step::Send, bytes); }
     // The client's next bytes must be exactly these (a line with its CR LF, or raw bytes).
-    ScriptedServer& Expect(std::string_view bytes);
+    ScriptedServer& Expect(std::string_view bytes) { return Add(Step::Expect, bytes); }
     // The client's next line (up to its LF) must start with these bytes; for lines whose
     // end is not known in advance, such as a PORT command.
-    ScriptedServer& ExpectLineStartingWith(std::string_view prefix);
+    ScriptedServer& ExpectLineStartingWith(std::string_view prefix) {
+        return Add(Step::Prefix, prefix);
+    }
     // Waits for `count` more control bytes, whatever they are.
-    ScriptedServer& ExpectAny(size_t count);
+    ScriptedServer& ExpectAny(size_t count) { return Add(Step::Any, {}, {}, count); }
     // Waits for `count` more urgent bytes.
-    ScriptedServer& ExpectUrgent(size_t count = 1);
-    ScriptedServer& Pause(int milliseconds);
-    ScriptedServer& Close();
+    ScriptedServer& ExpectUrgent(size_t count = 1) { return Add(Step::Urgent, {}, {}, count); }
+    ScriptedServer& Pause(int milliseconds) { return Add(Step::Pause, {}, {}, milliseconds); }
+    ScriptedServer& Close() { return Add(Step::Close); }
     // Closes with SO_LINGER 0, so that the client sees a reset.
-    ScriptedServer& Reset();
+    ScriptedServer& Reset() { return Add(Step::Reset); }
 
     // ---- data connection steps
     // Opens a passive listener and announces it: before + "127,0,0,1,p1,p2" + after.
     ScriptedServer& Passive(std::string_view before = "227 Entering Passive Mode (",
-                            std::string_view after = ").\r\n");
+                            std::string_view after = ").\r\n") {
+        return Add(Step::Passive, before, after);
+    }
     // Connects to the address of the last PORT command received on the control connection.
-    ScriptedServer& ConnectToPort();
+    ScriptedServer& ConnectToPort() { return Add(Step::Port); }
+    // Connects to the client's end of the control connection: its default data port.
+    ScriptedServer& ConnectToDefaultPort() { return Add(Step::DefaultPort); }
     // The data steps accept the passive connection first when it is not yet open.
-    ScriptedServer& DataSend(std::string_view bytes);
-    ScriptedServer& DataReceiveUntilClose();
-    ScriptedServer& DataClose();
-    ScriptedServer& DataReset();
+    ScriptedServer& DataSend(std::string_view bytes) { return Add(Step::DataSend, bytes); }
+    ScriptedServer& DataReceiveUntilClose() { return Add(Step::DataReceive); }
+    ScriptedServer& DataClose() { return Add(Step::DataClose); }
+    ScriptedServer& DataReset() { return Add(Step::DataReset); }
 
     // Starts playing the transcript; the client may connect before or after.
     void Start();
@@ -84,6 +93,8 @@ public:
     static constexpr int kStepTimeoutMs = 5000;
 
 private:
+    ScriptedServer& Add(Step step, std::string_view bytes = {}, std::string_view after = {},
+                        size_t count = 0);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -1,0 +1,531 @@
+// Exchange tests as data. Each file of tests/transcripts holds cases; a case opens a
+// connection to the scripted server through xfsopen and calls the module's exports, and
+// says what the server must receive, what it sends back and what each call returns.
+//
+//   case NAME             starts a case; its test is FILE_NAME (FILE_NAME_N for row N)
+//   vary A B... / row a b...   one test per row, with $A $B... replaced by the row's words
+//   ini LINE              a line of the settings file ([FTP_Protocol] unless it names one)
+//   open [KEY=VALUE...] [=> RESULT [OUT=VALUE...]]      xfsopen, by default expecting 0.
+//       host= the record's HostType (default UNIX; AUTOMATIC detects), accounthost=,
+//       flags=A|B (OPEN_ names without OPEN_), user= (default anonymous), password=,
+//       account= (absent: none). An open without lines of its own plays the standard
+//       logon: greeting= (default "220 Scripted FTP ready."), USER, 230, SYST answered
+//       with syst= if given, and "options": TYPE A, STRU F.
+//       Outputs: host, user, password, account (as the open left them), connected.
+//   call EXPORT ARG... => RESULT [OUT=VALUE...]
+//       FTP_Chdir, FTP_Mkdir, FTP_Rmdir, FTP_Delete NAME; FTP_Rename OLD NEW; FTP_Pwd (dir);
+//       FTP_Abort; FTP_FS_Close; FTP_Get_Attributes NAME (attr); FTP_Dir, FTP_Glob [PATTERN]
+//       (open, read all, close: the count or the first error; names, '/' after a
+//       directory, parted by '|'); FTP_Get_File_Info NAME... (lines, parted by '|').
+//       (null) is a null argument. RESULT is a number or an FsError name.
+//   C: LINE    the client's next line (CR LF added); ending in "..." the line's beginning
+//   C~ BYTES   the client's next bytes           S: LINE / S~ BYTES   the server sends
+//   pause MS, close, reset, urgent BYTE          the control connection
+//   pasv [TEXT, % for the address], port, port default, D: LINE, D~ BYTES, data close,
+//   data reset                                   the data connection
+//   answer DIALOG STEP...  the next dialog and what the person does in it: ID=TEXT types
+//       (or chooses a list item; ID= chooses none), ID?=TEXT checks a control (a list's
+//       items parted by '|', '*' before the selected), OK, Cancel, or an id to click
+//
+// Texts take \r \n \t \0 \xHH \\ \" and {TEXT*N} (TEXT N times); quoted words keep blanks.
+// The record is closed at the end of a case, which sends QUIT unless the server closed
+// the connection or the case already holds one. Any dialog no answer is given for fails.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <regex>
+
+#include "host/vault32/vault32.h"
+#include "tests/support/dialog_script.h"
+#include "tests/support/host_fixture.h"
+#include "tests/support/temp_folder.h"
+
+using namespace tvtest;
+
+namespace {
+
+// The numbers are the host's contract, so they are written out here.
+const std::pair<std::string, int> kNames[] = {
+    {"FSE_FAILED", -1}, {"FSE_NOT_FOUND", -2}, {"FSE_STREAM_CLOSED", -9}, {"FSE_NO_MEMORY", -12},
+    {"FSE_ACCESS_DENIED", -13}, {"FSE_INVALID", -22}, {"FSE_NO_SPACE", -28},
+    {"FSE_NOT_SUPPORTED", -45}, {"FSE_CONNECTION_BROKEN", -57}, {"FSE_LOGON_BROKEN", -60},
+    {"FSE_CANCELLED", -86}, {"FSE_DIRECTORY_TOO_LONG", -100}, {"FSE_USER_PROMPT_CANCELLED", -150},
+    {"FSE_LOGON_REFUSED", -151}, {"FSE_UNEXPECTED_REPLY", -158}, {"FSE_RETRIEVE_REFUSED", -160},
+    {"FSE_STORE_REFUSED", -161}, {"FSE_NAME_NOT_ALLOWED", -164},
+    {"AUTOMATIC", 1}, {"DOS", 2}, {"MACINTOSH", 3}, {"MVS", 4}, {"BRANNOCK", 5}, {"OS2", 6},
+    {"UNIX", 7}, {"VM", 8}, {"VMS", 9}, {"WINDOWS_NT_DOS", 10}, {"WINDOWS_NT_UNIX", 11},
+    {"WINDOWS_95", 12}, {"OTHER", 13}, {"TYPE_ASCII", 1}, {"LOCAL_BYTE_SIZE", 2},
+    {"STRUCTURE_FILE", 4}, {"PARSE_DIRECTORIES", 8}, {"REPRESENTATION_FIXED", 16},
+    {"SEND_PORT", 32}, {"SHOW_PROTOCOL", 128}, {"OK", IDOK}, {"Cancel", IDCANCEL},
+};
+
+// A name of the table or a number, or several joined by '|'.
+std::optional<long> Number(const std::string& text) {
+    long value = 0;
+    for (size_t start = 0, end; start <= text.size(); start = end + 1) {
+        end = std::min(text.find('|', start), text.size());
+        const std::string word = text.substr(start, end - start);
+        auto named = std::find_if(std::begin(kNames), std::end(kNames), [&](auto& n) { return n.first == word; });
+        char* rest = nullptr;
+        value |= named != std::end(kNames) ? named->second : std::strtol(word.c_str(), &rest, 0);
+        if (named == std::end(kNames) && (word.empty() || *rest != '\0')) return std::nullopt;
+    }
+    return value;
+}
+
+// {TEXT*N}, then the escapes.
+std::string Unescape(std::string text) {
+    static const std::regex repeat(R"(\{([^{}]*)\*(\d+)\})");
+    for (std::smatch match; std::regex_search(text, match, repeat);) {
+        std::string repeated;
+        for (int i = std::stoi(match[2]); i > 0; --i) repeated += match[1];
+        text = match.prefix().str() + repeated + match.suffix().str();
+    }
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : (out += text[i], 0);
+        if (c == 'x') {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else if (c != 0) {
+            out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c == '0' ? '\0' : c;
+        }
+    }
+    return out;
+}
+
+// Blank-separated words, double quotes keeping blanks; unescaped, or for the cells of a row,
+// which go into lines that are unescaped later, not.
+std::vector<std::string> Words(const std::string& line, bool unescape = true) {
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false, any = false;
+    for (size_t i = 0; i <= line.size(); ++i) {
+        const char c = i < line.size() ? line[i] : ' ';
+        if ((c == ' ' || c == '\t') && !quoted) {
+            if (any) words.push_back(unescape ? Unescape(word) : word);
+            word.clear();
+            any = false;
+            continue;
+        }
+        any = true;
+        if (c == '\\' && i + 1 < line.size()) {
+            word += line.substr(i++, 2);
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else {
+            word += c;
+        }
+    }
+    return words;
+}
+
+enum class Act { Send, Expect, Prefix, Pause, Close, Reset, Urgent, Passive, Port, DefaultPort,
+                 DataSend, DataClose, DataReset };
+struct Step {
+    Act act;
+    std::string text, after;
+};
+struct Call {
+    int line = 0;
+    std::string name, result = "0";
+    std::vector<std::string> args;
+    std::map<std::string, std::string> keys;
+    std::vector<std::pair<std::string, std::string>> outputs;
+    bool ownLines = false;
+};
+struct Case {
+    std::string name, file, error;
+    std::vector<std::string> ini, answers;
+    std::vector<Call> calls;
+    std::vector<Step> steps;
+};
+void PrintTo(const Case& c, std::ostream* out) { *out << c.file; }
+
+// The TYPE and STRU that end an open without open flags.
+void Options(std::vector<Step>& steps) {
+    for (const char* line : {"TYPE A", "200 Type set to A.", "STRU F", "200 Structure set to F."}) {
+        steps.push_back({line[0] == '2' ? Act::Send : Act::Expect, line + std::string("\r\n"), ""});
+    }
+}
+
+void StandardLogon(const Call& open, std::vector<Step>& steps) {
+    auto key = [&](const char* name, const char* otherwise) {
+        return open.keys.count(name) ? open.keys.at(name) : otherwise;
+    };
+    steps.push_back({Act::Send, key("greeting", "220 Scripted FTP ready.") + "\r\n", ""});
+    steps.push_back({Act::Expect, "USER " + key("user", "anonymous") + "\r\n", ""});
+    steps.push_back({Act::Send, "230 Welcome.\r\n", ""});
+    if (open.keys.count("syst")) {
+        steps.push_back({Act::Expect, "SYST\r\n", ""});
+        steps.push_back({Act::Send, open.keys.at("syst") + "\r\n", ""});
+    }
+    Options(steps);
+}
+
+// The keys and values of KEY=VALUE words.
+template <typename Add>
+bool KeyValues(const std::vector<std::string>& words, size_t first, Add add) {
+    for (size_t i = first; i < words.size(); ++i) {
+        const size_t equals = words[i].find('=');
+        if (equals == std::string::npos) return false;
+        add(words[i].substr(0, equals), words[i].substr(equals + 1));
+    }
+    return true;
+}
+
+// One case from its numbered lines, with the variables of a row put in.
+Case ParseCase(const std::string& file, const std::string& name,
+               const std::vector<std::pair<int, std::string>>& lines,
+               const std::vector<std::pair<std::string, std::string>>& variables) {
+    Case c{name, file, "", {}, {}, {}, {}};
+    auto fail = [&](int line, const std::string& why) {
+        if (c.error.empty()) c.error = file + ":" + std::to_string(line) + ": " + why;
+    };
+    auto endOpen = [&] {
+        if (!c.calls.empty() && c.calls.back().name == "open" && !c.calls.back().ownLines) {
+            StandardLogon(c.calls.back(), c.steps);
+        }
+    };
+    static const std::map<std::string, Act> kBare = {
+        {"port", Act::Port}, {"port default", Act::DefaultPort}, {"close", Act::Close},
+        {"reset", Act::Reset}, {"data close", Act::DataClose}, {"data reset", Act::DataReset}};
+    for (auto [number, text] : lines) {
+        for (const auto& [variable, value] : variables) {
+            for (size_t at; (at = text.find("$" + variable)) != std::string::npos;) {
+                text.replace(at, variable.size() + 1, value);
+            }
+        }
+        const std::string head = text.substr(0, text.find(' '));
+        const std::string rest = head.size() < text.size() ? text.substr(head.size() + 1) : "";
+        // A line of the exchange: the call before it has lines of its own.
+        auto step = [&](std::optional<Act> act, std::string bytes = "", std::string after = "") {
+            if (c.calls.empty()) return fail(number, "an exchange before the first call");
+            if (act) c.steps.push_back({*act, bytes, after});
+            c.calls.back().ownLines = true;
+        };
+        if (head == "call" || head == "open") {
+            endOpen();
+            Call call{number, head, "0", {}, {}, {}, false};
+            const size_t arrow = text.find(" => ");
+            std::vector<std::string> words = Words(text.substr(0, arrow));
+            if (head == "call" && (words.size() < 2 || arrow == std::string::npos)) {
+                fail(number, "call EXPORT ARG... => RESULT");
+            } else if (head == "call") {
+                call.name = words[1];
+                call.args.assign(words.begin() + 2, words.end());
+            } else if (!KeyValues(words, 1, [&](auto k, auto v) { call.keys[k] = v; })) {
+                fail(number, "open takes KEY=VALUE words");
+            }
+            words = arrow == std::string::npos ? std::vector<std::string>{} : Words(text.substr(arrow + 4));
+            if (!words.empty()) call.result = words[0];
+            words.erase(std::remove(words.begin(), words.end(), ""), words.end());
+            if (!KeyValues(words, 1, [&](auto k, auto v) { call.outputs.emplace_back(k, v); })) {
+                fail(number, "an output is OUT=VALUE");
+            }
+            if (c.calls.empty() && head != "open") fail(number, "a case starts with open");
+            c.calls.push_back(call);
+        } else if (head == "C:" || head == "C~") {
+            const bool prefix = head == "C:" && rest.size() >= 3 && rest.ends_with("...");
+            step(prefix ? Act::Prefix : Act::Expect,
+                 Unescape(prefix ? rest.substr(0, rest.size() - 3) : rest + (head == "C:" ? "\r\n" : "")));
+        } else if (head == "S:" || head == "S~" || head == "D:" || head == "D~") {
+            step(head[0] == 'S' ? Act::Send : Act::DataSend, Unescape(rest) + (head[1] == ':' ? "\r\n" : ""));
+        } else if (head == "pasv") {
+            const size_t at = rest.find('%');
+            step(Act::Passive, rest.empty() ? "227 Entering Passive Mode (" : Unescape(rest.substr(0, at)),
+                 rest.empty() ? ").\r\n" : Unescape(rest.substr(at + 1)) + "\r\n");
+        } else if (text == "options") {
+            step(std::nullopt);
+            Options(c.steps);
+        } else if (kBare.count(text)) {
+            step(kBare.at(text));
+        } else if (head == "pause" || head == "urgent") {
+            step(head == "pause" ? Act::Pause : Act::Urgent, Unescape(rest));
+        } else if (head == "answer" || head == "ini") {
+            (head == "ini" ? c.ini : c.answers).push_back(head == "ini" ? Unescape(rest) : rest);
+        } else {
+            fail(number, "unknown directive \"" + head + "\"");
+        }
+    }
+    endOpen();
+    if (c.calls.empty()) fail(0, "a case without calls");
+    return c;
+}
+
+std::vector<Case> LoadCases() {
+    std::vector<Case> cases;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(TVFTP_TRANSCRIPT_DIR)) {
+        if (entry.path().extension() == ".txt") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const auto& path : files) {
+        std::ifstream in(path);
+        std::string name;
+        std::vector<std::pair<int, std::string>> body;
+        std::vector<std::string> columns;
+        std::vector<std::vector<std::string>> rows;
+        auto flush = [&] {
+            std::string test = path.stem().string() + "_" + name;
+            std::replace_if(test.begin(), test.end(), [](unsigned char ch) { return !std::isalnum(ch); }, '_');
+            if (!name.empty() && rows.empty()) cases.push_back(ParseCase(path.filename(), test, body, {}));
+            for (size_t r = 0; r < rows.size(); ++r) {
+                std::vector<std::pair<std::string, std::string>> variables;
+                for (size_t i = 0; i < columns.size() && i < rows[r].size(); ++i) variables.emplace_back(columns[i], rows[r][i]);
+                // Longer names first, so that $AB is not taken for $A.
+                std::sort(variables.begin(), variables.end(), [](auto& a, auto& b) { return a.first.size() > b.first.size(); });
+                cases.push_back(ParseCase(path.filename(), test + "_" + std::to_string(r + 1), body, variables));
+                if (rows[r].size() != columns.size()) cases.back().error = "a row of " + name + " does not fit vary";
+            }
+            body.clear(), columns.clear(), rows.clear();
+        };
+        int number = 0;
+        for (std::string line; std::getline(in, line);) {
+            ++number;
+            while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+            line.erase(0, line.find_first_not_of(' '));
+            if (line.empty() || line[0] == '#') continue;
+            if (line.starts_with("case ")) {
+                flush();
+                name = line.substr(5);
+            } else if (line.starts_with("vary ")) {
+                columns = Words(line.substr(5));
+            } else if (line.starts_with("row ")) {
+                rows.push_back(Words(line.substr(4), false));
+            } else {
+                body.emplace_back(number, line);
+            }
+        }
+        flush();
+    }
+    return cases;
+}
+
+// ---- the host's side of the calls
+
+using Outputs = std::map<std::string, std::string>;
+
+std::string Joined(const std::string& list, const std::string& item) {
+    return list.empty() ? item : list + "|" + item;
+}
+
+LONG Listing(HostRecord& host, const std::vector<std::string>& args, bool glob, Outputs& out) {
+    HGLOBAL pattern = nullptr;
+    if (!args.empty() && args[0] != "(null)") {
+        pattern = GlobalAlloc(GHND, args[0].size() + 1);
+        lstrcpyA(static_cast<char*>(GlobalLock(pattern)), args[0].c_str());
+        GlobalUnlock(pattern);
+    }
+    HGLOBAL handle = GlobalAlloc(GHND, sizeof(HostHandleBlock));
+    LONG result = glob ? FTP_Glob_Open(handle, pattern, host.handle()) : FTP_Dir_Open(handle, pattern, host.handle());
+    auto* block = static_cast<HostHandleBlock*>(GlobalLock(handle));
+    for (LONG read = 1; result >= 0 && read > 0;) {
+        DirEntry entries[8] = {};
+        read = glob ? FTP_Glob_Read(block, entries, 8) : FTP_Dir_Read(block, entries, 8);
+        for (LONG i = 0; i < read; ++i) {
+            std::string name = static_cast<char*>(GlobalLock(entries[i].name));
+            out["names"] = Joined(out["names"], name + (entries[i].kind == ENTRY_DIRECTORY ? "/" : ""));
+            GlobalUnlock(entries[i].name);
+            GlobalFree(entries[i].name);
+            GlobalFree(entries[i].line);
+        }
+        result = read < 0 ? read : result + read;
+        const LONG closed = read > 0 ? 0 : glob ? FTP_Glob_Close(block) : FTP_Dir_Close(block);
+        if (result >= 0 && closed < 0) result = closed;
+    }
+    GlobalUnlock(handle);
+    GlobalFree(handle);
+    if (pattern != nullptr) GlobalFree(pattern);
+    return result;
+}
+
+std::string gInfoLines;
+LONG CALLBACK CollectInfoLine(LPCSTR line, int, DWORD) {
+    gInfoLines = Joined(gInfoLines, line);
+    return 0;
+}
+
+LONG FileInfo(HostRecord& host, const std::vector<std::string>& args, Outputs& out) {
+    HMODULE vault = LoadLibraryA("VAULT32.DLL");
+    auto create = reinterpret_cast<decltype(&CreateNameList)>(reinterpret_cast<void*>(GetProcAddress(vault, "CreateNameList")));
+    auto release = reinterpret_cast<decltype(&FreeNameList)>(reinterpret_cast<void*>(GetProcAddress(vault, "FreeNameList")));
+    if (create == nullptr || release == nullptr) {
+        ADD_FAILURE() << "VAULT32.DLL cannot be loaded";
+        return 0;
+    }
+    std::vector<LPCSTR> names;
+    for (const std::string& arg : args) names.push_back(arg.c_str());
+    HGLOBAL list = create(names.data(), static_cast<UINT>(names.size()));
+    gInfoLines.clear();
+    const LONG result = FTP_Get_File_Info(list, host.get(), CollectInfoLine);
+    out["lines"] = gInfoLines;
+    EXPECT_TRUE(release(list));
+    FreeLibrary(vault);
+    return result;
+}
+
+LONG Open(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host, Outputs& out) {
+    auto key = [&](const char* name, const char* otherwise) {
+        return call.keys.count(name) ? call.keys.at(name) : otherwise;
+    };
+    host = std::make_unique<HostRecord>("127.0.0.1", Number(key("host", "UNIX")).value_or(0));
+    OpenParameters parameters = Parameters(port, Number(key("flags", "0")).value_or(0),
+                                           Number(key("accounthost", "UNIX")).value_or(0));
+    const char* names[] = {"user", "password", "account"};
+    LogonText texts[] = {LogonText(key("user", "anonymous")), LogonText(key("password", "")),
+                         LogonText(key("account", ""))};
+    char* given[3];
+    for (int i = 0; i < 3; ++i) {
+        const bool none = (i > 0 && !call.keys.count(names[i])) || key(names[i], "") == "(null)";
+        given[i] = none ? nullptr : texts[i].text;
+    }
+    const LONG result = xfsopen(host->handle(), 0, given[0], given[1], given[2], &parameters);
+    const auto type = std::find_if(std::begin(kNames), std::end(kNames), [&](auto& n) { return n.second == (*host)->hostType; });
+    out["host"] = (*host)->hostType != 0 && type != std::end(kNames) ? type->first : std::to_string((*host)->hostType);
+    out["connected"] = host->connection() != nullptr ? "yes" : "no";
+    for (int i = 0; i < 3; ++i) out[names[i]] = texts[i].str();
+    return result;
+}
+
+LONG Perform(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host, Outputs& out) {
+    if (call.name == "open") return Open(call, port, host, out);
+    const auto& a = call.args;
+    const char* arg[2];
+    for (size_t i = 0; i < 2; ++i) arg[i] = i < a.size() && a[i] != "(null)" ? a[i].c_str() : nullptr;
+    FsStateRecord* record = host->get();
+    if (call.name == "FTP_Chdir") return FTP_Chdir(arg[0], record);
+    if (call.name == "FTP_Mkdir") return FTP_Mkdir(arg[0], record);
+    if (call.name == "FTP_Rmdir") return FTP_Rmdir(arg[0], record);
+    if (call.name == "FTP_Delete") return FTP_Delete(arg[0], record);
+    if (call.name == "FTP_Rename") return FTP_Rename(arg[0], arg[1], record);
+    if (call.name == "FTP_Abort") return FTP_Abort(record);
+    if (call.name == "FTP_FS_Close") return FTP_FS_Close(record);
+    if (call.name == "FTP_Dir" || call.name == "FTP_Glob") return Listing(*host, a, call.name == "FTP_Glob", out);
+    if (call.name == "FTP_Get_File_Info") return FileInfo(*host, a, out);
+    if (call.name == "FTP_Pwd") {
+        HGLOBAL block = reinterpret_cast<HGLOBAL>(1);
+        const LONG result = FTP_Pwd(record, &block);
+        EXPECT_EQ(block == nullptr, result != 0) << "a block exactly when the result is 0";
+        if (block == nullptr || result != 0) return result;
+        EXPECT_EQ(GlobalSize(block), SIZE_T{320});
+        out["dir"] = static_cast<const char*>(GlobalLock(block));
+        GlobalFree(block);
+        return result;
+    }
+    if (call.name == "FTP_Get_Attributes") {
+        AttributeRecord attributes;
+        std::memset(&attributes, 0xEE, sizeof attributes);
+        const LONG result = FTP_Get_Attributes(arg[0], record, &attributes);
+        const std::pair<int, const char*> flags[] = {{ATTR_DIRECTORY, "directory"}, {ATTR_ASCII, "ascii"},
+                                                     {ATTR_IMAGE, "image"}, {ATTR_RECORD, "record"}};
+        std::string& words = out["attr"];
+        for (auto [flag, word] : flags) {
+            if (attributes.flags & flag) words += (words.empty() ? "" : ",") + std::string(word);
+        }
+        words = attributes.flags == 0 ? "file" : attributes.flags == 0xEE ? "unchanged" : words;
+        return result;
+    }
+    ADD_FAILURE() << "no export " << call.name;
+    return 0;
+}
+
+class Transcript : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Transcript, Plays) {
+    const Case& c = GetParam();
+    ASSERT_EQ(c.error, "");
+    TempFolder folder;
+    std::string settings;
+    for (const std::string& line : c.ini) settings += (settings.empty() && line[0] != '[' ? "[FTP_Protocol]\n" : "") + line + "\n";
+    WriteFile(folder / "ORR.INI", settings);
+    setenv("TARVO_ORR_INI", (folder / "ORR.INI").c_str(), 1);
+
+    ScriptedServer server;
+    bool ended = false;
+    std::string urgent;
+    // Where each urgent byte must come in the control stream, while that is known.
+    std::vector<size_t> offsets;
+    size_t received = 0;
+    bool exact = true;
+    for (const Step& step : c.steps) {
+        switch (step.act) {
+            case Act::Send: server.Send(step.text); break;
+            case Act::Expect:
+                server.Expect(step.text);
+                ended |= step.text == "QUIT\r\n";
+                received += step.text.size();
+                break;
+            case Act::Prefix: server.ExpectLineStartingWith(step.text); exact = false; break;
+            case Act::Pause: server.Pause(std::stoi(step.text)); break;
+            case Act::Close: server.Close(); ended = true; break;
+            case Act::Reset: server.Reset(); ended = true; break;
+            case Act::Urgent:
+                server.ExpectUrgent();
+                urgent += step.text;
+                offsets.push_back(exact ? received : SIZE_MAX);
+                break;
+            case Act::Passive: server.Passive(step.text, step.after); break;
+            case Act::Port: server.ConnectToPort(); break;
+            case Act::DefaultPort: server.ConnectToDefaultPort(); break;
+            case Act::DataSend: server.DataSend(step.text); break;
+            case Act::DataClose: server.DataClose(); break;
+            case Act::DataReset: server.DataReset(); break;
+        }
+    }
+    if (!ended) ExpectQuit(server);
+    server.Start();
+    {
+        AttachedModule module;
+        DialogScript person;
+        for (const std::string& answer : c.answers) {
+            std::vector<std::string> words = Words(answer);
+            person.Expect(words[0]);
+            for (const std::string& word : std::vector(words.begin() + 1, words.end())) {
+                const size_t equals = word.find('=');
+                if (equals != std::string::npos && equals > 0 && word[equals - 1] == '?') {
+                    person.Check(std::stoi(word), word.substr(equals + 1));
+                } else if (equals != std::string::npos) {
+                    person.Enter(std::stoi(word), word.substr(equals + 1));
+                } else if (!word.empty()) {
+                    person.Click(static_cast<int>(Number(word).value_or(0)));
+                }
+            }
+        }
+        std::unique_ptr<HostRecord> host;
+        for (const Call& call : c.calls) {
+            SCOPED_TRACE(c.file + ":" + std::to_string(call.line));
+            Outputs outputs;
+            const long result = Perform(call, server.Port(), host, outputs);
+            EXPECT_TRUE(Number(call.result).has_value()) << "no result named " << call.result;
+            EXPECT_EQ(result, Number(call.result).value_or(0)) << call.name;
+            for (const auto& [name, value] : call.outputs) {
+                EXPECT_TRUE(outputs.count(name)) << call.name << " has no output " << name;
+                EXPECT_EQ(outputs[name], value) << name;
+            }
+        }
+        host.reset();
+        EXPECT_TRUE(person.finished()) << "a dialog answered in the transcript did not come";
+        EXPECT_EQ(person.problems(), std::vector<std::string>{});
+    }
+    EXPECT_EQ(server.Finish(), "");
+    const std::vector<UrgentByte> got = server.UrgentReceived();
+    EXPECT_EQ(got.size(), urgent.size()) << "urgent bytes";
+    for (size_t i = 0; i < got.size() && i < urgent.size(); ++i) {
+        EXPECT_EQ(got[i].byte, urgent[i]) << "urgent byte " << i;
+        if (offsets[i] != SIZE_MAX) {
+            EXPECT_EQ(got[i].offset, offsets[i]) << "urgent byte " << i;
+        }
+    }
+    unsetenv("TARVO_ORR_INI");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, Transcript, ::testing::ValuesIn(LoadCases()),
+                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+}  // namespace
