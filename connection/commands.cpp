@@ -2,7 +2,7 @@
 // reply is read later, and a line formatted around one argument.
 #include "connection/ftp_connection.h"
 
-int32_t SendCommand(FtpConnection* connection, const char* line, char* text) {
+Reply SendCommand(FtpConnection* connection, const char* line, char* text) {
     // A failed send is not reported here: the reply read then fails or returns whatever
     // the server says.
     ControlStreamSend(&connection->stream, line, lstrlenA(line));
@@ -20,8 +20,7 @@ int32_t SendCommandNoReply(FtpConnection* connection, const char* line) {
     return 1;
 }
 
-int32_t SendFormattedCommand(const char* argument, const char* format,
-                             FtpConnection* connection) {
+Reply SendFormattedCommand(const char* argument, const char* format, FtpConnection* connection) {
     // The format holds one %s and its CR LF. The line must fit the 320-byte buffer, so an
     // argument too long for it is cut to the room left by the format's own characters:
     // the server still gets one complete line ending in CR LF, answers it (a cut name or
@@ -29,7 +28,7 @@ int32_t SendFormattedCommand(const char* argument, const char* format,
     // its end would leave the server waiting and a longer line would overrun the buffer.
     int32_t formatCharacters = lstrlenA(format) - 2;
     int32_t room = COMMAND_BUFFER_SIZE - 1 - formatCharacters;
-    if (room < 0) return FSE_INVALID;
+    if (room < 0) return Reply::Failed(FSE_INVALID);
     char cutArgument[COMMAND_BUFFER_SIZE];
     lstrcpynA(cutArgument, argument, room + 1);
 

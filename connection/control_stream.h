@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "connection/message_pump.h"
+#include "connection/reply.h"
 #include "platform/platform.h"
 
 struct FtpConnection;
@@ -46,17 +47,6 @@ struct ControlStream {
     int32_t heldCharacter;
 };
 
-// Reply classes: the first digit of the last line, or REPLY_BROKEN when the connection
-// broke (or failed) while the reply was read.
-enum : int32_t {
-    REPLY_PRELIMINARY = 1,
-    REPLY_COMPLETE = 2,
-    REPLY_INTERMEDIATE = 3,
-    REPLY_TRANSIENT = 4,
-    REPLY_PERMANENT = 5,
-    REPLY_BROKEN = 6,
-};
-
 // Size of the optional reply text buffer of SendCommand and ReadReply, with its NUL.
 constexpr int REPLY_TEXT_BUFFER_SIZE = 256;
 // Size of the reply-text block between commands.
@@ -70,32 +60,35 @@ constexpr long SIGNAL_INTERRUPT = TELNET_IP;
 
 void ControlStreamInit(ControlStream* stream, SOCKET socket);
 // Sends all bytes (converted to the remote code set while conversion runs). The count sent
-// (low 16 bits), -9 on a closed stream, -55 when conversion failed, or a socket failure.
+// (low 16 bits), FSE_STREAM_CLOSED, FSE_CONVERSION when conversion failed, or a socket
+// failure.
 int32_t ControlStreamSend(ControlStream* stream, const char* bytes, int32_t length);
 // Up to `count` characters through the Telnet filter: at least 1, 0 when the server
-// closed the connection, -35 when nothing has arrived yet, -9, -55, a socket failure, or
-// -22 for a count below 1.
+// closed the connection, FSE_WOULD_BLOCK when nothing has arrived yet, FSE_STREAM_CLOSED,
+// FSE_CONVERSION, a socket failure, or FSE_INVALID for a count below 1.
 int32_t ControlStreamRead(ControlStream* stream, char* destination, int32_t count);
-// 0, -9 when already closed, or a socket failure; the stream is closed in any case.
+// 0, FSE_STREAM_CLOSED when already closed, or a socket failure; the stream is closed in
+// any case.
 int32_t ControlStreamClose(ControlStream* stream);
 // SIGNAL_INTERRUPT sends IAC IP, then IAC DM as urgent data; any other code is a socket
-// control (ioctlsocket) with its argument. The result of the last call, -9, or a socket
-// failure.
+// control (ioctlsocket) with its argument. The result of the last call, FSE_STREAM_CLOSED,
+// or a socket failure.
 int32_t ControlStreamSignal(ControlStream* stream, long code, u_long* argument);
 
-// Sends a complete command line (with its CR LF) and reads the reply: the reply class, or
-// -9 on a closed stream. With a text buffer (256 bytes) the reply text without its code
-// columns is copied there, at most 255 characters.
-int32_t SendCommand(FtpConnection* connection, const char* line, char* text = nullptr);
+// Sends a complete command line (with its CR LF) and reads the reply (see ReadReply). With
+// a text buffer (256 bytes) the reply text without its code columns is copied there, at
+// most 255 characters.
+Reply SendCommand(FtpConnection* connection, const char* line, char* text = nullptr);
 // Sends a command line and reads nothing; the caller reads the reply later. Returns 1.
 int32_t SendCommandNoReply(FtpConnection* connection, const char* line);
-// Sends the format (one %s, and its CR LF) filled in with the argument; the reply class.
-int32_t SendFormattedCommand(const char* argument, const char* format,
-                             FtpConnection* connection);
-// Reads one complete reply: its class (the first character of its last line less '0',
-// REPLY_BROKEN when the connection broke or failed meanwhile), or -9 on a closed stream.
+// Sends the format (one %s, and its CR LF) filled in with the argument and reads the
+// reply; FSE_INVALID, with nothing sent, for a format too long for the command buffer.
+Reply SendFormattedCommand(const char* argument, const char* format, FtpConnection* connection);
+// Reads one complete reply: its class and the code of its last line, also kept as the
+// connection's last reply code. FSE_CONNECTION_BROKEN when the connection broke or failed
+// meanwhile (or the last line starts with a 6), FSE_STREAM_CLOSED on a closed stream.
 // Messages of the thread are dispatched while the reply is awaited; there is no time-out.
-int32_t ReadReply(FtpConnection* connection, char* text = nullptr);
+Reply ReadReply(FtpConnection* connection, char* text = nullptr);
 
 // Resizes the connection's reply-text block through its memory handle and records the new
 // size. False, with the block and its size unchanged, when memory is short.

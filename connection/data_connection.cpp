@@ -128,19 +128,19 @@ int32_t OpenListeningSocket(FtpConnection* connection, SOCKET* listeningSlot) {
         wsprintfA(line, "PORT %d,%d,%d,%d,%d,%d\r\n", host.S_un.S_un_b.s_b1,
                   host.S_un.S_un_b.s_b2, host.S_un.S_un_b.s_b3, host.S_un.S_un_b.s_b4,
                   port >> 8, port & 0xff);
-        int32_t replyClass = SendCommand(connection, line);
-        if (replyClass == REPLY_PERMANENT) {
+        const Reply reply = SendCommand(connection, line);
+        if (reply.Is(ReplyClass::Permanent)) {
             // A server that refuses PORT gets none again on this connection: it will
             // connect to the default data port.
             connection->stateFlags &= ~STATE_SEND_PORT;
             continue;
         }
-        if (replyClass == REPLY_BROKEN || replyClass < 0) {
+        if (reply.error) {
             CloseSlot(listeningSlot);
-            return replyClass == REPLY_BROKEN ? FSE_CONNECTION_BROKEN : replyClass;
+            return reply.error;
         }
         // A server that answers PORT oddly may still connect; the caller decides.
-        return replyClass == REPLY_COMPLETE ? LISTENING_READY : LISTENING_PORT_ODDLY;
+        return reply.Is(ReplyClass::Complete) ? LISTENING_READY : LISTENING_PORT_ODDLY;
     }
 }
 
@@ -199,12 +199,11 @@ int32_t ParsePassiveAddress(const char* replyText, sockaddr_in* address) {
 }
 
 int32_t RequestPassive(FtpConnection* connection, sockaddr_in* address) {
-    int32_t replyClass = SendCommand(connection, "PASV\r\n");
-    // Without a complete reply the last reply code is still that of an earlier reply,
-    // perhaps an earlier 227: a broken connection is reported as such, not parsed.
-    if (replyClass < 0) return replyClass;
-    if (replyClass == REPLY_BROKEN) return FSE_CONNECTION_BROKEN;
-    if (connection->lastReplyCode != kEnteringPassiveMode) return FSE_NOT_FOUND;
+    const Reply reply = SendCommand(connection, "PASV\r\n");
+    // Without a complete reply the reply text is still that of an earlier reply, perhaps
+    // an earlier 227: a broken connection is reported as such, not parsed.
+    if (reply.error) return reply.error;
+    if (reply.code != kEnteringPassiveMode) return FSE_NOT_FOUND;
     return ParsePassiveAddress(connection->replyText, address);
 }
 

@@ -15,7 +15,7 @@
 // Results of OpenListeningSocket besides the FsErrors.
 enum : int32_t {
     LISTENING_READY = 0,       // PORT accepted, or no PORT needed (default data port)
-    LISTENING_PORT_ODDLY = 1,  // PORT answered with class 1, 3 or 4; the socket listens
+    LISTENING_PORT_ODDLY = 1,  // PORT answered, but not with class 2 or 5; the socket listens
 };
 
 // Opens a socket on which the server's data connection will be accepted and puts it in
@@ -23,8 +23,9 @@ enum : int32_t {
 // STATE_SEND_PORT flag set it listens on a fresh port of the control connection's local
 // address and announces it with PORT; a PORT refused with class 5 clears the flag for good
 // and the socket listens on the control connection's own local port instead, with no
-// command sent. LISTENING_READY, LISTENING_PORT_ODDLY, -57 when the control connection
-// broke, or a socket failure; on failure *listeningSlot is INVALID_SOCKET.
+// command sent. LISTENING_READY, LISTENING_PORT_ODDLY, the reply's error when no reply to
+// PORT came (FSE_CONNECTION_BROKEN when the control connection broke), or a socket failure;
+// on failure *listeningSlot is INVALID_SOCKET.
 int32_t OpenListeningSocket(FtpConnection* connection, SOCKET* listeningSlot);
 
 // Waits for the server to connect to *listeningSlot and puts the non-blocking data socket
@@ -36,20 +37,21 @@ int32_t AcceptDataConnection(FtpConnection* connection, SOCKET* listeningSlot,
                              SOCKET* dataSocket);
 
 // Sends PASV and reads the server's address from its 227 reply. 0 with *address filled;
-// -2 when the reply code is not 227; -1 when the reply does not hold six numbers of 0 to
-// 255; -57 when the control connection broke; -9 on a closed stream; -12 when memory is
-// short.
+// FSE_NOT_FOUND when the reply code is not 227; FSE_FAILED when the reply does not hold six
+// numbers of 0 to 255; FSE_CONNECTION_BROKEN when the control connection broke;
+// FSE_STREAM_CLOSED on a closed stream; FSE_NO_MEMORY when memory is short.
 int32_t RequestPassive(FtpConnection* connection, sockaddr_in* address);
 
 // The server's address from the whole text of a 227 reply: the first decimal digit after
 // the code and its separator starts six numbers parted by ",", "." or ")", four address
-// bytes and the port's high and low byte. 0 with *address filled; -1 when a number is
-// missing, empty or above 255, or the text holds no digit; -12 when memory is short.
+// bytes and the port's high and low byte. 0 with *address filled; FSE_FAILED when a number
+// is missing, empty or above 255, or the text holds no digit; FSE_NO_MEMORY when memory is
+// short.
 int32_t ParsePassiveAddress(const char* replyText, sockaddr_in* address);
 
 // Connects a fresh non-blocking socket to the address and puts it in *connected. While the
-// connect is pending one message of the focus window is dispatched per wait. 0; -1 when
-// the connect failed; or a socket failure of making the socket.
+// connect is pending one message of the focus window is dispatched per wait. 0;
+// FSE_FAILED when the connect failed; or a socket failure of making the socket.
 int32_t ConnectDataSocket(const sockaddr_in& address, SOCKET* connected);
 
 // RequestPassive, then ConnectDataSocket to the address given: 0 with the data socket in

@@ -80,10 +80,10 @@ int32_t TypeFromUserRules(const char* greeting) {
 
 int32_t TypeFromSyst(FtpConnection* connection) {
     char text[REPLY_TEXT_BUFFER_SIZE] = {};
-    int32_t replyClass = SendCommand(connection, "SYST\r\n", text);
+    const Reply reply = SendCommand(connection, "SYST\r\n", text);
     // A refusal, or a connection that broke, only leaves the decision to the greeting; a
     // broken connection shows at the next command.
-    if (replyClass != REPLY_PRELIMINARY && replyClass != REPLY_COMPLETE) return kNoResult;
+    if (!reply.Is(ReplyClass::Preliminary) && !reply.Is(ReplyClass::Complete)) return kNoResult;
     return FirstMatch(kSystTable, text);
 }
 

@@ -71,7 +71,7 @@ struct FtpConnection {
     uint32_t stateFlags;
     uint8_t optionFlags;
     uint32_t hostQuirks;
-    uint16_t lastReplyCode;
+    uint16_t lastReplyCode;  // of the last complete reply; callers take a Reply's own code
     char* replyText;  // OrrAlloc block, NUL-terminated text of the last reply
     uint16_t replyBufferSize;
     char* greeting;  // OrrAlloc block, or null

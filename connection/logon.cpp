@@ -15,13 +15,13 @@ bool AskFor(FtpConnection* connection, Question question, char* text) {
     return true;
 }
 
-int32_t SendUser(const char* user, FtpConnection* connection) {
+Reply SendUser(const char* user, FtpConnection* connection) {
     return SendFormattedCommand(user, "USER %s\r\n", connection);
 }
-int32_t SendPassword(const char* password, FtpConnection* connection) {
+Reply SendPassword(const char* password, FtpConnection* connection) {
     return SendFormattedCommand(password, "PASS %s\r\n", connection);
 }
-int32_t SendAccount(const char* account, FtpConnection* connection) {
+Reply SendAccount(const char* account, FtpConnection* connection) {
     return SendFormattedCommand(account, "ACCT %s\r\n", connection);
 }
 
@@ -30,51 +30,53 @@ bool SendsAccountUnasked(uint8_t hostType) {
     return hostType == HOST_VM || hostType == HOST_AUTOMATIC;
 }
 
+// The result of a logon by the reply that ended it: a refusal, a broken connection, or
+// anything else, which decides nothing and counts as logged on.
+int32_t LogonResult(const Reply& last) {
+    if (last.Is(ReplyClass::Permanent)) return FSE_LOGON_REFUSED;
+    if (last.broken()) return FSE_LOGON_BROKEN;
+    return 0;
+}
+
 }  // namespace
 
 int32_t Logon(char* user, char* password, char* account, FtpConnection* connection,
               uint8_t hostType) {
     // Whether the user confirmed the last prompt shown.
     bool confirmed = true;
-    int32_t replyClass;
+    Reply reply;
     do {
-        replyClass = SendUser(user, connection);
-        if (replyClass == REPLY_INTERMEDIATE) {
-            replyClass = SendPassword(password, connection);
-            if (replyClass == REPLY_PERMANENT) {
+        reply = SendUser(user, connection);
+        if (reply.Is(ReplyClass::Intermediate)) {
+            reply = SendPassword(password, connection);
+            if (reply.Is(ReplyClass::Permanent)) {
                 confirmed = AskFor(connection, Question::Password, password);
             } else if (account[0] != '\0' && SendsAccountUnasked(hostType)) {
                 // The server may not have asked for it, so its answer decides nothing.
                 SendAccount(account, connection);
-                replyClass = REPLY_COMPLETE;
+                return 0;
             }
         } else {
-            if (replyClass == REPLY_BROKEN) return FSE_LOGON_BROKEN;
-            if (replyClass == REPLY_COMPLETE) return 0;
+            if (reply.broken()) return FSE_LOGON_BROKEN;
+            if (reply.Is(ReplyClass::Complete)) return 0;
             confirmed = AskFor(connection, Question::UserName, user);
             if (!confirmed) return FSE_USER_PROMPT_CANCELLED;
         }
-    } while (replyClass == REPLY_PERMANENT && confirmed);
+    } while (reply.Is(ReplyClass::Permanent) && confirmed);
 
-    if (replyClass == REPLY_INTERMEDIATE && confirmed) {
+    if (reply.Is(ReplyClass::Intermediate) && confirmed) {
         for (;;) {
-            replyClass = SendAccount(account, connection);
-            if (replyClass != REPLY_COMPLETE && replyClass != REPLY_BROKEN) {
+            reply = SendAccount(account, connection);
+            if (!reply.Is(ReplyClass::Complete) && !reply.broken()) {
                 confirmed = AskFor(connection, Question::Account, account);
                 if (confirmed) {
-                    if (SendUser(user, connection) == REPLY_BROKEN) return FSE_LOGON_BROKEN;
-                    replyClass = SendPassword(password, connection);
-                    if (replyClass == REPLY_BROKEN) return FSE_LOGON_BROKEN;
+                    if (SendUser(user, connection).broken()) return FSE_LOGON_BROKEN;
+                    reply = SendPassword(password, connection);
                 }
             }
-            if (replyClass == REPLY_COMPLETE) return 0;
-            if (replyClass == REPLY_BROKEN || !confirmed) break;
+            if (reply.Is(ReplyClass::Complete)) return 0;
+            if (reply.broken() || !confirmed) break;
         }
     }
-
-    switch (replyClass) {
-        case REPLY_PERMANENT: return FSE_LOGON_REFUSED;
-        case REPLY_BROKEN: return FSE_LOGON_BROKEN;
-        default: return 0;
-    }
+    return LogonResult(reply);
 }

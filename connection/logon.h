@@ -9,8 +9,8 @@
 // Logs on with the three texts, each a writable buffer of LOGON_TEXT_SIZE bytes: a prompt
 // answer replaces the text it corrects. `hostType` decides the account rule: for VM and
 // automatic detection an account that was given follows the password at once. 0 when
-// logged on (or when the server ended the exchange in a way that decides nothing); -150
-// when the user-name prompt was cancelled, -151 when the server had the last word with a
-// refusal, -60 when the connection broke.
+// logged on (or when the server ended the exchange in a way that decides nothing);
+// FSE_USER_PROMPT_CANCELLED when the user-name prompt was cancelled, FSE_LOGON_REFUSED when
+// the server had the last word with a refusal, FSE_LOGON_BROKEN when the connection broke.
 int32_t Logon(char* user, char* password, char* account, FtpConnection* connection,
               uint8_t hostType);

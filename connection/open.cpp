@@ -54,9 +54,9 @@ void LowerHostName(FsStateRecord* record) {
     GlobalUnlock(record->hostName);
 }
 
-// One address tried: 0 with the connected socket in *connected, or an FsError (-86 when
-// the host cancelled the connect). A failure to make or set up the socket ends the open;
-// a failed connect lets the caller try the next address.
+// One address tried: 0 with the connected socket in *connected, or an FsError
+// (FSE_CANCELLED when the host cancelled the connect). A failure to make or set up the
+// socket ends the open; a failed connect lets the caller try the next address.
 int32_t TryAddress(u_long address, uint16_t port, SOCKET* connected, bool* fatal) {
     *fatal = true;
     SocketGuard socketGuard(socket(AF_INET, SOCK_STREAM, 0));
@@ -145,7 +145,8 @@ int32_t AttachConnection(FsStateRecord* record, SOCKET control,
 int32_t GreetAndLogOn(FsStateRecord* record, LogonTexts& texts, const OpenParameters* parameters,
                       char* greetingText) {
     FtpConnection* connection = record->connection;
-    if (ReadReply(connection, greetingText) != REPLY_COMPLETE) return FSE_UNEXPECTED_REPLY;
+    const Reply greeting = ReadReply(connection, greetingText);
+    if (!greeting.Is(ReplyClass::Complete)) return FSE_UNEXPECTED_REPLY;
     // Without memory for the copy the connection simply has no greeting.
     connection->greeting = static_cast<char*>(OrrAlloc(connection->replyBufferSize));
     if (connection->greeting != nullptr && connection->replyText != nullptr) {

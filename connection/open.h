@@ -22,7 +22,8 @@ struct LogonTexts {
 };
 
 // Resolves the record's host name and connects to its addresses in order, until one
-// accepts: 0 with the socket, or the FsError of the open (-86 when the host cancelled).
+// accepts: 0 with the socket, or the FsError of the open (FSE_CANCELLED when the host
+// cancelled).
 int32_t ConnectToServer(FsStateRecord* record, uint16_t port, SOCKET* connected);
 
 // Makes the connection record for the connected control socket and hangs it on the state

@@ -1,6 +1,6 @@
 // Reading one reply from the control connection: the multi-line rule, the reply text kept
 // in the connection's growing reply-text block, the caller's optional 255-character copy
-// without the code columns, and the reply class.
+// without the code columns, and the reply's class and code.
 #include "connection/wait.h"
 #include "connection/ftp_connection.h"
 
@@ -47,19 +47,20 @@ private:
     bool full_ = false;
 };
 
-// The class of a complete reply from the first character of its last line. A line that
-// starts below '0' would give a negative class, which callers would take for an FsError;
-// such a reply has class 0, which no caller accepts as any of the classes 1 to 6.
-int32_t ReplyClass(unsigned char firstCharacter) {
-    int32_t replyClass = static_cast<int32_t>(firstCharacter) - '0';
-    return replyClass < 0 ? 0 : replyClass;
+// A complete reply from the first character of its last line and its code. Replies have
+// the classes 1 to 5; 6 is the class that stands for a broken connection, so a last line
+// that starts with a 6 reads as one. Any other first character gives a reply of no class.
+Reply CompleteReply(unsigned char firstCharacter, uint16_t code) {
+    if (firstCharacter == '6') return Reply{ReplyClass::Unknown, code, FSE_CONNECTION_BROKEN};
+    if (firstCharacter < '1' || firstCharacter > '5') return Reply{ReplyClass::Unknown, code, 0};
+    return Reply{static_cast<ReplyClass>(firstCharacter - '0'), code, 0};
 }
 
 }  // namespace
 
-int32_t ReadReply(FtpConnection* connection, char* text) {
+Reply ReadReply(FtpConnection* connection, char* text) {
     ControlStream* stream = &connection->stream;
-    if (stream->socket == INVALID_SOCKET) return FSE_STREAM_CLOSED;
+    if (stream->socket == INVALID_SOCKET) return Reply::Failed(FSE_STREAM_CLOSED);
 
     ReplyTextBlock block(connection);
     int32_t copied = 0;
@@ -87,8 +88,10 @@ int32_t ReadReply(FtpConnection* connection, char* text) {
                 continue;
             }
             if (result < 1) {
+                // The server closed the connection, or it failed: there is no reply to read
+                // and none will come.
                 finishTexts();
-                return REPLY_BROKEN;
+                return Reply::Failed(FSE_CONNECTION_BROKEN);
             }
             block.Store(character);
             if (linePosition < kLinePositionsCounted) ++linePosition;
@@ -121,7 +124,7 @@ int32_t ReadReply(FtpConnection* connection, char* text) {
                 ReportProtocolLine(connection, connection->replyText, ProtocolDirection::Reply);
             }
             connection->lastReplyCode = static_cast<uint16_t>(lineCode);
-            return ReplyClass(firstCharacter);
+            return CompleteReply(firstCharacter, static_cast<uint16_t>(lineCode));
         }
     }
 }

@@ -12,15 +12,13 @@ int32_t MakeRemoteDirectory(FtpConnection* connection, const char* name, FsState
         !FormatCommandLine(xLine, sizeof xLine, "XMKD %s\r\n", directory.get())) {
         return FSE_INVALID;
     }
-    int32_t replyClass = SendWithXFallback(connection, line, xLine);
-    if (replyClass == REPLY_COMPLETE) return 0;
-    if (replyClass < 0) return replyClass;
-    // The host reads a failed make-directory as an invalid request unless the cause is one
-    // the user can act on: the connection, a server without the command, a full disk.
-    int32_t error = ClassifyFailedReply(connection, replyClass);
-    if (error == FSE_CONNECTION_BROKEN || error == FSE_NOT_SUPPORTED || error == FSE_NO_SPACE) {
-        return error;
-    }
+    const Reply reply = SendWithXFallback(connection, line, xLine);
+    if (reply.Is(ReplyClass::Complete)) return 0;
+    if (reply.error) return reply.error;
+    // The host reads a refused make-directory as an invalid request unless the cause is one
+    // the user can act on: a server without the command, a full disk.
+    int32_t error = ClassifyFailedReply(connection, reply);
+    if (error == FSE_NOT_SUPPORTED || error == FSE_NO_SPACE) return error;
     return FSE_INVALID;
 }
 
@@ -37,20 +35,18 @@ int32_t RemoveRemoteDirectory(FtpConnection* connection, const char* name,
         !FormatCommandLine(xLine, sizeof xLine, "XRMD %s\r\n", directory.get())) {
         return FSE_INVALID;
     }
-    int32_t replyClass = SendWithXFallback(connection, line, xLine);
-    if (replyClass == REPLY_COMPLETE) return 2;
-    if (replyClass < 0) return replyClass;
-    return ClassifyFailedReply(connection, replyClass);
+    const Reply reply = SendWithXFallback(connection, line, xLine);
+    if (reply.Is(ReplyClass::Complete)) return 2;
+    return ClassifyFailedReply(connection, reply);
 }
 
 int32_t DeleteRemoteFile(FtpConnection* connection, const char* name) {
     // A file name is sent as the host gave it, on VMS too.
     char line[LARGE_COMMAND_BUFFER_SIZE];
     if (!FormatCommandLine(line, sizeof line, "DELE %s\r\n", name)) return FSE_INVALID;
-    int32_t replyClass = SendCommand(connection, line);
-    if (replyClass == REPLY_COMPLETE) return 0;
-    if (replyClass < 0) return replyClass;
-    return ClassifyFailedReply(connection, replyClass);
+    const Reply reply = SendCommand(connection, line);
+    if (reply.Is(ReplyClass::Complete)) return 0;
+    return ClassifyFailedReply(connection, reply);
 }
 
 int32_t RenameRemoteFile(FtpConnection* connection, const char* oldName, const char* newName) {
@@ -62,14 +58,12 @@ int32_t RenameRemoteFile(FtpConnection* connection, const char* oldName, const c
         !FormatCommandLine(toLine, sizeof toLine, "RNTO %s\r\n", newName)) {
         return FSE_INVALID;
     }
-    int32_t replyClass = SendCommand(connection, fromLine);
-    if (replyClass < 0) return replyClass;
+    Reply reply = SendCommand(connection, fromLine);
     // A server that renames on RNFR alone has nothing left to ask.
-    if (replyClass == REPLY_COMPLETE) return 2;
-    if (replyClass != REPLY_INTERMEDIATE) return ClassifyFailedReply(connection, replyClass);
+    if (reply.Is(ReplyClass::Complete)) return 2;
+    if (!reply.Is(ReplyClass::Intermediate)) return ClassifyFailedReply(connection, reply);
 
-    replyClass = SendCommand(connection, toLine);
-    if (replyClass == REPLY_COMPLETE) return 2;
-    if (replyClass < 0) return replyClass;
-    return ClassifyFailedReply(connection, replyClass);
+    reply = SendCommand(connection, toLine);
+    if (reply.Is(ReplyClass::Complete)) return 2;
+    return ClassifyFailedReply(connection, reply);
 }

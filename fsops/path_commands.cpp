@@ -13,9 +13,9 @@ constexpr uint16_t kNotImplementedCode = 502;
 
 // A name is never cut to fit: a cut name is another name, and MKD, RMD or DELE on it
 // would act on something the user did not choose. So a line that would not fit is refused
-// as an invalid request (-22 at the caller) and nothing is sent, which also keeps commands
-// and replies in step. A CR or LF inside the argument would end the line early and have the
-// server run the rest as a command of its own.
+// as an invalid request (FSE_INVALID at the caller) and nothing is sent, which also keeps
+// commands and replies in step. A CR or LF inside the argument would end the line early and
+// have the server run the rest as a command of its own.
 bool FormatCommandLine(char* line, int32_t size, const char* format, const char* argument) {
     const int32_t formatCharacters = lstrlenA(format) - 2;  // without the %s
     const int32_t argumentLength = lstrlenA(argument);
@@ -27,11 +27,11 @@ bool FormatCommandLine(char* line, int32_t size, const char* format, const char*
     return true;
 }
 
-int32_t SendWithXFallback(FtpConnection* connection, const char* line, const char* xLine) {
-    int32_t replyClass = SendCommand(connection, line);
-    if (replyClass == REPLY_PERMANENT && (connection->lastReplyCode == kUnknownCommandCode ||
-                                          connection->lastReplyCode == kNotImplementedCode)) {
-        replyClass = SendCommand(connection, xLine);
+Reply SendWithXFallback(FtpConnection* connection, const char* line, const char* xLine) {
+    const Reply reply = SendCommand(connection, line);
+    if (reply.Is(ReplyClass::Permanent) &&
+        (reply.code == kUnknownCommandCode || reply.code == kNotImplementedCode)) {
+        return SendCommand(connection, xLine);
     }
-    return replyClass;
+    return reply;
 }

@@ -28,14 +28,16 @@ bool FormatCommandLine(char* line, int32_t size, const char* format, const char*
 // Reply classifier
 // ---------------------------------------------------------------------------------------
 
-// The FsError of a reply that did not succeed, from its class and the last reply code and
-// reply text of the connection: -57 for a broken connection, -28 for 452, -45 for 502, for
-// 550 -13 or (when the text speaks of no space and of no denial) -28, else -2.
-int32_t ClassifyFailedReply(const FtpConnection* connection, int32_t replyClass);
+// The FsError of a reply that did not succeed, from its code and the reply text the
+// connection keeps: FSE_NO_SPACE for 452, FSE_NOT_SUPPORTED for 502, for 550
+// FSE_ACCESS_DENIED or (when the text speaks of no space and of no denial) FSE_NO_SPACE,
+// else FSE_NOT_FOUND. When no reply was read, the reply's own error (FSE_CONNECTION_BROKEN
+// for a broken connection).
+int32_t ClassifyFailedReply(const FtpConnection* connection, const Reply& reply);
 
 // Sends the command line and, when the server does not know the command (500 or 502), the
-// same request once more in its X form: the class of the reply that decides.
-int32_t SendWithXFallback(FtpConnection* connection, const char* line, const char* xLine);
+// same request once more in its X form: the reply that decides.
+Reply SendWithXFallback(FtpConnection* connection, const char* line, const char* xLine);
 
 // ---------------------------------------------------------------------------------------
 // VMS directory names
@@ -71,12 +73,15 @@ inline bool IsVmsHost(const FsStateRecord* record) { return record->hostType == 
 // Forgets the cached working directory on success.
 int32_t ChangeDirectory(FtpConnection* connection, const char* name, FsStateRecord* record);
 
-// Writes the working directory, NUL-terminated, into `directory` (`size` bytes): 0, -45 when
-// the server does not tell it in a form that can be read, -100 when it does not fit (nor the
-// connection's cache), -57, or -12. Asks the server only when the cache does not know it.
+// Writes the working directory, NUL-terminated, into `directory` (`size` bytes): 0,
+// FSE_NOT_SUPPORTED when the server does not tell it in a form that can be read,
+// FSE_DIRECTORY_TOO_LONG when it does not fit (nor the connection's cache), the reply's
+// error when no reply came (FSE_CONNECTION_BROKEN), or FSE_NO_MEMORY. Asks the server only
+// when the cache does not know it.
 int32_t PrintWorkingDirectory(FtpConnection* connection, char* directory, int32_t size);
 
-// MKD: 0, or -57, -45, -28, -12, and -22 for every other refusal.
+// MKD: 0, or the reply's error when no reply came (FSE_CONNECTION_BROKEN), FSE_NOT_SUPPORTED,
+// FSE_NO_SPACE, FSE_NO_MEMORY, and FSE_INVALID for every other refusal.
 int32_t MakeRemoteDirectory(FtpConnection* connection, const char* name, FsStateRecord* record);
 // RMD: 2, or an FsError.
 int32_t RemoveRemoteDirectory(FtpConnection* connection, const char* name, FsStateRecord* record);

@@ -14,9 +14,9 @@ constexpr uint16_t kRefusedCode = 550;
 
 }  // namespace
 
-int32_t ClassifyFailedReply(const FtpConnection* connection, int32_t replyClass) {
-    if (replyClass == REPLY_BROKEN) return FSE_CONNECTION_BROKEN;
-    switch (connection->lastReplyCode) {
+int32_t ClassifyFailedReply(const FtpConnection* connection, const Reply& reply) {
+    if (reply.error) return reply.error;
+    switch (reply.code) {
         case kNoSpaceCode: return FSE_NO_SPACE;
         case kNotImplementedCode: return FSE_NOT_SUPPORTED;
         case kRefusedCode: break;

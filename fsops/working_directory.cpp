@@ -57,13 +57,18 @@ bool FindDirectoryInReply(std::string_view text, std::string_view* directory) {
 }
 
 // Asks the user for the account a server wants before it lets the connection into a
-// directory, then sends it: the class of the ACCT reply, or -86 when the user cancelled.
-int32_t SendAccountForDirectory(FtpConnection* connection) {
+// directory, then sends it: the ACCT reply; FSE_CANCELLED when the user cancelled, and
+// FSE_INVALID for an answer that cannot be sent as one command line, stand in its way.
+Reply SendAccountForDirectory(FtpConnection* connection) {
     // A cancel sends nothing: no account the user never confirmed goes to the server.
     char answer[QUESTION_ANSWER_SIZE] = {};
-    if (!AskUser(connection, Question::AccountForDirectory, answer)) return FSE_CANCELLED;
+    if (!AskUser(connection, Question::AccountForDirectory, answer)) {
+        return Reply::Failed(FSE_CANCELLED);
+    }
     char line[LARGE_COMMAND_BUFFER_SIZE];
-    if (!FormatCommandLine(line, sizeof line, "ACCT %s\r\n", answer)) return FSE_INVALID;
+    if (!FormatCommandLine(line, sizeof line, "ACCT %s\r\n", answer)) {
+        return Reply::Failed(FSE_INVALID);
+    }
     return SendCommand(connection, line);
 }
 
@@ -80,10 +85,9 @@ int32_t ChangeDirectory(FtpConnection* connection, const char* name, FsStateReco
         if (probe < 0) return probe;
     }
 
-    int32_t replyClass = SendCommand(connection, line);
-    if (replyClass == REPLY_INTERMEDIATE) replyClass = SendAccountForDirectory(connection);
-    if (replyClass < 0) return replyClass;
-    if (replyClass != REPLY_COMPLETE) return ClassifyFailedReply(connection, replyClass);
+    Reply reply = SendCommand(connection, line);
+    if (reply.Is(ReplyClass::Intermediate)) reply = SendAccountForDirectory(connection);
+    if (!reply.Is(ReplyClass::Complete)) return ClassifyFailedReply(connection, reply);
     connection->stateFlags &= ~STATE_DIRECTORY_KNOWN;
     return 2;
 }
@@ -102,10 +106,9 @@ int32_t PrintWorkingDirectory(FtpConnection* connection, char* directory, int32_
         connection->cachedWorkingDirectory[0] = '\0';
         return error;
     };
-    int32_t replyClass = SendWithXFallback(connection, "PWD\r\n", "XPWD\r\n");
-    if (replyClass < 0) return fail(replyClass);
-    if (replyClass == REPLY_BROKEN) return fail(FSE_CONNECTION_BROKEN);
-    if (replyClass != REPLY_COMPLETE) return fail(FSE_NOT_SUPPORTED);
+    const Reply reply = SendWithXFallback(connection, "PWD\r\n", "XPWD\r\n");
+    if (reply.error) return fail(reply.error);
+    if (!reply.Is(ReplyClass::Complete)) return fail(FSE_NOT_SUPPORTED);
 
     // The directory is taken from the whole reply the connection keeps, not from a copy
     // cut at 255 characters, so that a long directory is reported as too long (or in full)

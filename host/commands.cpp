@@ -15,15 +15,11 @@
 
 namespace ftpsh {
 
-namespace {
-constexpr size_t kAny = SIZE_MAX;
-}  // namespace
-
 constexpr Shell::Command Shell::kCommands[] = {
     {"open", "[ftp://][user[:password]@]host[:port] [account]", 1, 2,
      "connect and log on; log off", &Shell::Open},
-    {"close", "", 0, kAny, nullptr, &Shell::Close},
-    {"quit", "", 0, kAny, nullptr, &Shell::Leave, "exit bye "},
+    {"close", "", 0, SIZE_MAX, nullptr, &Shell::Close},
+    {"quit", "", 0, SIZE_MAX, nullptr, &Shell::Leave, "exit bye "},
     {"cd", "DIR", 1, 1, "remote paths (names with blanks in double quotes)",
      &Shell::ChangeRemoteDirectory},
     {"pwd", "", 0, 0, nullptr, &Shell::PrintRemoteDirectory},
@@ -49,9 +45,9 @@ constexpr Shell::Command Shell::kCommands[] = {
      "a command typed into the protocol window; show or close that window", &Shell::Quote, "",
      true},
     {"protocol", "on|off", 1, 1, nullptr, &Shell::Protocol},
-    {"answer", "DIALOG STEP...", 0, kAny, "the answer for the next dialog of that name",
+    {"answer", "DIALOG STEP...", 0, SIZE_MAX, "the answer for the next dialog of that name",
      &Shell::Answer},
-    {"help", "", 0, kAny, "these commands and what they do", &Shell::Help, "? "},
+    {"help", "", 0, SIZE_MAX, "these commands and what they do", &Shell::Help, "? "},
 };
 
 namespace {
@@ -75,15 +71,6 @@ constexpr const char* kHelpNotes =
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
-}
-
-// The text after the command word.
-std::string RestAfterWord(const std::string& line) {
-    size_t start = line.find_first_not_of(" \t");
-    size_t end = line.find_first_of(" \t", start);
-    if (end == std::string::npos) return "";
-    size_t rest = line.find_first_not_of(" \t", end);
-    return rest == std::string::npos ? "" : line.substr(rest);
 }
 
 const Command* Find(const std::string& name) {
@@ -205,7 +192,8 @@ CommandResult Shell::Run(const std::string& line) {
     Words words;
     if (command != nullptr && command->asTyped) {
         words = {word};
-        if (std::string rest = RestAfterWord(line); !rest.empty()) words.push_back(rest);
+        const size_t rest = line.find_first_not_of(" \t", start + word.size());
+        if (rest != std::string::npos) words.push_back(line.substr(rest));
     } else if (!SplitWords(line, words)) {
         Complain("a quote is not closed: " + line);
         return CommandResult::Failed;

@@ -49,12 +49,12 @@ void DeliverLines(char* text, DWORD hostValue, FileInfoLineFunction lineFunction
 }  // namespace
 
 // A name list cannot be read without the host's file-system layer library: then the result
-// is -45 (not supported) and nothing is sent. A name that the library cannot give (an
-// index outside a damaged list) stops the loop with -22, as a refused command would. The
+// is FSE_NOT_SUPPORTED and nothing is sent. A name that the library cannot give (an index
+// outside a damaged list) stops the loop with FSE_INVALID, as a refused command would. The
 // result of a name whose listing did not fit in memory is 0: its lines so far were
 // delivered and the user was told. While conversion runs, its receive block is made before
-// anything is sent, so that no memory for it gives -12 with nothing sent, as for the data
-// block.
+// anything is sent, so that no memory for it gives FSE_NO_MEMORY with nothing sent, as for
+// the data block.
 extern "C" TVFTP_EXPORT LONG WINAPI FTP_Get_File_Info(HGLOBAL nameList, FsStateRecord* record,
                                                       FileInfoLineFunction lineFunction) {
     FtpConnection* connection = record->connection;

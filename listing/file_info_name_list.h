@@ -26,8 +26,8 @@ public:
     HostNameList(const HostNameList&) = delete;
     HostNameList& operator=(const HostNameList&) = delete;
 
-    // 0 when the names can be read; -45 when the library or one of its two functions
-    // cannot be found; -22 when the handle gives no block.
+    // 0 when the names can be read; FSE_NOT_SUPPORTED when the library or one of its two
+    // functions cannot be found; FSE_INVALID when the handle gives no block.
     int32_t status() const { return status_; }
     uint16_t count() const { return count_; }
 

@@ -18,6 +18,6 @@ enum : int32_t {
 // stays in it. Receives more data as needed; when the data connection ends, its sockets are
 // closed and the completion reply is read. LISTING_LINE with *line set; LISTING_DATA_END,
 // an unfinished last line being dropped; or the FsError that ended the data (a socket
-// failure, -55 for a failed code-set conversion, -12).
+// failure, FSE_CONVERSION for a failed code-set conversion, FSE_NO_MEMORY).
 int32_t NextListingLine(FtpConnection* connection, ListingHandle* handle, char* buffer,
                         char** line);

@@ -9,9 +9,9 @@
 #include "listing/listing_handle.h"
 
 // Fills up to `count` entries from `entries` on: the number filled, 0 at the end of the
-// listing, or an FsError (-154 when the host type has no listing parser). A line that no
-// rule of the parser fits ends the listing quietly. A read that fails frees what it put
-// into the entries.
+// listing, or an FsError (FSE_BAD_LISTING when the host type has no listing parser). A
+// line that no rule of the parser fits ends the listing quietly. A read that fails frees
+// what it put into the entries.
 int32_t ReadListLines(FsStateRecord* record, FtpConnection* connection, ListingHandle* handle,
                       DirEntry* entries, int32_t count);
 

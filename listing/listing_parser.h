@@ -13,7 +13,7 @@
 // Results of a listing parser besides a name length (0 or more):
 constexpr int32_t PARSE_SKIP = -1;            // no entry in this line; read the next one
 constexpr int32_t PARSE_NOT_THIS_FORMAT = FSE_BAD_LISTING;  // the listing ends quietly here
-// FSE_NO_MEMORY ends the read with -12; any other negative value ends it with that value.
+// Any other negative value, FSE_NO_MEMORY among them, ends the read with that value.
 
 // A listing parser: fills `entry` from `line` (NUL-terminated, without its CR LF, writable:
 // the parser cuts it up in place) for the listing `handle` of a server of `hostType`.
@@ -41,7 +41,7 @@ int32_t ParseMacintoshLine(DirEntry* entry, char* line, ListingHandle* handle,
 // ---------------------------------------------------------------------------------------
 
 // Stores a copy of the whole line (a moveable block of exactly its length and a NUL) in the
-// entry with its length, and clears the reserved field: the line length, or -12.
+// entry with its length, and clears the reserved field: the line length, or FSE_NO_MEMORY.
 int32_t StoreLineCopy(const char* line, DirEntry* entry);
 // The same for the name.
 int32_t StoreName(const char* name, DirEntry* entry);
@@ -73,7 +73,7 @@ char* NextField(char** cursor);
 
 // Name extraction: line copy and name of a UNIX-style line (host types 5, 7, 11), of a VMS
 // line (9), or the whole line (any other value): the name length, PARSE_SKIP for "." and
-// "..", PARSE_NOT_THIS_FORMAT for a link line whose name cannot be found, or -12.
+// "..", PARSE_NOT_THIS_FORMAT for a link line whose name cannot be found, or FSE_NO_MEMORY.
 int32_t ExtractName(DirEntry* entry, char* line, const ListingHandle* handle, uint8_t hostType);
 
 // The deferred-link pass: resolves the link lines put aside during the listing by trying to

@@ -16,8 +16,9 @@ constexpr size_t kNameColumn = 39;  // offset of column 40
 constexpr size_t kTypeCodeLength = 4;
 constexpr size_t kCreatorEnd = 10;  // the working line is also cut after character 10
 
-// The Macintosh parser's own result: the read ends with it.
-constexpr int32_t kNotMacintoshListing = -2;
+// The Macintosh parser's own result for a line without a second word: the read ends with
+// it, and the host gets "not found".
+constexpr int32_t kNotMacintoshListing = FSE_NOT_FOUND;
 
 // Entry kinds the host tells Macintosh files apart by.
 constexpr uint8_t kEntryUnknownType = 0;

@@ -47,7 +47,7 @@ int32_t ReceiveWholeListing(FtpConnection* connection, SOCKET data, HGLOBAL* blo
 }
 
 // Replaces the received listing in the handle by its conversion to the local code set: the
-// converted length, or -12 with no listing buffer left.
+// converted length, or FSE_NO_MEMORY with no listing buffer left.
 int32_t ConvertWholeListing(ListingHandle* handle, uint32_t length) {
     HGLOBAL received = handle->listingBuffer;
     handle->listingBuffer = nullptr;
@@ -116,7 +116,7 @@ int32_t ApplyVmsNameRule(const char* name, FsStateRecord* record, FtpConnection*
 }
 
 // Line copy (where `withLine`) and name of an entry that is the whole line: the name
-// length, or -12 with nothing stored.
+// length, or FSE_NO_MEMORY with nothing stored.
 int32_t StoreWholeLine(char* line, DirEntry* entry, bool withLine) {
     if (withLine) {
         if (int32_t stored = StoreLineCopy(line, entry); stored < 0) return stored;

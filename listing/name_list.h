@@ -10,9 +10,9 @@
 
 // Reads the data connection to its end into a fresh listing buffer of the handle (grown in
 // steps of 2048 bytes, NUL-terminated, converted to the local code set while conversion
-// runs), closes the data socket and reads the transfer's completion reply. The length of
-// the listing, or an FsError with no listing buffer left (-12 when memory runs short, the
-// part received being lost; a socket failure).
+// runs), closes the data connection and reads the transfer's completion reply. The length of
+// the listing, or an FsError with no listing buffer left (FSE_NO_MEMORY when memory runs
+// short, the part received being lost; a socket failure).
 int32_t RetrieveWholeListing(FtpConnection* connection, ListingHandle* handle);
 
 // Fills up to `count` entries from the name list, going on where the previous read

@@ -37,7 +37,7 @@ private:
 
 // Stores the name of a DOS-style line: a directory handle keeps only the text after the
 // name's last "\", a glob handle the name as the server sent it. "." and ".." carry no entry
-// (PARSE_SKIP), nor does a name that is empty. The name length, PARSE_SKIP or -12.
+// (PARSE_SKIP), nor does a name that is empty. The name length, PARSE_SKIP or FSE_NO_MEMORY.
 int32_t StoreDosStyleName(const char* name, const ListingHandle* handle, DirEntry* entry);
 
 // The same for a name that is the line from some field on: the text is taken from the

@@ -51,8 +51,8 @@ int32_t SendListingCommand(FtpConnection* connection, SOCKET* listeningSlot,
     } else {
         wsprintfA(line, "%s\r\n", word);
     }
-    int32_t replyClass = SendCommand(connection, line);
-    if (replyClass == REPLY_PRELIMINARY) {
+    const Reply reply = SendCommand(connection, line);
+    if (reply.Is(ReplyClass::Preliminary)) {
         if (!passive) return AcceptDataConnection(connection, listeningSlot, dataSocket);
         *dataSocket = *listeningSlot;
         return 0;
@@ -62,7 +62,6 @@ int32_t SendListingCommand(FtpConnection* connection, SOCKET* listeningSlot,
     // The passive connection just closed will deliver nothing: no completion reply is to
     // be awaited for it.
     if (passive) connection->stateFlags &= ~STATE_PASSIVE_CONNECTION_OPEN;
-    if (replyClass == REPLY_BROKEN) return FSE_CONNECTION_BROKEN;
-    if (replyClass < 0) return replyClass;
-    return connection->lastReplyCode == kNothingToList ? FSE_NOT_FOUND : FSE_UNEXPECTED_REPLY;
+    if (reply.error) return reply.error;
+    return reply.code == kNothingToList ? FSE_NOT_FOUND : FSE_UNEXPECTED_REPLY;
 }

@@ -10,14 +10,15 @@
 
 // Opens a data connection and sends the listing command: "word argument\r\n", or "word\r\n"
 // when there is no argument or the argument is empty or holds a blank (the server would
-// take such an argument for more than one). A PASV that the server refuses (-2) turns
-// passive mode off for the rest of the connection and the PORT step is used instead.
+// take such an argument for more than one). A PASV that the server refuses (FSE_NOT_FOUND)
+// turns passive mode off for the rest of the connection and the PORT step is used instead.
 //
 // 0 with the data socket in *dataSocket. *listeningSlot then holds the listening socket,
 // or in passive mode the data socket itself (one socket, to be closed once). Failures:
-// -2 when the server answers the command with 550 (nothing to list), -158 for any other
-// refusal, -57 when the control connection broke, -22 when the line would not fit the
-// command buffer (nothing is sent), or a failure of opening the data connection. After a
-// failure *listeningSlot holds no socket.
+// FSE_NOT_FOUND when the server answers the command with 550 (nothing to list),
+// FSE_UNEXPECTED_REPLY for any other refusal, FSE_CONNECTION_BROKEN when the control
+// connection broke, FSE_INVALID when the line would not fit the command buffer (nothing is
+// sent), or a failure of opening the data connection. After a failure *listeningSlot holds
+// no socket.
 int32_t SendListingCommand(FtpConnection* connection, SOCKET* listeningSlot,
                            const char* word, const char* argument, SOCKET* dataSocket);

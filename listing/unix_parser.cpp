@@ -16,8 +16,8 @@ constexpr const char* kErrorTexts[] = {"cannot find the file", "No such file", "
 // A line shorter than this cannot hold the permissions and anything after them.
 constexpr std::size_t kShortestEntryLine = 11;
 
-// -1 for a line that carries no entry, -154 for one that is no listing line at all (no
-// second word), 0 for a line to parse.
+// PARSE_SKIP for a line that carries no entry, PARSE_NOT_THIS_FORMAT for one that is no
+// listing line at all (no second word), 0 for a line to parse.
 int32_t TestUnixLine(const char* line) {
     if (line[0] == ' ' || line[0] == '\t') return PARSE_SKIP;
     // "total 12" heads the listing; the comparison keeps case, as servers write it.

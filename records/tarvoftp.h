@@ -334,7 +334,7 @@ TVFTP_EXPORT LONG WINAPI FTP_Dir_Open(HGLOBAL handleBlock, HGLOBAL pattern,
                                       HGLOBAL stateRecord);
 TVFTP_EXPORT LONG WINAPI FTP_Dir_Read(HostHandleBlock* handleBlock, DirEntry* entries,
                                       LONG count);
-// Code 1 sets the kind mask (bit 0 directories, bit 1 files): 0. Any other code: -22.
+// Code 1 sets the kind mask (bit 0 directories, bit 1 files): 0. Any other code: FSE_INVALID.
 TVFTP_EXPORT LONG WINAPI FTP_Dir_Ioctl(HostHandleBlock* handleBlock, LONG code, LONG value);
 // 0, or the error of putting the connection's representation back.
 TVFTP_EXPORT LONG WINAPI FTP_Dir_Close(HostHandleBlock* handleBlock);

@@ -15,8 +15,8 @@ constexpr int32_t UPLOAD_SAMPLE_SIZE = 512;
 // buffer, chooses ASCII or image type by the sample and record structure when it starts
 // with the record-file marker (else file structure), seeks the file back to its start and
 // applies the choice to the destination side's connection. 0 (also for an empty file, which
-// changes nothing), the read or seek failure of the platform (-1), or the FsError of
-// ApplyRepresentation.
+// changes nothing), the read or seek failure of the platform (HFILE_ERROR, which is
+// FSE_FAILED to the host), or the FsError of ApplyRepresentation.
 int32_t ChooseUploadRepresentation(HFILE localFile, CopyContext* context);
 
 // Results of ChooseDownloadRepresentation: how the remote file is to be fetched.

@@ -31,7 +31,9 @@ int32_t ApplyRepresentation(const TransferRepresentation& wanted, FsStateRecord*
     if (static_cast<int32_t>(wanted.type) != connection->currentType) {
         const char* command = TypeCommand(wanted.type);
         if (command == nullptr) return FSE_INVALID;
-        if (SendCommand(connection, command) != REPLY_COMPLETE) return FSE_UNEXPECTED_REPLY;
+        if (!SendCommand(connection, command).Is(ReplyClass::Complete)) {
+            return FSE_UNEXPECTED_REPLY;
+        }
         // Local byte mode stands in for the current type rather than replacing it: asking
         // for the type that was current afterwards sends nothing, asking for local byte
         // mode again sends TYPE L 8 again.
@@ -44,7 +46,9 @@ int32_t ApplyRepresentation(const TransferRepresentation& wanted, FsStateRecord*
     if (static_cast<int32_t>(wanted.structure) != connection->currentStructure) {
         const char* command = StructureCommand(wanted.structure);
         if (command == nullptr) return FSE_INVALID;
-        if (SendCommand(connection, command) != REPLY_COMPLETE) return FSE_UNEXPECTED_REPLY;
+        if (!SendCommand(connection, command).Is(ReplyClass::Complete)) {
+            return FSE_UNEXPECTED_REPLY;
+        }
         connection->currentStructure = static_cast<int32_t>(wanted.structure);
     }
     return 0;

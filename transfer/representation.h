@@ -51,8 +51,9 @@ static_assert(sizeof(TransferRepresentation) == 32);
 
 // Brings the record's connection to the wanted type and structure (the other fields are
 // not read), sending TYPE and STRU only where they differ from what the server last
-// accepted. 0; -22 for a type or structure without a command (nothing further is sent);
-// -158 when the server refuses (the remembered values keep what it last accepted).
+// accepted. 0; FSE_INVALID for a type or structure without a command (nothing further is
+// sent); FSE_UNEXPECTED_REPLY when the server refuses, and also when no reply came (the
+// remembered values keep what it last accepted).
 int32_t ApplyRepresentation(const TransferRepresentation& wanted, FsStateRecord* record);
 
 struct FtpConnection;
@@ -68,8 +69,9 @@ int32_t ApplyInitialOptions(FsStateRecord* record, FtpConnection* connection, ui
 
 // Asks a server that reports representations (STAT-reports-representation flag) about the
 // path with "STAT path" and fills `out` from the letters its reply begins with. 2 on a 2xx
-// reply; -57 when the control connection broke; -22 for any other reply, and for a path
-// that cannot be sent as one command line (nothing is sent then).
+// reply (as a change into a directory gives); FSE_CONNECTION_BROKEN when the control
+// connection broke; FSE_INVALID for any other reply, and for a path that cannot be sent as
+// one command line (nothing is sent then).
 int32_t QueryRepresentationByStat(FtpConnection* connection, const char* path,
                                   TransferRepresentation* out);
 
@@ -84,9 +86,9 @@ const char* ParseRepresentationLetters(TransferRepresentation* out, const char* 
 // Whether a remote path is a directory or a file: by STAT on servers that report the
 // representation, else by trying to change into it (a directory) or not (a file: then the
 // result is 0, whatever the refusal). With `restore` the working directory is read first and
-// entered again afterwards, and a server that cannot tell its working directory (-45) gets
-// the path taken for a file without trying; without `restore` a directory stays the working
-// directory. A non-negative value (2 after a change into a directory, 0 for a file), or an
-// FsError.
+// entered again afterwards, and a server that cannot tell its working directory
+// (FSE_NOT_SUPPORTED) gets the path taken for a file without trying; without `restore` a
+// directory stays the working directory. A non-negative value (2 after a change into a
+// directory or a STAT answered, 0 for a file), or an FsError.
 int32_t QueryPathKind(const char* path, TransferRepresentation* out, FsStateRecord* record,
                       bool restore);

@@ -89,9 +89,10 @@ int32_t QueryRepresentationByStat(FtpConnection* connection, const char* path,
     char line[COMMAND_BUFFER_SIZE];
     if (!FormatCommandLine(line, sizeof line, "STAT %s\r\n", path)) return FSE_INVALID;
     char text[REPLY_TEXT_BUFFER_SIZE];
-    int32_t replyClass = SendCommand(connection, line, text);
-    if (replyClass == REPLY_BROKEN) return FSE_CONNECTION_BROKEN;
-    if (replyClass != REPLY_COMPLETE) return FSE_INVALID;
+    const Reply reply = SendCommand(connection, line, text);
+    // Whatever else kept the reply from coming (a closed stream) counts as a refusal.
+    if (reply.broken()) return reply.error;
+    if (!reply.Is(ReplyClass::Complete)) return FSE_INVALID;
     ParseRepresentationLetters(out, text);
-    return REPLY_COMPLETE;
+    return 2;
 }

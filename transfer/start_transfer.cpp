@@ -45,8 +45,8 @@ int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record) {
 
     char line[COMMAND_BUFFER_SIZE];
     wsprintfA(line, format, path.get());
-    int32_t replyClass = SendCommand(connection, line);
-    if (replyClass == REPLY_PRELIMINARY) {
+    const Reply reply = SendCommand(connection, line);
+    if (reply.Is(ReplyClass::Preliminary)) {
         SOCKET data;
         int32_t accepted = AcceptDataConnection(connection, &handle->listeningSocket, &data);
         if (accepted < 0) return accepted;
@@ -57,10 +57,9 @@ int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record) {
     }
 
     CloseSlot(&handle->listeningSocket);
-    if (replyClass == REPLY_BROKEN) return FSE_CONNECTION_BROKEN;
-    if (replyClass < 0) return replyClass;
+    if (reply.error) return reply.error;
     if ((handle->openMode & FILE_MODE_READ) != 0) return FSE_RETRIEVE_REFUSED;
-    switch (connection->lastReplyCode) {
+    switch (reply.code) {
         case kNameNotAllowed: return FSE_NAME_NOT_ALLOWED;
         case kInsufficientStorage: return FSE_NO_SPACE;
         default: return FSE_STORE_REFUSED;

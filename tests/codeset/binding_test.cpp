@@ -126,14 +126,14 @@ TEST_F(Binding, ControlTextPassesItsContextInBuffersSizedByTheWorstCase) {
         .Reply("200 ok\r\n");
     server.Start();
     TestConnection client(server.Port());
-    EXPECT_EQ(SendCommand(client.get(), "NOOP\r\n"), REPLY_COMPLETE);
+    EXPECT_TRUE(SendCommand(client.get(), "NOOP\r\n").Is(ReplyClass::Complete));
     EXPECT_EQ(std::string(client->replyText), "200 " + std::string(150, 'A') + "\n");
     EXPECT_TRUE(outgoingBlockLargeEnough);
     EXPECT_GT(largestIncomingBlock, 0);
     EXPECT_LE(largestIncomingBlock, CONTROL_RECEIVE_BUFFER_SIZE / 2);
 
     gCodeSet.conversionDisabled = true;
-    EXPECT_EQ(SendCommand(client.get(), "NOOP\r\n"), REPLY_COMPLETE);
+    EXPECT_TRUE(SendCommand(client.get(), "NOOP\r\n").Is(ReplyClass::Complete));
     EXPECT_STREQ(client->replyText, "200 ok\n");
     EXPECT_EQ(server.Finish(), "");
 }
@@ -180,7 +180,7 @@ TEST_F(Binding, BoundLibraryConvertsControlTextAndTheLastConnectionsCodeSetWins)
     }
     EXPECT_EQ(second.Finish(), "");
 
-    EXPECT_EQ(SendCommand(firstRecord.connection(), "SITE \xFC\r\n"), REPLY_COMPLETE);
+    EXPECT_TRUE(SendCommand(firstRecord.connection(), "SITE \xFC\r\n").Is(ReplyClass::Complete));
     EXPECT_STREQ(firstRecord.connection()->replyText, "200 \xFC\n");
     FTP_FS_Close(firstRecord.get());
     EXPECT_EQ(first.Finish(), "");

@@ -223,6 +223,6 @@ TEST(DirectoryHandle, ListingsEndEarlyOnForeignLinesAndFailOnAResetDataConnectio
     EXPECT_EQ(session.Read(10, &taken), 0);
     EXPECT_TRUE(taken.empty());
     EXPECT_EQ(session.Close(), 0);
-    EXPECT_EQ(SendCommand(session.connection(), "NOOP\r\n"), REPLY_COMPLETE);
+    EXPECT_TRUE(SendCommand(session.connection(), "NOOP\r\n").Is(ReplyClass::Complete));
     EXPECT_EQ(session.Finish(), "");
 }

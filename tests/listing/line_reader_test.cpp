@@ -94,6 +94,6 @@ TEST(LineReader, ConversionRunsOnEachReceiveAndAFailedOneEndsTheListing) {
     EXPECT_EQ(session.Read(4, &taken), FSE_CONVERSION);
     EXPECT_EQ(session.handle()->dataState, DATA_STATE_FAILED);
     EXPECT_EQ(session.Close(), 0);
-    EXPECT_EQ(SendCommand(session.connection(), "NOOP\r\n"), REPLY_COMPLETE);
+    EXPECT_TRUE(SendCommand(session.connection(), "NOOP\r\n").Is(ReplyClass::Complete));
     EXPECT_EQ(session.Finish(), "");
 }

@@ -141,6 +141,6 @@ TEST(NameList, TheWholeListingIsConvertedAndAFailedConversionFailsTheOpen) {
     session.block()->handleSlot = nullptr;
     EXPECT_EQ(session.Open(nullptr), FSE_NO_MEMORY);
     EXPECT_EQ(session.block()->handleSlot, nullptr);
-    EXPECT_EQ(SendCommand(session.connection(), "NOOP\r\n"), REPLY_COMPLETE);
+    EXPECT_TRUE(SendCommand(session.connection(), "NOOP\r\n").Is(ReplyClass::Complete));
     EXPECT_EQ(session.Finish(), "");
 }
