@@ -64,5 +64,33 @@ int32_t WorstCaseFactor(CcssContext* context) {
     return factor < 1 ? 1 : factor;
 }
 
+namespace {
+
+int32_t Convert(CcssContext* context, const char* bytes, int32_t length, char* target,
+                uint32_t room) {
+    if (CodeSets().functions.convertBlock(context, bytes, length, target) != CCSS_CONVERTED) {
+        return CONVERSION_FAILED;
+    }
+    const LONG converted = context->outputLength;
+    if (converted < 0 || static_cast<uint64_t>(converted) > room) return CONVERSION_FAILED;
+    return static_cast<int32_t>(converted);
+}
+
+}  // namespace
+
+int32_t ConvertIncoming(const char* bytes, int32_t length, char* target, uint32_t room) {
+    return Convert(CodeSets().incoming, bytes, length, target, room);
+}
+
+int32_t ConvertOutgoing(const char* bytes, int32_t length, char* target, uint32_t room) {
+    return Convert(CodeSets().outgoing, bytes, length, target, room);
+}
+
+uint32_t IncomingPieceLimit(uint32_t room) {
+    if (!ConversionRuns()) return room;
+    if (room == 0) return 0;
+    return (room - 1) / static_cast<uint32_t>(WorstCaseFactor(CodeSets().incoming));
+}
+
 CcssContext* BuiltInContext() { return &builtInContext; }
 const CodeSetTableRecord* BuiltInCodeSetTable() { return &builtInTable; }

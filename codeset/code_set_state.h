@@ -44,6 +44,22 @@ bool ConversionRuns();
 // The worst-case expansion of a context, never below 1 whatever the library answers.
 int32_t WorstCaseFactor(CcssContext* context);
 
+// The conversions of text between the code sets: incoming from the remote code set to the
+// local one (replies, listings), outgoing the other way (commands). Each converts `length`
+// bytes into `target`, which has room for `room` bytes, and answers the count written,
+// or CONVERSION_FAILED when the library failed or would have written more. An incoming
+// count may be 0: the library holds back the start of a character until the rest of it
+// arrives.
+constexpr int32_t CONVERSION_FAILED = -1;
+int32_t ConvertIncoming(const char* bytes, int32_t length, char* target, uint32_t room);
+int32_t ConvertOutgoing(const char* bytes, int32_t length, char* target, uint32_t room);
+
+// How many received bytes may go into one incoming conversion so that what they turn into
+// surely fits `room` bytes: all of the room while conversion does not run; else the room
+// less one byte (the library may give up a character it held back from an earlier block)
+// divided by the worst-case factor; 0 when not even one byte fits.
+uint32_t IncomingPieceLimit(uint32_t room);
+
 // The built-in context and code-set table record used before the library is bound.
 CcssContext* BuiltInContext();
 const CodeSetTableRecord* BuiltInCodeSetTable();

@@ -6,6 +6,7 @@
 
 #include "codeset/code_set_state.h"
 #include "connection/control_stream.h"
+#include "connection/socket_guard.h"
 #include "connection/wait.h"
 #include "records/tarvoftp.h"
 #include "util/memory_guards.h"
@@ -15,8 +16,6 @@ namespace {
 
 constexpr unsigned char kCr = 13;
 constexpr unsigned char kLf = 10;
-
-int32_t SocketFailure() { return FsErrorFromSocket(WSAGetLastError()); }
 
 // Refuses a Telnet option: the answer goes straight to the socket, unconverted, and a
 // failure to send it is of no consequence to the reply being read.
@@ -30,32 +29,21 @@ void Refuse(ControlStream* stream, unsigned char answer, unsigned char option) {
 // runs). Returns the count now buffered, 0 when the server closed the connection, or an
 // FsError.
 int32_t Refill(ControlStream* stream) {
-    int received;
-    if (!ConversionRuns()) {
-        received = recv(stream->socket, stream->receiveBuffer, CONTROL_RECEIVE_BUFFER_SIZE, 0);
-        if (received == 0) return 0;
-        if (received < 0) return SocketFailure();
-    } else {
-        CcssContext* context = CodeSets().incoming;
-        int32_t factor = WorstCaseFactor(context);
-        // The library may add one byte beyond length x factor (a character it held back
-        // from the previous block and now gives up as a replacement), so the receive leaves
-        // room for that byte as well as for the NUL after the output.
-        int32_t limit = (CONTROL_RECEIVE_BUFFER_SIZE - 1) / factor;
-        if (limit < 1) return FSE_CONVERSION;
-        ScratchBlock raw(static_cast<uint32_t>(limit));
-        if (raw.get() == nullptr) return FSE_NO_MEMORY;
-        received = recv(stream->socket, raw.get(), limit, 0);
-        if (received == 0) return 0;
-        if (received < 0) return SocketFailure();
-        if (CodeSets().functions.convertBlock(context, raw.get(), received,
-                                            stream->receiveBuffer) != CCSS_CONVERTED) {
-            return FSE_CONVERSION;
-        }
-        received = context->outputLength;
-        if (received < 0 || received > CONTROL_RECEIVE_BUFFER_SIZE) return FSE_CONVERSION;
-        // The library may hold back the start of a character until its remaining bytes
-        // arrive: nothing to hand out yet, exactly as if nothing had been received.
+    // The byte behind CONTROL_RECEIVE_BUFFER_SIZE is kept for the NUL after the text.
+    const bool converting = ConversionRuns();
+    const uint32_t limit = IncomingPieceLimit(CONTROL_RECEIVE_BUFFER_SIZE);
+    if (limit < 1) return FSE_CONVERSION;
+    ScratchBlock raw(converting ? limit : 0);
+    if (converting && raw.get() == nullptr) return FSE_NO_MEMORY;
+    int32_t received = recv(stream->socket, converting ? raw.get() : stream->receiveBuffer,
+                            static_cast<int>(limit), 0);
+    if (received == 0) return 0;
+    if (received < 0) return SocketFailure();
+    if (converting) {
+        received = ConvertIncoming(raw.get(), received, stream->receiveBuffer,
+                                   CONTROL_RECEIVE_BUFFER_SIZE);
+        if (received == CONVERSION_FAILED) return FSE_CONVERSION;
+        // Nothing to hand out yet, exactly as if nothing had been received.
         if (received == 0) return FSE_WOULD_BLOCK;
     }
     stream->buffered = received;
@@ -118,18 +106,14 @@ int32_t ControlStreamSend(ControlStream* stream, const char* bytes, int32_t leng
     if (length < 0) length = 0;
     if (!ConversionRuns()) return SendAll(stream, bytes, length);
 
-    CcssContext* context = CodeSets().outgoing;
-    int64_t size = static_cast<int64_t>(length) * WorstCaseFactor(context) + 1;
+    int64_t size = static_cast<int64_t>(length) * WorstCaseFactor(CodeSets().outgoing) + 1;
     if (size > INT32_MAX) return FSE_NO_MEMORY;
     ScratchBlock converted(static_cast<uint32_t>(size));
     if (converted.get() == nullptr) return FSE_NO_MEMORY;
-    if (CodeSets().functions.convertBlock(context, bytes, length, converted.get()) !=
-        CCSS_CONVERTED) {
-        return FSE_CONVERSION;
-    }
-    int32_t output = context->outputLength;
     // A length the block cannot hold is a broken conversion, not something to send.
-    if (output < 0 || output > size - 1) return FSE_CONVERSION;
+    const int32_t output =
+        ConvertOutgoing(bytes, length, converted.get(), static_cast<uint32_t>(size - 1));
+    if (output == CONVERSION_FAILED) return FSE_CONVERSION;
     return SendAll(stream, converted.get(), output);
 }
 

@@ -8,6 +8,7 @@
 
 #include "connection/message_pump.h"
 #include "connection/wait.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
@@ -27,8 +28,6 @@ constexpr uint16_t kEnteringPassiveMode = 227;
 
 constexpr int kPassiveNumbers = 6;
 
-int32_t SocketFailure() { return FsErrorFromSocket(WSAGetLastError()); }
-
 
 // Reports the socket failure that just happened, then closes the slot: the close must not
 // replace the error the caller is told about.
@@ -39,12 +38,6 @@ int32_t FailAndCloseSlot(SOCKET* slot) {
 }
 
 
-bool SetOption(SOCKET socket, int option) {
-    const int on = 1;
-    return setsockopt(socket, SOL_SOCKET, option, reinterpret_cast<const char*>(&on),
-                      sizeof on) != SOCKET_ERROR;
-}
-
 // Makes the listening socket in the slot for the address: reuse-address in default-port
 // mode (the port is the control connection's own), keep-alive, bind, listen for one
 // connection, non-blocking. The address actually bound is read back into *bound.
@@ -52,7 +45,8 @@ int32_t ListenOn(const sockaddr_in& address, bool defaultPort, HWND window, SOCK
                  sockaddr_in* bound) {
     *slot = socket(AF_INET, SOCK_STREAM, 0);
     if (*slot == INVALID_SOCKET) return SocketFailure();
-    if ((defaultPort && !SetOption(*slot, SO_REUSEADDR)) || !SetOption(*slot, SO_KEEPALIVE)) {
+    if ((defaultPort && !SetSocketOption(*slot, SO_REUSEADDR)) ||
+        !SetSocketOption(*slot, SO_KEEPALIVE)) {
         return FailAndCloseSlot(slot);
     }
     for (int attempt = 1;; ++attempt) {
@@ -65,10 +59,8 @@ int32_t ListenOn(const sockaddr_in& address, bool defaultPort, HWND window, SOCK
         }
         WaitBeforeBindRetry(window);
     }
-    u_long nonBlocking = 1;
     int length = sizeof *bound;
-    if (listen(*slot, 1) == SOCKET_ERROR ||
-        ioctlsocket(*slot, FIONBIO, &nonBlocking) == SOCKET_ERROR ||
+    if (listen(*slot, 1) == SOCKET_ERROR || !MakeNonBlocking(*slot) ||
         getsockname(*slot, reinterpret_cast<sockaddr*>(bound), &length) == SOCKET_ERROR) {
         return FailAndCloseSlot(slot);
     }
@@ -152,10 +144,7 @@ int32_t AcceptDataConnection(FtpConnection* connection, SOCKET* listeningSlot,
         WaitForDataConnection(*listeningSlot, connection->ownerWindow);
     }
     SocketGuard data(accepted);
-    u_long nonBlocking = 1;
-    if (ioctlsocket(data.get(), FIONBIO, &nonBlocking) == SOCKET_ERROR) {
-        return FailAndCloseSlot(listeningSlot);
-    }
+    if (!MakeNonBlocking(data.get())) return FailAndCloseSlot(listeningSlot);
     connection->stateFlags |= STATE_DATA_TRANSFER;
     *dataSocket = data.Release();
     return 0;
@@ -172,20 +161,19 @@ int32_t ParsePassiveAddress(const char* replyText, sockaddr_in* address) {
 
     // The fields are cut out in place, so they are cut from a copy.
     int32_t rest = lstrlenA(at);
-    char* copy = static_cast<char*>(OrrAlloc(static_cast<uint32_t>(rest) + 1));
-    if (copy == nullptr) return FSE_NO_MEMORY;
-    OrrCopyStringN(copy, at, rest);
+    ScratchBlock copy(static_cast<uint32_t>(rest) + 1);
+    if (copy.get() == nullptr) return FSE_NO_MEMORY;
+    OrrCopyStringN(copy.get(), at, rest);
 
     // Each of the six fields must be a number that fits a byte: a field that is missing,
     // empty or larger would otherwise give an address or port the server never named.
     uint8_t numbers[kPassiveNumbers];
-    char* cursor = copy;
+    char* cursor = copy.get();
     bool complete = true;
     for (int i = 0; complete && i < kPassiveNumbers; ++i) {
         const char* field = OrrNextToken(&cursor, ",.)");
         complete = field != nullptr && ParseAddressByte(field, &numbers[i]);
     }
-    OrrFree(copy);
     if (!complete) return FSE_FAILED;
 
     *address = sockaddr_in{};
@@ -218,8 +206,8 @@ int32_t ConnectDataSocket(const sockaddr_in& address, SOCKET* connected) {
             return failure;
         }
         // Niceties only: a data socket works without them, so their refusal is ignored.
-        SetOption(candidate.get(), SO_REUSEADDR);
-        SetOption(candidate.get(), SO_KEEPALIVE);
+        SetSocketOption(candidate.get(), SO_REUSEADDR);
+        SetSocketOption(candidate.get(), SO_KEEPALIVE);
         sockaddr_in any{};
         any.sin_family = AF_INET;
         any.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -235,8 +223,7 @@ int32_t ConnectDataSocket(const sockaddr_in& address, SOCKET* connected) {
     if (made == INVALID_SOCKET) return failure;
 
     SocketGuard data(made);
-    u_long nonBlocking = 1;
-    if (ioctlsocket(data.get(), FIONBIO, &nonBlocking) == SOCKET_ERROR) return SocketFailure();
+    if (!MakeNonBlocking(data.get())) return SocketFailure();
     if (connect(data.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
         SOCKET_ERROR) {
         if (WSAGetLastError() != WSAEWOULDBLOCK) return FSE_FAILED;
@@ -264,6 +251,11 @@ int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket) {
     return 0;
 }
 
+
+void CloseDataConnection(DataConnection* connection) {
+    CloseSlot(&connection->data);
+    CloseSlot(&connection->listening);
+}
 
 int32_t ReceiveData(SOCKET data, char* into, int32_t limit, HWND window) {
     for (;;) {

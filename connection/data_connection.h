@@ -1,7 +1,7 @@
 // Data connections: every transfer of file data or of a listing runs on a TCP connection
 // of its own. Either the module listens (announced with PORT, or on the default data port
 // of the control connection) and accepts the server's connection, or it asks the server to
-// listen with PASV and connects. File transfers start here with RETR, STOR or APPE.
+// listen with PASV and connects.
 //
 // Every socket these operations hand out is non-blocking. Results are 0 or more on success
 // and an FsError otherwise; a failed socket call is reported as FsErrorFromSocket.
@@ -11,6 +11,23 @@
 
 #include "connection/ftp_connection.h"
 
+// How a data connection comes about.
+enum class DataRole : uint8_t {
+    Listening,  // the PORT step: the module listens and accepts the server's connection
+    Passive,    // PASV: the module connects to the server; nothing listens
+};
+
+// The sockets of one data connection. In the Listening role `listening` is where the
+// server's connection is accepted, kept open until the transfer ends; in the Passive role it
+// stays INVALID_SOCKET. `data` is the connection itself once it is open.
+struct DataConnection {
+    DataRole role = DataRole::Listening;
+    SOCKET listening = INVALID_SOCKET;
+    SOCKET data = INVALID_SOCKET;
+};
+
+// Closes the data connection's sockets that are open and marks them INVALID_SOCKET.
+void CloseDataConnection(DataConnection* connection);
 
 // Results of OpenListeningSocket besides the FsErrors.
 enum : int32_t {

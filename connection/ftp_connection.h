@@ -7,6 +7,7 @@
 #include "connection/connection_hooks.h"
 #include "connection/control_stream.h"
 #include "records/tarvoftp.h"
+#include "util/memory_guards.h"
 
 // State flags of FtpConnection::stateFlags.
 enum : uint32_t {
@@ -86,23 +87,6 @@ struct FtpConnection {
     int32_t lineEndConvention;
 };
 
-// The connection of a state record reached through its memory handle, locked for as long
-// as the guard lives.
-class LockedStateRecord {
-public:
-    explicit LockedStateRecord(HGLOBAL handle)
-        : handle_(handle), record_(static_cast<FsStateRecord*>(GlobalLock(handle))) {}
-    ~LockedStateRecord() {
-        if (record_ != nullptr) GlobalUnlock(handle_);
-    }
-    LockedStateRecord(const LockedStateRecord&) = delete;
-    LockedStateRecord& operator=(const LockedStateRecord&) = delete;
-
-    FsStateRecord* get() const { return record_; }
-    FsStateRecord* operator->() const { return record_; }
-    explicit operator bool() const { return record_ != nullptr; }
-
-private:
-    HGLOBAL handle_;
-    FsStateRecord* record_;
-};
+// The state record (and through it the connection) reached through its memory handle,
+// locked for as long as the guard lives.
+using LockedStateRecord = LockedBlock<FsStateRecord>;

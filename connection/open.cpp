@@ -9,6 +9,7 @@
 #include "connection/detection.h"
 #include "connection/logon.h"
 #include "connection/socket_guard.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 
@@ -16,42 +17,18 @@ namespace {
 
 // Host names are at most 255 characters.
 constexpr int kHostNameSize = 256;
-// A socket option value: 4 bytes, as Winsock takes them.
-constexpr int kOptionOn = 1;
 
-int32_t SocketFailure() { return FsErrorFromSocket(WSAGetLastError()); }
-
-// The copy of the server's host name that the lookup reads, in a moveable block of its own.
-class HostNameBlock {
-public:
-    explicit HostNameBlock(HGLOBAL hostName) : handle_(GlobalAlloc(GHND, kHostNameSize)) {
-        if (handle_ == nullptr) return;
-        auto* copy = static_cast<char*>(GlobalLock(handle_));
-        auto* name = hostName != nullptr ? static_cast<const char*>(GlobalLock(hostName)) : nullptr;
-        if (name != nullptr) {
-            lstrcpynA(copy, name, kHostNameSize);
-            GlobalUnlock(hostName);
-        }
-        GlobalUnlock(handle_);
-    }
-    ~HostNameBlock() {
-        if (handle_ != nullptr) GlobalFree(handle_);
-    }
-    HostNameBlock(const HostNameBlock&) = delete;
-    HostNameBlock& operator=(const HostNameBlock&) = delete;
-    HGLOBAL handle() const { return handle_; }
-
-private:
-    HGLOBAL handle_;
-};
+// Copies the server's host name into `copy`, the moveable block of its own that the lookup
+// reads.
+void CopyHostName(HGLOBAL hostName, HGLOBAL copy) {
+    LockedBlock<char> target(copy);
+    LockedBlock<const char> name(hostName);
+    if (target && name) lstrcpynA(target.get(), name.get(), kHostNameSize);
+}
 
 // The host name stays the record's, only its case changes.
 void LowerHostName(FsStateRecord* record) {
-    if (record->hostName == nullptr) return;
-    auto* name = static_cast<char*>(GlobalLock(record->hostName));
-    if (name == nullptr) return;
-    CharLowerA(name);
-    GlobalUnlock(record->hostName);
+    if (LockedBlock<char> name(record->hostName); name) CharLowerA(name.get());
 }
 
 // One address tried: 0 with the connected socket in *connected, or an FsError
@@ -61,11 +38,8 @@ int32_t TryAddress(u_long address, uint16_t port, SOCKET* connected, bool* fatal
     *fatal = true;
     SocketGuard socketGuard(socket(AF_INET, SOCK_STREAM, 0));
     if (socketGuard.get() == INVALID_SOCKET) return SocketFailure();
-    const int on = kOptionOn;
-    if (setsockopt(socketGuard.get(), SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on),
-                   sizeof on) == SOCKET_ERROR ||
-        setsockopt(socketGuard.get(), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on),
-                   sizeof on) == SOCKET_ERROR) {
+    if (!SetSocketOption(socketGuard.get(), SO_KEEPALIVE) ||
+        !SetSocketOption(socketGuard.get(), SO_REUSEADDR)) {
         return SocketFailure();
     }
     sockaddr_in server{};
@@ -92,10 +66,11 @@ int32_t TryAddress(u_long address, uint16_t port, SOCKET* connected, bool* fatal
 }  // namespace
 
 int32_t ConnectToServer(FsStateRecord* record, uint16_t port, SOCKET* connected) {
-    HostNameBlock name(record->hostName);
-    if (name.handle() == nullptr) return FSE_NO_MEMORY;
+    GlobalBlock name(GlobalAlloc(GHND, kHostNameSize));
+    if (name.get() == nullptr) return FSE_NO_MEMORY;
+    CopyHostName(record->hostName, name.get());
     u_long numeric = INADDR_NONE;
-    ResolvedHost resolved = OrrResolveHost(name.handle(), LocalBlockingHook, &numeric);
+    ResolvedHost resolved = OrrResolveHost(name.get(), LocalBlockingHook, &numeric);
     if (resolved.how == HostLookup::Failed) {
         return WSAGetLastError() == WSAEINTR ? FSE_CANCELLED : FSE_HOST_NOT_FOUND;
     }
@@ -119,8 +94,7 @@ int32_t ConnectToServer(FsStateRecord* record, uint16_t port, SOCKET* connected)
 int32_t AttachConnection(FsStateRecord* record, SOCKET control,
                          const OpenParameters* parameters) {
     SocketGuard socketGuard(control);
-    u_long nonBlocking = 1;
-    if (ioctlsocket(control, FIONBIO, &nonBlocking) == SOCKET_ERROR) return SocketFailure();
+    if (!MakeNonBlocking(control)) return SocketFailure();
 
     auto* connection = static_cast<FtpConnection*>(OrrAlloc(sizeof(FtpConnection)));
     if (connection == nullptr) return FSE_NO_MEMORY;

@@ -3,7 +3,6 @@
 // directory by its full path (the working directory, "/", the link's name); the working
 // directory is entered again at the end, so the host finds the server where it left it.
 #include <cstring>
-#include <memory>
 
 #include "fsops/path_operations.h"
 #include "listing/listing_parser.h"
@@ -15,50 +14,6 @@ namespace {
 
 // The block that holds the working directory and, behind it, each path probed.
 constexpr int32_t kDirectoryBlockSize = WORKING_DIRECTORY_SIZE;
-
-struct OrrBlockFree {
-    void operator()(char* block) const { OrrFree(block); }
-};
-using OrrTextBlock = std::unique_ptr<char, OrrBlockFree>;
-
-void ReleaseEntry(DirEntry* entry) {
-    FreeEntryName(entry);
-    FreeEntryLine(entry);
-}
-
-// A record that a link line fills tentatively: when the line ends in no entry, what the
-// pass stored goes and the record holds again what the host had put there.
-class TentativeEntry {
-public:
-    explicit TentativeEntry(DirEntry* entry)
-        : entry_(entry), hostName_(entry->name), hostLine_(entry->line) {
-        entry->name = nullptr;
-        entry->line = nullptr;
-    }
-    ~TentativeEntry() {
-        if (kept_) return;
-        ReleaseEntry(entry_);
-        entry_->name = hostName_;
-        entry_->line = hostLine_;
-    }
-    TentativeEntry(const TentativeEntry&) = delete;
-    TentativeEntry& operator=(const TentativeEntry&) = delete;
-
-    DirEntry* get() const { return entry_; }
-    void Keep() { kept_ = true; }
-
-private:
-    DirEntry* entry_;
-    HGLOBAL hostName_;
-    HGLOBAL hostLine_;
-    bool kept_ = false;
-};
-
-// The caller of the pass cannot tell which records a failed pass filled, so the pass gives
-// back what it filled itself.
-void ReleaseEntries(DirEntry* entries, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) ReleaseEntry(&entries[i]);
-}
 
 // Puts the entry's name behind the prefix of the path: false when the whole path would
 // not fit the block.
@@ -85,8 +40,8 @@ int32_t RunDeferredLinkPass(DirEntry* entries, ListingHandle* handle, int32_t fr
     if (!deferred) return FSE_NO_MEMORY;
     const std::size_t bufferSize = GlobalSize(handle->deferredBuffer);
 
-    OrrTextBlock directory(static_cast<char*>(OrrAlloc(kDirectoryBlockSize)));
-    if (!directory) return FSE_NO_MEMORY;
+    ScratchBlock directory(kDirectoryBlockSize);
+    if (directory.get() == nullptr) return FSE_NO_MEMORY;
     const int32_t known = PrintWorkingDirectory(connection, directory.get(), kDirectoryBlockSize);
     if (known < 0) return known;
 
@@ -137,10 +92,8 @@ int32_t RunDeferredLinkPass(DirEntry* entries, ListingHandle* handle, int32_t fr
                 if (isDirectory && !probeByStat) leftDirectory = true;
             }
             // An unwanted kind leaves the record for the next link.
-            const int32_t wanted = isDirectory ? SetDirectoryKind(handle, entry.get())
-                                               : SetFileKind(handle, entry.get());
-            if (wanted >= 0) {
-                entry.Keep();
+            if (entry.Finish(isDirectory ? SetDirectoryKind(handle, entry.get())
+                                         : SetFileKind(handle, entry.get())) >= 0) {
                 ++kept;
             }
         }
@@ -156,15 +109,17 @@ int32_t RunDeferredLinkPass(DirEntry* entries, ListingHandle* handle, int32_t fr
     }
 
     path[directoryLength] = '\0';
+    // The caller of the pass cannot tell which records a failed pass filled, so the pass
+    // gives back what it filled itself.
     if (error < 0) {
-        ReleaseEntries(entries, kept);
+        FreeEntriesOfFailedRead(entries, kept, true);
         // A failed listing should not also leave the host in a directory it never chose.
         if (leftDirectory) ChangeDirectory(connection, path, record);
         return error;
     }
     const int32_t back = ChangeDirectory(connection, path, record);
     if (back < 0) {
-        ReleaseEntries(entries, kept);
+        FreeEntriesOfFailedRead(entries, kept, true);
         return back;
     }
     return kept;

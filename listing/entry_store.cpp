@@ -13,19 +13,12 @@ constexpr const char* kFieldSeparators = " \t";
 
 // A moveable block holding `length` bytes of text and a NUL, or null.
 HGLOBAL CopyToBlock(const char* text, size_t length) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length + 1);
-    if (block == nullptr) return nullptr;
-    char* target = static_cast<char*>(GlobalLock(block));
-    std::memcpy(target, text, length);
-    target[length] = '\0';
-    GlobalUnlock(block);
-    return block;
-}
-
-void FreeBlock(HGLOBAL* block) {
-    if (*block == nullptr) return;
-    GlobalFree(*block);
-    *block = nullptr;
+    GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE, length + 1));
+    LockedBlock target(block.get());
+    if (!target) return nullptr;
+    std::memcpy(target.get(), text, length);
+    target.get()[length] = '\0';
+    return block.Release();
 }
 
 int32_t SetKind(const ListingHandle* handle, DirEntry* entry, uint32_t maskBit, uint8_t kind) {
@@ -72,8 +65,15 @@ int32_t StoreNameWithExtension(const char* name, const char* extension, DirEntry
     return StoreName(joined.get(), entry);
 }
 
-void FreeEntryLine(DirEntry* entry) { FreeBlock(&entry->line); }
-void FreeEntryName(DirEntry* entry) { FreeBlock(&entry->name); }
+void FreeEntryLine(DirEntry* entry) { FreeGlobalSlot(&entry->line); }
+void FreeEntryName(DirEntry* entry) { FreeGlobalSlot(&entry->name); }
+
+void FreeEntriesOfFailedRead(DirEntry* entries, int32_t filled, bool lines) {
+    for (int32_t i = 0; i < filled; ++i) {
+        FreeEntryName(&entries[i]);
+        if (lines) FreeEntryLine(&entries[i]);
+    }
+}
 
 int32_t SetDirectoryKind(const ListingHandle* handle, DirEntry* entry) {
     return SetKind(handle, entry, KIND_MASK_DIRECTORIES, ENTRY_DIRECTORY);

@@ -6,36 +6,10 @@
 #include "listing/file_info_name_list.h"
 #include "listing/file_info_receive.h"
 #include "listing/send_listing_command.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
-
-// The block raw data is received into while conversion runs, made only then.
-class ConversionBlock {
-public:
-    ConversionBlock()
-        : block_(ConversionRuns()
-                     ? static_cast<char*>(OrrAlloc(FILE_INFO_CONVERSION_BLOCK_SIZE))
-                     : nullptr),
-          wanted_(ConversionRuns()) {}
-    ~ConversionBlock() { OrrFree(block_); }
-    ConversionBlock(const ConversionBlock&) = delete;
-    ConversionBlock& operator=(const ConversionBlock&) = delete;
-
-    bool missing() const { return wanted_ && block_ == nullptr; }
-    char* get() const { return block_; }
-
-private:
-    char* block_;
-    bool wanted_;
-};
-
-// Closes the sockets of one finished listing transfer; in passive mode the listening slot
-// holds the data socket itself, which is closed once.
-void CloseTransfer(SOCKET data, SOCKET listening) {
-    closesocket(data);
-    if (listening != data && listening != INVALID_SOCKET) closesocket(listening);
-}
 
 // Hands every line of the NUL-terminated data to the host, in order, without its line
 // end; runs of CR and LF part lines, so empty lines never reach the host.
@@ -62,8 +36,10 @@ extern "C" TVFTP_EXPORT LONG WINAPI FTP_Get_File_Info(HGLOBAL nameList, FsStateR
     if (!buffer.ok()) return FSE_NO_MEMORY;
     HostNameList names(nameList);
     if (names.status() < 0) return names.status();
-    ConversionBlock conversion;
-    if (conversion.missing()) return FSE_NO_MEMORY;
+    // The block raw data is received into while conversion runs, made only then.
+    const bool converting = ConversionRuns();
+    ScratchBlock conversion(converting ? FILE_INFO_CONVERSION_BLOCK_SIZE : 0);
+    if (converting && conversion.get() == nullptr) return FSE_NO_MEMORY;
 
     int32_t result = 0;
     for (uint16_t index = 0; index < names.count(); ++index) {
@@ -74,9 +50,8 @@ extern "C" TVFTP_EXPORT LONG WINAPI FTP_Get_File_Info(HGLOBAL nameList, FsStateR
         }
         // The listing comes in whatever representation the connection is in: the host
         // shows the lines, so nothing is switched for them.
-        SOCKET listening = INVALID_SOCKET;
-        SOCKET data = INVALID_SOCKET;
-        int32_t sent = SendListingCommand(connection, &listening, "LIST", name, &data);
+        DataConnection transfer;
+        int32_t sent = SendListingCommand(connection, "LIST", name, &transfer);
         names.Release();
         if (sent < 0) {
             result = sent;
@@ -85,8 +60,8 @@ extern "C" TVFTP_EXPORT LONG WINAPI FTP_Get_File_Info(HGLOBAL nameList, FsStateR
 
         // A failure while the data arrives does not stop the loop: the lines so far are
         // delivered and the next name is listed.
-        result = ReceiveFileInfo(connection, data, &buffer, conversion.get());
-        CloseTransfer(data, listening);
+        result = ReceiveFileInfo(connection, transfer.data, &buffer, conversion.get());
+        CloseDataConnection(&transfer);
         ReadReply(connection);
         if (!buffer.ok()) {
             result = FSE_NO_MEMORY;

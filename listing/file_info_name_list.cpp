@@ -6,7 +6,7 @@
 
 const char* gNameListLibraryName = NAME_LIST_LIBRARY_NAME;
 
-HostNameList::HostNameList(HGLOBAL nameList) : handle_(nameList) {
+HostNameList::HostNameList(HGLOBAL nameList) : block_(nameList) {
     library_ = LoadLibraryA(gNameListLibraryName);
     if (library_ != nullptr) {
         lockName_ = reinterpret_cast<LockNameListNameFn>(
@@ -20,20 +20,18 @@ HostNameList::HostNameList(HGLOBAL nameList) : handle_(nameList) {
         status_ = FSE_NOT_SUPPORTED;
         return;
     }
-    block_ = GlobalLock(handle_);
-    if (block_ == nullptr) {
+    if (!block_) {
         status_ = FSE_INVALID;
         return;
     }
-    const auto* bytes = static_cast<const unsigned char*>(block_);
+    const auto* bytes = static_cast<const unsigned char*>(block_.get());
     count_ = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
 HostNameList::~HostNameList() {
-    if (block_ != nullptr) GlobalUnlock(handle_);
     if (library_ != nullptr) FreeLibrary(library_);
 }
 
-const char* HostNameList::Name(uint16_t index) { return lockName_(block_, index); }
+const char* HostNameList::Name(uint16_t index) { return lockName_(block_.get(), index); }
 
-void HostNameList::Release() { unlockName_(block_); }
+void HostNameList::Release() { unlockName_(block_.get()); }

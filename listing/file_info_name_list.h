@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "records/tarvoftp.h"
+#include "util/memory_guards.h"
 
 // The host's file-system layer library, found by the usual library search.
 constexpr const char* NAME_LIST_LIBRARY_NAME = "VAULT32.DLL";
@@ -39,8 +40,7 @@ private:
     HMODULE library_ = nullptr;
     LockNameListNameFn lockName_ = nullptr;
     UnlockNameListNameFn unlockName_ = nullptr;
-    HGLOBAL handle_;
-    void* block_ = nullptr;
+    LockedBlock<void> block_;
     uint16_t count_ = 0;
     int32_t status_ = 0;
 };

@@ -17,14 +17,11 @@ void ShowIncompleteListing(HWND owner) {
 }
 
 // How many raw bytes the next receive may take: all the free room, or while conversion
-// runs what is sure to fit it once converted. The library may give back one byte more than
-// the factor promises (the end of a character it held back), so one byte of the room is
-// kept for that. 0 when the block must grow first.
+// runs what is sure to fit it once converted, at most the conversion block. 0 when the
+// block must grow first.
 uint32_t NextPieceSize(uint32_t freeRoom, bool converting) {
     if (!converting) return freeRoom;
-    if (freeRoom == 0) return 0;
-    const uint32_t factor = static_cast<uint32_t>(WorstCaseFactor(CodeSets().incoming));
-    const uint32_t piece = (freeRoom - 1) / factor;
+    const uint32_t piece = IncomingPieceLimit(freeRoom);
     return piece < FILE_INFO_CONVERSION_BLOCK_SIZE ? piece : FILE_INFO_CONVERSION_BLOCK_SIZE;
 }
 
@@ -63,7 +60,8 @@ int32_t ReceiveFileInfo(FtpConnection* connection, SOCKET data, FileInfoBuffer* 
     uint32_t used = 0;
     int32_t result = 0;
     for (;;) {
-        uint32_t piece = NextPieceSize(buffer->size() - used, converting);
+        const uint32_t freeRoom = buffer->size() - used;
+        const uint32_t piece = NextPieceSize(freeRoom, converting);
         if (piece == 0) {
             if (!buffer->Grow()) {
                 ShowIncompleteListing(connection->ownerWindow);
@@ -79,19 +77,11 @@ int32_t ReceiveFileInfo(FtpConnection* connection, SOCKET data, FileInfoBuffer* 
             result = received;
             break;
         }
-        if (!converting) {
-            used += static_cast<uint32_t>(received);
-            continue;
-        }
-
-        CcssContext* context = CodeSets().incoming;
-        const uint32_t freeRoom = buffer->size() - used;
-        if (CodeSets().functions.convertBlock(context, conversionBlock, received,
-                                            buffer->data() + used) != CCSS_CONVERTED ||
-            context->outputLength < 0 || static_cast<uint32_t>(context->outputLength) > freeRoom) {
-            break;  // the lines converted so far are still delivered
-        }
-        used += static_cast<uint32_t>(context->outputLength);
+        const int32_t added =
+            converting ? ConvertIncoming(conversionBlock, received, buffer->data() + used, freeRoom)
+                       : received;
+        if (added == CONVERSION_FAILED) break;  // the lines converted so far are still delivered
+        used += static_cast<uint32_t>(added);
     }
     // A block that moved and could not be locked again has lost its data.
     if (!buffer->ok()) return FSE_NO_MEMORY;

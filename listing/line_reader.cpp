@@ -18,15 +18,8 @@ namespace {
 constexpr uint32_t kDataCapacity = LISTING_LINE_BUFFER_SIZE - 1;
 
 // How many bytes one receive may take so that what it turns into fits the free part of the
-// buffer. Converted text may grow by the context's worst-case factor, and the library may
-// give up one more byte (a character held back from the previous block), so that byte is
-// kept free as well.
-uint32_t ReceiveLimit(uint32_t fill) {
-    const uint32_t room = kDataCapacity - fill;
-    if (!ConversionRuns()) return room;
-    if (room < 1) return 0;
-    return (room - 1) / static_cast<uint32_t>(WorstCaseFactor(CodeSets().incoming));
-}
+// buffer.
+uint32_t ReceiveLimit(uint32_t fill) { return IncomingPieceLimit(kDataCapacity - fill); }
 
 // The data connection has ended, normally (`failure` 0) or with `failure`.
 int32_t EndData(FtpConnection* connection, ListingHandle* handle, int32_t failure) {
@@ -35,42 +28,31 @@ int32_t EndData(FtpConnection* connection, ListingHandle* handle, int32_t failur
     return failure;
 }
 
-
 // Receives more data behind the `fill` bytes of the buffer, at most `limit` bytes. Returns
 // once some bytes have been added rather than when the buffer is full, so that a line goes
 // on to the host as soon as its end has arrived. The count added, 0 when the data
 // connection ended normally, or an FsError.
 int32_t FillLineBuffer(FtpConnection* connection, ListingHandle* handle, char* buffer,
                        uint32_t limit) {
-    const HWND window = connection->ownerWindow;
-    const int32_t room = static_cast<int32_t>(limit);
-    for (;;) {
-        char* free = buffer + handle->fill;
-        int32_t added;
-        if (!ConversionRuns()) {
-            added = ReceiveData(handle->dataSocket, free, room, window);
-            if (added <= 0) return EndData(connection, handle, added);
-        } else {
-            ScratchBlock raw(limit);
-            // Short of memory the data connection is left as it is, to be drained.
-            if (raw.get() == nullptr) return FSE_NO_MEMORY;
-            int32_t received = ReceiveData(handle->dataSocket, raw.get(), room, window);
-            if (received <= 0) return EndData(connection, handle, received);
-            CcssContext* context = CodeSets().incoming;
-            if (CodeSets().functions.convertBlock(context, raw.get(), received, free) !=
-                    CCSS_CONVERTED ||
-                context->outputLength < 0 ||
-                static_cast<uint32_t>(context->outputLength) > kDataCapacity - handle->fill) {
-                return EndData(connection, handle, FSE_CONVERSION);
-            }
-            added = context->outputLength;
-            // The library held the bytes back (the start of a character): receive again.
-            if (added == 0) continue;
-        }
-        handle->fill += static_cast<uint32_t>(added);
-        buffer[handle->fill] = '\0';
-        return added;
-    }
+    const bool converting = ConversionRuns();
+    ScratchBlock raw(converting ? limit : 0);
+    // Short of memory the data connection is left as it is, to be drained.
+    if (converting && raw.get() == nullptr) return FSE_NO_MEMORY;
+    char* free = buffer + handle->fill;
+    int32_t added;
+    do {
+        const int32_t received =
+            ReceiveData(handle->dataSocket, converting ? raw.get() : free,
+                        static_cast<int32_t>(limit), connection->ownerWindow);
+        if (received <= 0) return EndData(connection, handle, received);
+        added = converting ? ConvertIncoming(raw.get(), received, free, kDataCapacity - handle->fill)
+                           : received;
+        if (added == CONVERSION_FAILED) return EndData(connection, handle, FSE_CONVERSION);
+        // Nothing added: the library held the bytes back (the start of a character).
+    } while (added == 0);
+    handle->fill += static_cast<uint32_t>(added);
+    buffer[handle->fill] = '\0';
+    return added;
 }
 
 }  // namespace

@@ -20,23 +20,11 @@ void DrainDataConnection(FtpConnection* connection, ListingHandle* handle) {
     handle->dataState = failed ? DATA_STATE_FAILED : DATA_STATE_ENDED;
 }
 
-// Runs the parser on one line into `entry`. The parser starts from empty name and line
-// handles; when it skips the line or fails, the blocks it stored are freed and the record
-// gets back what the host had put there, so that a line copy made for a line that then
-// carries no entry is neither lost nor handed to the host.
+// Runs the parser on one line into the tentative `entry`.
 int32_t ParseIntoEntry(ListingParser parser, DirEntry* entry, char* line,
                        ListingHandle* handle, uint8_t hostType) {
-    const HGLOBAL hostName = entry->name;
-    const HGLOBAL hostLine = entry->line;
-    entry->name = nullptr;
-    entry->line = nullptr;
-    const int32_t result = parser(entry, line, handle, hostType);
-    if (result >= 0) return result;
-    FreeEntryName(entry);
-    FreeEntryLine(entry);
-    entry->name = hostName;
-    entry->line = hostLine;
-    return result;
+    TentativeEntry tentative(entry);
+    return tentative.Finish(parser(entry, line, handle, hostType));
 }
 
 }  // namespace
@@ -111,11 +99,4 @@ int32_t ReadListLines(FsStateRecord* record, FtpConnection* connection, ListingH
     if (pending >= 0) return filled;
     FreeEntriesOfFailedRead(entries, filled, true);
     return pending;
-}
-
-void FreeEntriesOfFailedRead(DirEntry* entries, int32_t filled, bool lines) {
-    for (int32_t i = 0; i < filled; ++i) {
-        FreeEntryName(&entries[i]);
-        if (lines) FreeEntryLine(&entries[i]);
-    }
 }

@@ -14,8 +14,3 @@
 // what it put into the entries.
 int32_t ReadListLines(FsStateRecord* record, FtpConnection* connection, ListingHandle* handle,
                       DirEntry* entries, int32_t count);
-
-// Frees the name blocks and, with `lines`, the line blocks of the first `filled` entries,
-// filled by a read that then failed (a handle of 0 is passed over), so the host is left
-// with no memory from that read.
-void FreeEntriesOfFailedRead(DirEntry* entries, int32_t filled, bool lines);

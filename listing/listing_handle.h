@@ -61,6 +61,7 @@ struct ListingHandle {
     SOCKET dataSocket;      // INVALID_SOCKET when none
     uint8_t representationSaved;  // 1 while savedRepresentation is to be applied at close
     TransferRepresentation savedRepresentation;
-    // Where the PORT step listens; in passive mode the data connection itself.
+    // Where the PORT step listens until the listing ends; INVALID_SOCKET in passive mode,
+    // where nothing listens.
     SOCKET listeningSocket;
 };

@@ -4,6 +4,7 @@
 // the listing holds and switches the representation back.
 #include "listing/listing_open.h"
 
+#include "connection/socket_guard.h"
 #include "listing/listing_representation.h"
 #include "listing/name_list.h"
 #include "listing/send_listing_command.h"
@@ -27,15 +28,9 @@ bool HoldsLineEnd(const char* pattern) {
            (OrrFindChar(pattern, '\r') != nullptr || OrrFindChar(pattern, '\n') != nullptr);
 }
 
-void FreeBlock(HGLOBAL* block) {
-    if (*block == nullptr) return;
-    GlobalFree(*block);
-    *block = nullptr;
-}
-
 void FreeListingBuffers(ListingHandle* handle) {
-    FreeBlock(&handle->deferredBuffer);
-    FreeBlock(&handle->listingBuffer);
+    FreeGlobalSlot(&handle->deferredBuffer);
+    FreeGlobalSlot(&handle->listingBuffer);
 }
 
 // Switches to the listing representation (remembering that it must be put back) and sends
@@ -46,8 +41,11 @@ int32_t StartListing(FsStateRecord* record, FtpConnection* connection, ListingHa
         SwitchToListingRepresentation(record, connection, &handle->savedRepresentation);
     if (switched < 0) return switched;
     if (switched == LISTING_REPRESENTATION_SWITCHED) handle->representationSaved = 1;
-    return SendListingCommand(connection, &handle->listeningSocket, word, argument,
-                              &handle->dataSocket);
+    DataConnection opened;
+    const int32_t sent = SendListingCommand(connection, word, argument, &opened);
+    handle->dataSocket = opened.data;
+    handle->listeningSocket = opened.listening;
+    return sent;
 }
 
 // LIST: the data connection stays open and is read through the line buffer as the host
@@ -71,14 +69,7 @@ int32_t OpenNameListMode(FsStateRecord* record, FtpConnection* connection,
                          ListingHandle* handle, const char* argument) {
     int32_t sent = StartListing(record, connection, handle, "NLST", argument);
     if (sent < 0) return sent;
-    // In passive mode the listening slot holds the data connection itself, which the
-    // retrieval closes.
-    const bool passive = handle->listeningSocket == handle->dataSocket;
     int32_t result = RetrieveWholeListing(connection, handle);
-    if (!passive && handle->listeningSocket != INVALID_SOCKET) {
-        closesocket(handle->listeningSocket);
-    }
-    handle->listeningSocket = INVALID_SOCKET;
     if (result < 0) return result;
     if (handle->representationSaved != 0) {
         result = ApplyRepresentation(handle->savedRepresentation, record);
@@ -163,21 +154,12 @@ int32_t CloseListing(HostHandleBlock* handleBlock) {
 }
 
 void CloseListingSockets(ListingHandle* handle) {
-    if (handle->dataSocket != INVALID_SOCKET) closesocket(handle->dataSocket);
-    if (handle->listeningSocket != INVALID_SOCKET &&
-        handle->listeningSocket != handle->dataSocket) {
-        closesocket(handle->listeningSocket);
-    }
-    handle->dataSocket = INVALID_SOCKET;
-    handle->listeningSocket = INVALID_SOCKET;
+    CloseSlot(&handle->dataSocket);
+    CloseSlot(&handle->listeningSocket);
 }
 
 void FinishListingTransfer(FtpConnection* connection, ListingHandle* handle) {
     CloseListingSockets(handle);
-    ReadListingCompletion(connection);
-}
-
-void ReadListingCompletion(FtpConnection* connection) {
     ReadReply(connection);
     // The reply just read closes the passive connection as much as an accepted one: left
     // set, either flag would make the close of a later file wait for a reply that has

@@ -22,14 +22,9 @@ int32_t OpenListing(HGLOBAL handleBlock, HGLOBAL pattern, HGLOBAL stateRecord, b
 // the representation the listing switched from. 0, or the error of putting it back.
 int32_t CloseListing(HostHandleBlock* handleBlock);
 
-// Closes the handle's data and listening sockets (one socket in passive mode) and marks
-// both slots empty.
+// Closes the handle's data and listening sockets and marks both slots empty.
 void CloseListingSockets(ListingHandle* handle);
 
-// Reads the completion reply of a listing's transfer, after which the connection has no
-// transfer in progress.
-void ReadListingCompletion(FtpConnection* connection);
-
 // The end of a listing's data connection: its sockets are closed and the transfer's
-// completion reply is read.
+// completion reply is read, after which the connection has no transfer in progress.
 void FinishListingTransfer(FtpConnection* connection, ListingHandle* handle);

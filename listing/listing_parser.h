@@ -52,6 +52,45 @@ int32_t StoreNameWithExtension(const char* name, const char* extension, DirEntry
 // Frees what StoreLineCopy / StoreName put into the entry and clears the handles.
 void FreeEntryLine(DirEntry* entry);
 void FreeEntryName(DirEntry* entry);
+// Frees the name blocks and, with `lines`, the line blocks of the first `filled` entries,
+// filled by a read that then failed (a handle of 0 is passed over), so the host is left
+// with no memory from that read.
+void FreeEntriesOfFailedRead(DirEntry* entries, int32_t filled, bool lines);
+
+// A record that one line fills tentatively. It starts from empty name and line handles;
+// unless the line ends in an entry, the blocks stored in it are freed and it holds again
+// what the host had put there, so that a copy made for a line that then carries no entry is
+// neither lost nor handed to the host.
+class TentativeEntry {
+public:
+    explicit TentativeEntry(DirEntry* entry)
+        : entry_(entry), hostName_(entry->name), hostLine_(entry->line) {
+        entry->name = nullptr;
+        entry->line = nullptr;
+    }
+    ~TentativeEntry() {
+        if (kept_) return;
+        FreeEntryName(entry_);
+        FreeEntryLine(entry_);
+        entry_->name = hostName_;
+        entry_->line = hostLine_;
+    }
+    TentativeEntry(const TentativeEntry&) = delete;
+    TentativeEntry& operator=(const TentativeEntry&) = delete;
+
+    DirEntry* get() const { return entry_; }
+    // Passes the result of filling the record through; 0 or more keeps the entry.
+    int32_t Finish(int32_t result) {
+        kept_ = result >= 0;
+        return result;
+    }
+
+private:
+    DirEntry* entry_;
+    HGLOBAL hostName_;
+    HGLOBAL hostLine_;
+    bool kept_ = false;
+};
 
 // Entry kind 1 when the handle wants directories (0), else PARSE_SKIP; file kind likewise
 // with entry kind 2.

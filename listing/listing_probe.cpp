@@ -20,15 +20,12 @@ int32_t RunListingProbe(FtpConnection* connection, const char* name, FsStateReco
     // file close to read one must look afterwards as they did before.
     const uint32_t transferFlags =
         connection->stateFlags & (STATE_DATA_TRANSFER | STATE_PASSIVE_CONNECTION_OPEN);
-    SOCKET listening = INVALID_SOCKET;
-    SOCKET data = INVALID_SOCKET;
-    int32_t result = SendListingCommand(connection, &listening, "NLST", name, &data);
+    DataConnection transfer;
+    int32_t result = SendListingCommand(connection, "NLST", name, &transfer);
     if (result >= 0) {
-        result = DiscardData(data, connection->ownerWindow);
-        closesocket(data);
+        result = DiscardData(transfer.data, connection->ownerWindow);
+        CloseDataConnection(&transfer);
         ReadReply(connection);
-        // In passive mode the slot holds the data socket itself, closed just now.
-        if (listening != data && listening != INVALID_SOCKET) closesocket(listening);
         connection->stateFlags =
             (connection->stateFlags & ~(STATE_DATA_TRANSFER | STATE_PASSIVE_CONNECTION_OPEN)) |
             transferFlags;

@@ -7,7 +7,6 @@
 
 #include "codeset/code_set_state.h"
 #include "connection/data_connection.h"
-#include "listing/list_reader.h"
 #include "listing/listing_open.h"
 #include "listing/listing_parser.h"
 #include "transfer/representation.h"
@@ -21,22 +20,22 @@ constexpr std::string_view kVmsWildcardLine = "*.*;";
 // "[." in front of a bracketed VMS directory, "]" behind it, and its NUL.
 constexpr uint32_t kBracketsAdded = 4;
 
-// Receives the whole listing into `*block` (`*size` bytes, always one byte left for the
-// NUL): the length received, or an FsError. `*block` is the grown block either way.
-int32_t ReceiveWholeListing(FtpConnection* connection, SOCKET data, HGLOBAL* block,
+// Receives the whole listing into `block` (`*size` bytes, always one byte left for the
+// NUL): the length received, or an FsError. `block` holds the grown block either way.
+int32_t ReceiveWholeListing(FtpConnection* connection, SOCKET data, GlobalBlock& block,
                             uint32_t* size) {
     uint32_t used = 0;
     for (;;) {
         if (used + 1 >= *size) {
             HGLOBAL grown =
-                GlobalReAlloc(*block, *size + kListingGrowth, GMEM_MOVEABLE | GMEM_ZEROINIT);
+                GlobalReAlloc(block.get(), *size + kListingGrowth, GMEM_MOVEABLE | GMEM_ZEROINIT);
             if (grown == nullptr) return FSE_NO_MEMORY;
-            *block = grown;
+            block.reset(grown);
             *size += kListingGrowth;
         }
         int32_t received;
         {
-            LockedBlock<char> text(*block);
+            LockedBlock<char> text(block.get());
             received = ReceiveData(data, text.get() + used, static_cast<int32_t>(*size - 1 - used),
                                    connection->ownerWindow);
         }
@@ -49,32 +48,29 @@ int32_t ReceiveWholeListing(FtpConnection* connection, SOCKET data, HGLOBAL* blo
 // Replaces the received listing in the handle by its conversion to the local code set: the
 // converted length, or FSE_NO_MEMORY with no listing buffer left.
 int32_t ConvertWholeListing(ListingHandle* handle, uint32_t length) {
-    HGLOBAL received = handle->listingBuffer;
+    GlobalBlock received(handle->listingBuffer);
     handle->listingBuffer = nullptr;
-    CcssContext* context = CodeSets().incoming;
-    // Room for the worst case, one byte the library may give up from an earlier block, and
-    // the NUL.
-    const uint64_t room = uint64_t{length} * static_cast<uint64_t>(WorstCaseFactor(context)) + 2;
-    HGLOBAL converted = room > UINT32_MAX ? nullptr : GlobalAlloc(GHND, static_cast<SIZE_T>(room));
-    int32_t convertedLength = -1;
-    if (converted != nullptr) {
-        LockedBlock<char> source(received);
-        LockedBlock<char> target(converted);
-        if (CodeSets().functions.convertBlock(context, source.get(), static_cast<LONG>(length),
-                                            target.get()) == CCSS_CONVERTED &&
-            context->outputLength >= 0 && uint64_t(context->outputLength) < room) {
-            convertedLength = context->outputLength;
-            target.get()[convertedLength] = '\0';
-        }
+    // Room for the worst case and one byte the library may give up from an earlier block;
+    // the NUL comes behind it.
+    const uint64_t room =
+        uint64_t{length} * static_cast<uint64_t>(WorstCaseFactor(CodeSets().incoming)) + 1;
+    GlobalBlock converted(room >= UINT32_MAX ? nullptr
+                                             : GlobalAlloc(GHND, static_cast<SIZE_T>(room) + 1));
+    int32_t convertedLength = CONVERSION_FAILED;
+    if (converted.get() != nullptr) {
+        LockedBlock<char> source(received.get());
+        LockedBlock<char> target(converted.get());
+        convertedLength = ConvertIncoming(source.get(), static_cast<int32_t>(length), target.get(),
+                                          static_cast<uint32_t>(room));
+        if (convertedLength >= 0) target.get()[convertedLength] = '\0';
     }
-    GlobalFree(received);
-    if (convertedLength < 0) {
-        if (converted != nullptr) GlobalFree(converted);
-        return FSE_NO_MEMORY;
-    }
+    if (convertedLength < 0) return FSE_NO_MEMORY;
     // Shrunk to what it holds; should the block not shrink, the larger one serves as well.
-    HGLOBAL shrunk = GlobalReAlloc(converted, static_cast<SIZE_T>(convertedLength) + 1, GMEM_MOVEABLE);
-    handle->listingBuffer = shrunk != nullptr ? shrunk : converted;
+    if (HGLOBAL shrunk = GlobalReAlloc(converted.get(), static_cast<SIZE_T>(convertedLength) + 1,
+                                       GMEM_MOVEABLE)) {
+        converted.reset(shrunk);
+    }
+    handle->listingBuffer = converted.Release();
     return convertedLength;
 }
 
@@ -184,22 +180,16 @@ int32_t FillNameListEntry(char* line, FsStateRecord* record, FtpConnection* conn
 
 int32_t RetrieveWholeListing(FtpConnection* connection, ListingHandle* handle) {
     uint32_t size = kListingGrowth;
-    HGLOBAL block = GlobalAlloc(GHND, size);
-    int32_t result = block == nullptr
-                         ? FSE_NO_MEMORY
-                         : ReceiveWholeListing(connection, handle->dataSocket, &block, &size);
-    closesocket(handle->dataSocket);
-    handle->dataSocket = INVALID_SOCKET;
+    GlobalBlock block(GlobalAlloc(GHND, size));
+    const int32_t result = block.get() == nullptr
+                               ? FSE_NO_MEMORY
+                               : ReceiveWholeListing(connection, handle->dataSocket, block, &size);
     // The completion reply is read after a failure as well: the server sends it whatever
     // became of the data, and left unread it would be taken for the reply to the next
     // command.
-    ReadListingCompletion(connection);
-    if (result < 0) {
-        if (block != nullptr) GlobalFree(block);
-        handle->listingBuffer = nullptr;
-        return result;
-    }
-    handle->listingBuffer = block;
+    FinishListingTransfer(connection, handle);
+    handle->listingBuffer = result < 0 ? nullptr : block.Release();
+    if (result < 0) return result;
     if (ConversionRuns()) return ConvertWholeListing(handle, static_cast<uint32_t>(result));
     return result;
 }

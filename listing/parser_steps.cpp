@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 int32_t StoreDosStyleName(const char* name, const ListingHandle* handle, DirEntry* entry) {
@@ -22,10 +23,8 @@ int32_t StoreDosStyleName(const char* name, const ListingHandle* handle, DirEntr
 
 int32_t StoreDosStyleNameFromLineCopy(size_t offset, const ListingHandle* handle,
                                       DirEntry* entry) {
-    const char* lineCopy = static_cast<const char*>(GlobalLock(entry->line));
-    if (lineCopy == nullptr) return FSE_NO_MEMORY;
+    LockedBlock<const char> lineCopy(entry->line);
+    if (!lineCopy) return FSE_NO_MEMORY;
     // The offset comes from the working line, which has the copy's length.
-    const int32_t result = StoreDosStyleName(lineCopy + offset, handle, entry);
-    GlobalUnlock(entry->line);
-    return result;
+    return StoreDosStyleName(lineCopy.get() + offset, handle, entry);
 }

@@ -15,34 +15,29 @@ bool HoldsBlank(const char* text) {
     return false;
 }
 
-void CloseSlot(SOCKET* slot) {
-    if (*slot == INVALID_SOCKET) return;
-    closesocket(*slot);
-    *slot = INVALID_SOCKET;
-}
-
 }  // namespace
 
-int32_t SendListingCommand(FtpConnection* connection, SOCKET* listeningSlot,
-                           const char* word, const char* argument, SOCKET* dataSocket) {
+int32_t SendListingCommand(FtpConnection* connection, const char* word, const char* argument,
+                           DataConnection* opened) {
     if (argument != nullptr && (*argument == '\0' || HoldsBlank(argument))) argument = nullptr;
     // A pattern too long for the command line is refused before any data connection is
     // opened for it: cut short, it would list something the caller did not ask for.
     if (!CommandLineFits(word, argument)) return FSE_INVALID;
 
-    bool passive = (connection->stateFlags & STATE_PASSIVE_MODE) != 0;
+    const bool passive = (connection->stateFlags & STATE_PASSIVE_MODE) != 0;
+    opened->role = passive ? DataRole::Passive : DataRole::Listening;
     if (passive) {
-        int32_t opened = OpenPassiveConnection(connection, listeningSlot);
-        if (opened == FSE_NOT_FOUND) {
+        int32_t connected = OpenPassiveConnection(connection, &opened->data);
+        if (connected == FSE_NOT_FOUND) {
             connection->stateFlags &= ~STATE_PASSIVE_MODE;
-            passive = false;
-        } else if (opened < 0) {
-            return opened;
+            opened->role = DataRole::Listening;
+        } else if (connected < 0) {
+            return connected;
         }
     }
-    if (!passive) {
-        int32_t opened = OpenListeningSocket(connection, listeningSlot);
-        if (opened < 0) return opened;
+    if (opened->role == DataRole::Listening) {
+        int32_t listening = OpenListeningSocket(connection, &opened->listening);
+        if (listening < 0) return listening;
     }
 
     char line[COMMAND_BUFFER_SIZE];
@@ -53,15 +48,16 @@ int32_t SendListingCommand(FtpConnection* connection, SOCKET* listeningSlot,
     }
     const Reply reply = SendCommand(connection, line);
     if (reply.Is(ReplyClass::Preliminary)) {
-        if (!passive) return AcceptDataConnection(connection, listeningSlot, dataSocket);
-        *dataSocket = *listeningSlot;
-        return 0;
+        if (opened->role == DataRole::Passive) return 0;
+        return AcceptDataConnection(connection, &opened->listening, &opened->data);
     }
 
-    CloseSlot(listeningSlot);
+    CloseDataConnection(opened);
     // The passive connection just closed will deliver nothing: no completion reply is to
     // be awaited for it.
-    if (passive) connection->stateFlags &= ~STATE_PASSIVE_CONNECTION_OPEN;
+    if (opened->role == DataRole::Passive) {
+        connection->stateFlags &= ~STATE_PASSIVE_CONNECTION_OPEN;
+    }
     if (reply.error) return reply.error;
     return reply.code == kNothingToList ? FSE_NOT_FOUND : FSE_UNEXPECTED_REPLY;
 }

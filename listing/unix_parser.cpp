@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "listing/listing_parser.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
@@ -52,10 +53,9 @@ int32_t DeferLinkLine(const char* line, ListingHandle* handle) {
         if (grown == nullptr) return FSE_NO_MEMORY;  // the lines held so far stay
         handle->deferredBuffer = grown;
     }
-    char* buffer = static_cast<char*>(GlobalLock(handle->deferredBuffer));
-    if (buffer == nullptr) return FSE_NO_MEMORY;
-    std::memcpy(buffer + used, line, size);
-    GlobalUnlock(handle->deferredBuffer);
+    LockedBlock buffer(handle->deferredBuffer);
+    if (!buffer) return FSE_NO_MEMORY;
+    std::memcpy(buffer.get() + used, line, size);
     handle->deferredOffset = used + size;
     ++handle->deferredCount;
     return PARSE_SKIP;

@@ -4,7 +4,6 @@
 #include "transfer/start_transfer.h"
 
 #include "connection/data_connection.h"
-#include "connection/socket_guard.h"
 #include "util/memory_guards.h"
 
 namespace {
@@ -40,23 +39,24 @@ int32_t StartFileTransfer(RemoteFileHandle* handle, FsStateRecord* record) {
     // read or overwrite that one.
     if (!CommandLineFits(word, path.get())) return FSE_INVALID;
 
-    int32_t prepared = OpenListeningSocket(connection, &handle->listeningSocket);
+    DataConnection opened;
+    int32_t prepared = OpenListeningSocket(connection, &opened.listening);
     if (prepared < 0) return prepared;
 
     char line[COMMAND_BUFFER_SIZE];
     wsprintfA(line, format, path.get());
     const Reply reply = SendCommand(connection, line);
     if (reply.Is(ReplyClass::Preliminary)) {
-        SOCKET data;
-        int32_t accepted = AcceptDataConnection(connection, &handle->listeningSocket, &data);
+        int32_t accepted = AcceptDataConnection(connection, &opened.listening, &opened.data);
         if (accepted < 0) return accepted;
-        handle->dataSocket = data;
+        handle->listeningSocket = opened.listening;
+        handle->dataSocket = opened.data;
         handle->recordBytesLeft = 0;
         handle->recordReadPosition = 0;
         return prepared;
     }
 
-    CloseSlot(&handle->listeningSocket);
+    CloseDataConnection(&opened);
     if (reply.error) return reply.error;
     if ((handle->openMode & FILE_MODE_READ) != 0) return FSE_RETRIEVE_REFUSED;
     switch (reply.code) {

@@ -12,6 +12,7 @@
 #include "records/module_state.h"
 #include "ui/protocol_log.h"
 #include "ui/resources/resource_ids.h"
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
@@ -36,57 +37,8 @@ constexpr int kBottomRow[] = {IDC_PROTOCOL_COPY, IDC_PROTOCOL_CLEAR, IDC_PROTOCO
 constexpr int kTitleSize = 128;
 // The clipboard text is one block of at most this many bytes, its NUL included.
 constexpr SIZE_T kClipboardLimit = 65535;
-// The work buffer a log line is read into at first; it grows for longer lines.
-constexpr uint32_t kLineBufferSize = 128;
 // What the owner hears when the user asks for help.
 constexpr WPARAM kHelpRequestWParam = 0;
-
-// A block from OrrAlloc, freed on every path.
-class OrrBlock {
-public:
-    explicit OrrBlock(uint32_t size) : data_(OrrAlloc(size)), size_(data_ ? size : 0) {}
-    ~OrrBlock() { OrrFree(data_); }
-    OrrBlock(const OrrBlock&) = delete;
-    OrrBlock& operator=(const OrrBlock&) = delete;
-
-    // Makes room for at least `size` bytes; the contents are not kept.
-    bool Reserve(uint32_t size) {
-        if (size <= size_) return true;
-        OrrFree(data_);
-        data_ = OrrAlloc(size);
-        size_ = data_ ? size : 0;
-        return data_ != nullptr;
-    }
-    template <typename T>
-    T* as() const { return static_cast<T*>(data_); }
-    explicit operator bool() const { return data_ != nullptr; }
-
-private:
-    void* data_;
-    uint32_t size_;
-};
-
-// A global memory block that is freed unless it is handed on.
-class GlobalBlock {
-public:
-    explicit GlobalBlock(HGLOBAL handle) : handle_(handle) {}
-    ~GlobalBlock() {
-        if (handle_ != nullptr) GlobalFree(handle_);
-    }
-    GlobalBlock(const GlobalBlock&) = delete;
-    GlobalBlock& operator=(const GlobalBlock&) = delete;
-
-    HGLOBAL get() const { return handle_; }
-    void reset(HGLOBAL handle) { handle_ = handle; }
-    HGLOBAL Release() {
-        HGLOBAL handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-
-private:
-    HGLOBAL handle_;
-};
 
 HWND OwnerOf(HWND window) {
     FtpConnection* connection = ProtocolWindowConnection(window);
@@ -165,11 +117,10 @@ bool AppendClipboardLine(GlobalBlock& text, SIZE_T& used, const char* line, SIZE
     HGLOBAL grown = GlobalReAlloc(text.get(), needed, GMEM_MOVEABLE | GMEM_ZEROINIT);
     if (grown == nullptr) return false;
     text.reset(grown);
-    auto* bytes = static_cast<char*>(GlobalLock(grown));
-    if (bytes == nullptr) return false;
-    OrrCopyBytes(line, bytes + used, static_cast<int32_t>(length));
-    OrrCopyBytes("\r\n", bytes + used + length, 2);
-    GlobalUnlock(grown);
+    LockedBlock bytes(grown);
+    if (!bytes) return false;
+    OrrCopyBytes(line, bytes.get() + used, static_cast<int32_t>(length));
+    OrrCopyBytes("\r\n", bytes.get() + used + length, 2);
     used += length + 2;
     return true;
 }
@@ -180,22 +131,23 @@ bool AppendClipboardLine(GlobalBlock& text, SIZE_T& used, const char* line, SIZE
 HGLOBAL CollectSelectedLines(HWND listBox) {
     LRESULT count = SendMessageA(listBox, LB_GETSELCOUNT, 0, 0);
     if (count <= 0) return nullptr;
-    OrrBlock indices(static_cast<uint32_t>(count) * sizeof(INT));
-    OrrBlock lineBuffer(kLineBufferSize);
+    ScratchBlock indexBlock(static_cast<uint32_t>(count) * sizeof(INT));
+    auto* indices = reinterpret_cast<INT*>(indexBlock.get());
     GlobalBlock text(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, 1));
-    if (!indices || !lineBuffer || text.get() == nullptr) return nullptr;
+    if (indices == nullptr || text.get() == nullptr) return nullptr;
     LRESULT found = SendMessageA(listBox, LB_GETSELITEMS, static_cast<WPARAM>(count),
-                                 reinterpret_cast<LPARAM>(indices.as<INT>()));
+                                 reinterpret_cast<LPARAM>(indices));
     SIZE_T used = 0;
     for (LRESULT i = 0; i < std::min(found, count); ++i) {
-        const INT index = indices.as<INT>()[i];
+        const INT index = indices[i];
         LRESULT length = SendMessageA(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
         if (length < 0) continue;
-        if (!lineBuffer.Reserve(static_cast<uint32_t>(length) + 1)) return nullptr;
+        ScratchBlock line(static_cast<uint32_t>(length) + 1);
+        if (line.get() == nullptr) return nullptr;
         length = SendMessageA(listBox, LB_GETTEXT, static_cast<WPARAM>(index),
-                              reinterpret_cast<LPARAM>(lineBuffer.as<char>()));
+                              reinterpret_cast<LPARAM>(line.get()));
         if (length < 0) continue;
-        if (!AppendClipboardLine(text, used, lineBuffer.as<char>(), static_cast<SIZE_T>(length)))
+        if (!AppendClipboardLine(text, used, line.get(), static_cast<SIZE_T>(length)))
             return nullptr;
         SendMessageA(listBox, LB_SETSEL, FALSE, index);
     }
@@ -245,11 +197,8 @@ bool Command(HWND window, WPARAM id, WORD notification) {
 void SetTitle(HWND window, const FsStateRecord* record) {
     char title[kTitleSize] = "";
     GetWindowTextA(window, title, kTitleSize);
-    if (record->hostName != nullptr) {
-        if (auto* host = static_cast<const char*>(GlobalLock(record->hostName))) {
-            OrrAppendStringN(title, host, kTitleSize - 1 - lstrlenA(title));
-            GlobalUnlock(record->hostName);
-        }
+    if (LockedBlock<const char> host(record->hostName); host) {
+        OrrAppendStringN(title, host.get(), kTitleSize - 1 - lstrlenA(title));
     }
     SetWindowTextA(window, title);
 }

@@ -1,5 +1,6 @@
-// Guards for the module's memory blocks: a scratch block from OrrAlloc that is freed on every
-// path, and a global memory handle locked for as long as the guard lives.
+// Owners of the module's memory blocks: a scratch block from OrrAlloc that is freed on every
+// path, a global memory handle locked for as long as the guard lives, and a global memory
+// block that is freed unless it is handed on.
 #pragma once
 
 #include <cstdint>
@@ -8,10 +9,11 @@
 #include "util/orr.h"
 
 // A zero-filled scratch block from OrrAlloc, freed on every path; get() is null when memory
-// was short.
+// was short, and for a size of 0, which allocates nothing.
 class ScratchBlock {
 public:
-    explicit ScratchBlock(uint32_t size) : block_(static_cast<char*>(OrrAlloc(size))) {}
+    explicit ScratchBlock(uint32_t size)
+        : block_(size == 0 ? nullptr : static_cast<char*>(OrrAlloc(size))) {}
     ~ScratchBlock() { OrrFree(block_); }
     ScratchBlock(const ScratchBlock&) = delete;
     ScratchBlock& operator=(const ScratchBlock&) = delete;
@@ -21,6 +23,13 @@ public:
 private:
     char* block_;
 };
+
+// Frees the global block in a slot, if any, and marks the slot empty.
+inline void FreeGlobalSlot(HGLOBAL* slot) {
+    if (*slot == nullptr) return;
+    GlobalFree(*slot);
+    *slot = nullptr;
+}
 
 // A global memory handle locked for as long as the guard lives; a handle of 0 (or one that
 // cannot be locked) gives null.
@@ -37,9 +46,30 @@ public:
     LockedBlock& operator=(const LockedBlock&) = delete;
 
     T* get() const { return pointer_; }
+    T* operator->() const { return pointer_; }
     explicit operator bool() const { return pointer_ != nullptr; }
 
 private:
     HGLOBAL handle_;
     T* pointer_;
+};
+
+// A global memory block that is freed unless it is handed on (a handle of 0 holds nothing).
+class GlobalBlock {
+public:
+    explicit GlobalBlock(HGLOBAL handle) : handle_(handle) {}
+    ~GlobalBlock() { FreeGlobalSlot(&handle_); }
+    GlobalBlock(const GlobalBlock&) = delete;
+    GlobalBlock& operator=(const GlobalBlock&) = delete;
+
+    HGLOBAL get() const { return handle_; }
+    void reset(HGLOBAL handle) { handle_ = handle; }
+    HGLOBAL Release() {
+        HGLOBAL handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+
+private:
+    HGLOBAL handle_;
 };

@@ -1,29 +1,11 @@
 // The network services of the utility library: starting Winsock for the process and
 // resolving a server's host name to the addresses to try.
+#include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
 
 bool gNetworkStarted = false;
-
-// Holds a global memory block locked while the lookup reads the name in it.
-class LockedText {
-public:
-    explicit LockedText(HGLOBAL handle)
-        : handle_(handle), text_(handle ? static_cast<const char*>(GlobalLock(handle)) : nullptr) {}
-    ~LockedText() {
-        if (text_ != nullptr) {
-            GlobalUnlock(handle_);
-        }
-    }
-    LockedText(const LockedText&) = delete;
-    LockedText& operator=(const LockedText&) = delete;
-    const char* text() const { return text_; }
-
-private:
-    HGLOBAL handle_;
-    const char* text_;
-};
 
 // Removes the blocking hook again however the lookup ends.
 class BlockingHookScope {
@@ -59,15 +41,15 @@ int32_t OrrNetworkReady() {
 }
 
 ResolvedHost OrrResolveHost(HGLOBAL nameHandle, FARPROC blockingHook, u_long* address) {
-    LockedText name(nameHandle);
-    if (name.text() == nullptr || name.text()[0] == '\0') {
+    LockedBlock<const char> name(nameHandle);
+    if (!name || name.get()[0] == '\0') {
         WSASetLastError(WSAHOST_NOT_FOUND);
         return {HostLookup::Failed, nullptr};
     }
     // A dotted address needs no lookup, so it can neither wait nor be cancelled. The one
     // dotted text that inet_addr cannot tell from an error, 255.255.255.255, is no server
     // address and goes to the lookup like a name.
-    u_long numeric = inet_addr(name.text());
+    u_long numeric = inet_addr(name.get());
     if (numeric != INADDR_NONE) {
         *address = numeric;
         return {HostLookup::Numeric, nullptr};
@@ -76,7 +58,7 @@ ResolvedHost OrrResolveHost(HGLOBAL nameHandle, FARPROC blockingHook, u_long* ad
     int error = 0;
     {
         BlockingHookScope hook(blockingHook);
-        entry = gethostbyname(name.text());
+        entry = gethostbyname(name.get());
         if (entry == nullptr) {
             error = WSAGetLastError();
         }
