@@ -1,8 +1,6 @@
-// Text conversion of copies: every converter and direction-bound rule on table cases, each
-// run as one block, split in two at every position, and as single bytes between empty
-// blocks, with the same bytes out; a failed output step stops each of them; the buffered
-// output and the steps behind it (SendAll, FillInput, the local write) with their totals,
-// host callbacks and failures.
+// Text conversion of copies: every converter and rule on table cases, run as one block, in
+// two blocks split everywhere and byte by byte; a failed output stops each; the buffered
+// output and SendAll, FillInput and the local write with their totals, callbacks, failures.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -79,8 +77,8 @@ int32_t Copy(const Rule& rule, const std::vector<std::string>& blocks, Sink* sin
                 : SelectConverter(rule.textFormat, rule.side)(&output, &state, &context);
         if (result < 0) return context.outputCount == 0 ? result : 1;  // 1: went on after it
     }
-    int32_t last = rule.step != nullptr ? (rule.finish ? rule.finish(&output, &carry, &context) : 0)
-                                        : FinishConverter(&output, &state, &context);
+    const int32_t last = rule.step == nullptr ? FinishConverter(&output, &state, &context)
+                         : rule.finish       ? rule.finish(&output, &carry, &context) : 0;
     return last < 0 ? last : FlushOutput(&output, &context) < 0 ? -1 : 0;
 }
 
@@ -126,11 +124,9 @@ const Case kCases[] = {
 // The same input as one block, in two blocks split at each position, and as single bytes
 // with an empty block before each.
 std::vector<std::vector<std::string>> Splits(const std::string& in) {
-    std::vector<std::vector<std::string>> splits{{in}};
+    std::vector<std::vector<std::string>> splits{{in}, {}};
+    for (char c : in) splits[1].insert(splits[1].end(), {"", std::string(1, c)});
     for (size_t at = 1; at < in.size(); ++at) splits.push_back({in.substr(0, at), in.substr(at)});
-    std::vector<std::string> bytes;
-    for (char c : in) bytes.insert(bytes.end(), {"", std::string(1, c)});
-    splits.push_back(bytes);
     return splits;
 }
 
@@ -221,10 +217,8 @@ LONG CALLBACK HostCallback(DWORD cookie, LONG code, LONG, LONG value) {
 
 struct HostCopy : CopyContext {
     explicit HostCopy(Host* host, uint16_t peekInterval = 2) : CopyContext{} {
-        gHost = host;
-        progress = HostCallback;
-        inputSize = outputSize = COPY_BUFFER_SIZE;
-        gModule.peekInterval = peekInterval;
+        gHost = host, gModule.peekInterval = peekInterval;
+        progress = HostCallback, inputSize = outputSize = COPY_BUFFER_SIZE;
     }
     ~HostCopy() { gModule.peekInterval = PEEK_INTERVAL_DEFAULT; }
 };
