@@ -3,13 +3,14 @@
 
   cmake -S SRC -B BUILD -DTVFTP_BENCH=OFF && make -C BUILD -j2
   python3 tests/faults/run_faults.py --source SRC --build BUILD [--faults FILE] [--only ID...]
-      [--exclude REGEX] [--timeout S] [--ctest-args ...]
+      [--exclude REGEX] [--timeout S] [--all] [--targets T...] [--ctest-args ...]
 
 For each fault: the old text must occur exactly once (else "stale"), the file is changed,
 the build is remade (a fault that does not compile is caught by the build), ctest runs the
-tests not matching --exclude, and the file is put back byte for byte, also on Ctrl-C. The
-unchanged tree is built and tested first (it must pass) and built again at the end, so the
-build folder is left clean. SRC must be a checkout nobody else edits meanwhile.
+tests not matching --exclude (stopping at the first failure unless --all), and the file is
+put back byte for byte, also on Ctrl-C. The unchanged tree is built and tested first (it
+must pass) and built again at the end, so the build folder is left clean. SRC must be a
+checkout nobody else edits meanwhile (a git worktree of the commit under test).
 """
 import argparse, os, re, signal, subprocess, sys, time
 
@@ -28,20 +29,34 @@ def load_faults(path):
     return faults
 
 
+def run(command, cwd=None):
+    """Runs command in a session of its own; whatever of it is left (a hung test) is killed."""
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True, start_new_session=True)
+    try:
+        output = process.communicate()[0]
+    finally:
+        try:
+            os.killpg(process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        process.wait()
+    return process.returncode, output
+
+
 def build(args):
-    done = subprocess.run(["make", "-C", args.build, "-j2", *args.targets],
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-    return done.returncode == 0, done.stdout
+    code, log = run(["make", "-C", args.build, "-j2", *args.targets])
+    return code == 0, log
 
 
 def run_tests(args):
     """The names of the failing tests (empty when all pass)."""
-    done = subprocess.run(["ctest", "-j2", "--timeout", str(args.timeout), "-E", args.exclude,
-                           *args.ctest_args], cwd=args.build,
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-    failed = re.findall(r"^\s*\d+ - (\S+) \((.+?)\)\s*$", done.stdout, re.M)
-    if done.returncode != 0 and not failed:
-        return ["(ctest failed: " + done.stdout.strip().splitlines()[-1] + ")"]
+    stop = [] if args.all else ["--stop-on-failure"]
+    code, log = run(["ctest", "-j2", "--timeout", str(args.timeout), *stop, "-E", args.exclude,
+                     *args.ctest_args], cwd=args.build)
+    failed = re.findall(r"^\s*\d+ - (\S+) \((.+?)\)\s*$", log, re.M)
+    if code != 0 and not failed:
+        return ["(ctest failed: " + (log.strip().splitlines() or ["?"])[-1] + ")"]
     return [f"{name}({why})" if why != "Failed" else name for name, why in failed]
 
 
@@ -57,7 +72,10 @@ def main():
     parser.add_argument("--faults", default=os.path.join(here, "faults.txt"))
     parser.add_argument("--only", nargs="+", metavar="ID")
     parser.add_argument("--exclude", default=DEFAULT_EXCLUDE, help="ctest -E regex")
-    parser.add_argument("--timeout", type=int, default=30, help="seconds per test")
+    parser.add_argument("--timeout", type=int, default=30,
+                        help="seconds per test without a TIMEOUT of its own (GoogleTest ones have 120)")
+    parser.add_argument("--all", action="store_true", help="run every test of a caught fault "
+                        "(default: stop at the first failure)")
     parser.add_argument("--targets", nargs="*", default=[], help="make targets (default all)")
     parser.add_argument("--ctest-args", nargs=argparse.REMAINDER, default=[])
     args = parser.parse_args()
@@ -70,7 +88,8 @@ def main():
     signal.signal(signal.SIGTERM, interrupt)  # ends the run like Ctrl-C: the file is put back
 
     print(f"source {args.source}  build {args.build}  faults {args.faults}")
-    print(f"tests: ctest -j2 --timeout {args.timeout} -E '{args.exclude}' {' '.join(args.ctest_args)}")
+    stop = "" if args.all else " --stop-on-failure"
+    print(f"tests: ctest -j2 --timeout {args.timeout}{stop} -E '{args.exclude}' {' '.join(args.ctest_args)}")
     ok, log = build(args)
     failing = run_tests(args) if ok else ["(build)"]
     if failing:
