@@ -23,3 +23,9 @@ int32_t ListBeforeEntering(FtpConnection* connection, const char* name, FsStateR
     if (connection->hooks == nullptr || connection->hooks->listBeforeEntering == nullptr) return 0;
     return connection->hooks->listBeforeEntering(connection, name, record);
 }
+
+int32_t AskFileType(FtpConnection* connection, const char* fileName, FsStateRecord* record) {
+    if (connection->hooks == nullptr || connection->hooks->askFileType == nullptr)
+        return FSE_STOPPED;
+    return connection->hooks->askFileType(connection, fileName, record);
+}

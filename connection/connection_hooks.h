@@ -1,7 +1,8 @@
 // What the layers above install on a control connection when they open it: where each
 // protocol line goes (the protocol window), how the user is asked for what the logon, the
 // system detection and a change of directory need, and the listing that some servers want
-// before a directory is entered. The connection and the path operations know these only as
+// before a directory is entered, and how a fetched file's text is to be taken when its
+// first block does not tell. The connection and the path operations know these only as
 // this small table, so they never reach up to the windows, dialogs and listings that serve
 // them. A connection without hooks logs nothing, every question counts as cancelled and no
 // directory is listed first.
@@ -35,6 +36,12 @@ struct ConnectionHooks {
     // need before they accept a CWD into it: 0, or an FsError.
     int32_t (*listBeforeEntering)(FtpConnection* connection, const char* name,
                                   FsStateRecord* record);
+    // Asks the user how the file `fileName` is to be fetched (text or binary, its line
+    // ends, whether the choice holds for the remaining files) and sets the connection's
+    // TextFormat, LineEndConvention and same-type flag: 1 for Transfer, FSE_SKIP_FILE,
+    // FSE_STOPPED, or the failure of a question that could not be shown.
+    int32_t (*askFileType)(FtpConnection* connection, const char* fileName,
+                           FsStateRecord* record);
 };
 
 // The hooks of a connection, or a quiet "cancelled" where it has none.
@@ -42,3 +49,4 @@ void ReportProtocolLine(FtpConnection* connection, const char* text, ProtocolDir
 bool AskUser(FtpConnection* connection, Question question, char* answer);
 int32_t AskRemoteSystem(FtpConnection* connection);
 int32_t ListBeforeEntering(FtpConnection* connection, const char* name, FsStateRecord* record);
+int32_t AskFileType(FtpConnection* connection, const char* fileName, FsStateRecord* record);

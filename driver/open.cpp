@@ -11,6 +11,7 @@
 #include "listing/listing_probe.h"
 #include "records/module_state.h"
 #include "transfer/representation.h"
+#include "ui/file_type_dialog.h"
 #include "ui/prompts.h"
 #include "ui/protocol_log.h"
 #include "ui/protocol_window.h"
@@ -21,6 +22,7 @@ const ConnectionHooks kModuleHooks = {
     AskQuestion,
     AskRemoteSystemDialog,
     RunListingProbe,
+    AskFileTypeDialog,
 };
 
 extern "C" TVFTP_EXPORT LONG WINAPI xfsopen(HGLOBAL stateRecord, DWORD, LPSTR user,

@@ -203,7 +203,9 @@ private:
             std::string off = Reachable(control) ? "" : " (disabled)";
             switch (kind) {
                 case ControlKind::Static: {
-                    std::string text = WithoutMnemonic(TextOf(control));
+                    // A text shown as it is (a file name) keeps its '&'.
+                    const bool asItIs = (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX) != 0;
+                    std::string text = asItIs ? TextOf(control) : WithoutMnemonic(TextOf(control));
                     if (!text.empty()) line = "  " + text;
                     break;
                 }

@@ -319,6 +319,20 @@ TVFTP_EXPORT INT_PTR CALLBACK FTPAutoDetect(HWND dialog, UINT message, WPARAM wP
 }  // extern "C"
 
 // ---------------------------------------------------------------------------------------
+// The file type question
+// ---------------------------------------------------------------------------------------
+extern "C" {
+
+// The dialog procedure of FTP_FILETYPE_DLG, which asks how a fetched file is to be taken
+// when its first block does not tell: ends with 1 (Transfer, the choice stored in the
+// connection), FSE_SKIP_FILE or FSE_STOPPED. The module shows it itself, with a creation
+// parameter of its own that carries the state record and the file's name.
+TVFTP_EXPORT INT_PTR CALLBACK FileTypeProc(HWND dialog, UINT message, WPARAM wParam,
+                                           LPARAM lParam);
+
+}  // extern "C"
+
+// ---------------------------------------------------------------------------------------
 // Directory and glob listings. The handle block is the host's; the open stores the module's
 // listing record in its second field. Reads fill up to `count` (low 16 bits) consecutive
 // DirEntry records and return how many they filled, 0 at the end of the listing; the name

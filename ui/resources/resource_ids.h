@@ -52,3 +52,19 @@
 #define IDC_PROTOCOL_COPY 805
 #define IDC_PROTOCOL_CLEAR 806
 #define IDC_PROTOCOL_HELP 200
+
+// The file type question: the server's system and the file's name, the ASCII and binary
+// choice, the four line-end conventions of text, the same-type check box and the buttons
+// (Cancel is IDCANCEL).
+#define IDC_HOST_TYPE_NAME 301
+#define IDC_FILETYPE_NAME 600
+#define IDC_FILETYPE_ASCII 400
+#define IDC_FILETYPE_BINARY 401
+#define IDC_FILETYPE_CR 605
+#define IDC_FILETYPE_LF 606
+#define IDC_FILETYPE_CRLF 607
+#define IDC_FILETYPE_CR_CRLF_FF 608
+#define IDC_FILETYPE_SAME_TYPE 601
+#define IDC_FILETYPE_TRANSFER 602
+#define IDC_FILETYPE_SKIP 603
+#define IDC_FILETYPE_HELP 200
