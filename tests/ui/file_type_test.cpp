@@ -1,10 +1,8 @@
-// The file type of a download decided from its first block (the text/binary sample, the
-// line ends and records of VMS servers, when the user is asked and what the answer
-// returns), and the question FTP_FILETYPE_DLG as a person sees and answers it.
+// The file type of a download decided from its first block, and the question
+// FTP_FILETYPE_DLG as a person sees and answers it.
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -17,307 +15,163 @@
 #include "ui/file_type_dialog.h"
 #include "ui/resources/resource_ids.h"
 
+using namespace std::string_literals;
 using namespace tvtest;
 
 namespace {
 
-// What the question hook was asked, and what it answers.
 int gAsked = 0;
-std::string gAskedName;
 int32_t gAnswer = 1;
+std::string gAskedName;
 int32_t RecordQuestion(FtpConnection*, const char* fileName, FsStateRecord*) {
-    ++gAsked;
     gAskedName = fileName;
+    ++gAsked;
     return gAnswer;
 }
 const ConnectionHooks kAskingHooks = {nullptr, nullptr, nullptr, nullptr, RecordQuestion};
 
-std::string Bytes(std::initializer_list<int> values) {
-    std::string bytes;
-    for (int value : values) bytes += static_cast<char>(value);
-    return bytes;
-}
-
-struct Decision {
-    std::string block;
-    uint8_t hostType;
-    bool listBeforeCwd;
-    int32_t textFormat;
-    bool asks;
-};
+enum Host { ELSEWHERE, VMS_ANY, VMS };  // VMS: a VMS server that lists before CWD
 
 }  // namespace
 
+// Each row: the block, the server, the TextFormat decided, and the user's answer when the
+// user is asked (0: not asked): any answer but Transfer (1) is the result.
 TEST(FileTypeDecision, SampleLineEndsAndRecordsChooseTheFormatOrAsk) {
-    const std::string hello = Bytes({5, 0, 'h', 'e', 'l', 'l', 'o', 0});
-    const Decision decisions[] = {
-        // Elsewhere the sample decides; text without CR or LF is asked about.
-        {"line one\r\nline two\r\n", HOST_UNIX, false, TEXT_FORMAT_TEXT, false},
-        {"lf only\n", HOST_UNIX, false, TEXT_FORMAT_TEXT, false},
-        {"a lone carriage return\r", HOST_UNIX, false, TEXT_FORMAT_TEXT, false},
-        {"one line without an end", HOST_UNIX, false, TEXT_FORMAT_TEXT, true},
-        {"page\fbreak", HOST_UNIX, false, TEXT_FORMAT_TEXT, true},
-        {Bytes({'P', 'K', 3, 4}), HOST_UNIX, false, TEXT_FORMAT_BINARY, false},
-        {"text then Ctrl-Z\x1a", HOST_DOS, false, TEXT_FORMAT_BINARY, false},
-        // A VMS server that needs no listing before CWD is taken as any other.
-        {"no end", HOST_VMS, false, TEXT_FORMAT_TEXT, true},
-        {"a\nb\r\n", HOST_VMS, false, TEXT_FORMAT_TEXT, false},
-        {hello, HOST_VMS, false, TEXT_FORMAT_BINARY, false},
-        // VMS text: bare LF against CR LF, lone CR and form feed.
-        {"a\nb\n", HOST_VMS, true, TEXT_FORMAT_LF_ONLY, false},
-        {"\nstarts with LF", HOST_VMS, true, TEXT_FORMAT_LF_ONLY, false},
-        {"a\nb\r", HOST_VMS, true, TEXT_FORMAT_LF_ONLY, false},
-        {"a\r\nb\r\n", HOST_VMS, true, TEXT_FORMAT_CR_CRLF_FF, false},
-        {"a\rb", HOST_VMS, true, TEXT_FORMAT_CR_CRLF_FF, false},
-        {"a\fb", HOST_VMS, true, TEXT_FORMAT_CR_CRLF_FF, false},
-        {"a\r\fb", HOST_VMS, true, TEXT_FORMAT_CR_CRLF_FF, false},
-        {"a\r\r\nb", HOST_VMS, true, TEXT_FORMAT_CR_CRLF_FF, false},
-        {"a\nb\r\n", HOST_VMS, true, TEXT_FORMAT_TEXT, true},
-        {"a\nb\fc", HOST_VMS, true, TEXT_FORMAT_TEXT, true},
-        {"no end", HOST_VMS, true, TEXT_FORMAT_TEXT, true},
-        {"a\r\r", HOST_VMS, true, TEXT_FORMAT_TEXT, true},
-        {"", HOST_VMS, true, TEXT_FORMAT_TEXT, true},
-        // VMS binary data read as records: the last whole record's sample counts.
-        {hello, HOST_VMS, true, TEXT_FORMAT_TEXT_RECORDS, false},
-        {hello + Bytes({3, 0, 1, 2, 3, 0}), HOST_VMS, true, TEXT_FORMAT_BINARY_RECORDS, false},
-        {Bytes({3, 0, 1, 2, 3, 0, 2, 0, 'h', 'i'}), HOST_VMS, true, TEXT_FORMAT_TEXT_RECORDS,
-         false},
-        {Bytes({0, 0, 0, 0}), HOST_VMS, true, TEXT_FORMAT_TEXT_RECORDS, false},
-        {Bytes({1, 0, 0x90, 0}), HOST_VMS, true, TEXT_FORMAT_BINARY_RECORDS, false},
-        {Bytes({0x58, 2, 'x'}), HOST_VMS, true, TEXT_FORMAT_NOT_RECORDS, false},
-        {Bytes({1, 2}), HOST_VMS, true, TEXT_FORMAT_NOT_RECORDS, false},
-        {hello + Bytes({0x58, 2}), HOST_VMS, true, TEXT_FORMAT_NOT_RECORDS, false},
-        {Bytes({0, 2}) + std::string(512, 'v'), HOST_VMS, true, TEXT_FORMAT_TEXT_RECORDS, false},
-        // A record that does not end in the block stops the scan with the verdict so far.
-        {Bytes({5, 0, 'h', 'e'}), HOST_VMS, true, TEXT_FORMAT_TEXT, false},
-        {hello + Bytes({9, 0, 1}), HOST_VMS, true, TEXT_FORMAT_TEXT_RECORDS, false},
-        {Bytes({0}), HOST_VMS, true, TEXT_FORMAT_TEXT, false},
+    const std::string hello = "\x05\0hello\0"s;
+    const struct { std::string block; Host host; int32_t format, answer; } rows[] = {
+        {"one\r\ntwo\r\n", ELSEWHERE, 1, 0}, {"lf\n", ELSEWHERE, 1, 0},
+        {"no line end", ELSEWHERE, 1, 1}, {"form\ffeed", ELSEWHERE, 1, -153},
+        {"PK\x03\x04", ELSEWHERE, 3, 0}, {"no end", VMS_ANY, 1, -152}, {hello, VMS_ANY, 3, 0},
+        // VMS text: bare LF against CR LF, lone CR and form feed; a CR that ends the block
+        // tells nothing.
+        {"a\nb\n", VMS, 6, 0}, {"\nb\r", VMS, 6, 0}, {"a\r\nb", VMS, 7, 0},
+        {"a\rb", VMS, 7, 0}, {"a\fb", VMS, 7, 0}, {"a\r\r\nb", VMS, 7, 0},
+        {"a\nb\r\n", VMS, 1, 1}, {"a\nb\f", VMS, 1, -153}, {"a\r\r", VMS, 1, -1},
+        {"", VMS, 1, 1},
+        // VMS records: the last whole one counts; a pad byte follows an odd length.
+        {hello, VMS, 8, 0}, {hello + "\x03\0\x01\x02\x03\0"s, VMS, 9, 0},
+        {"\x03\0\x01\x02\x03\0\x02\0hi"s, VMS, 8, 0},
+        {"\0\x02"s + std::string(512, 'v'), VMS, 8, 0}, {"\x01\x02"s, VMS, 16, 0},
+        {hello + "\x58\x02"s, VMS, 16, 0}, {"\x05\0he"s, VMS, 1, 0},
+        {hello + "\x09\0\x01"s, VMS, 8, 0}, {"\0"s, VMS, 1, 0},
     };
-    for (const Decision& decision : decisions) {
-        SCOPED_TRACE(::testing::PrintToString(decision.block) + " on host type " +
-                     std::to_string(decision.hostType));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.block) + " on host " + std::to_string(row.host));
         FtpConnection connection{};
         connection.hooks = &kAskingHooks;
-        connection.hostQuirks = decision.listBeforeCwd ? uint32_t(QUIRK_LIST_BEFORE_CWD) : 0u;
+        connection.hostQuirks = row.host == VMS ? uint32_t(QUIRK_LIST_BEFORE_CWD) : 0u;
         connection.textFormat = TEXT_FORMAT_BINARY_RECORDS;
         FsStateRecord record{};
         record.connection = &connection;
-        record.hostType = decision.hostType;
+        record.hostType = row.host == ELSEWHERE ? HOST_UNIX : HOST_VMS;
         gAsked = 0;
-        gAnswer = 1;
-        const auto length = static_cast<int32_t>(decision.block.size());
-        EXPECT_EQ(DecideFileType(decision.block.data(), length, &record, "f.txt"), length);
-        EXPECT_EQ(connection.textFormat, decision.textFormat);
-        EXPECT_EQ(gAsked, decision.asks ? 1 : 0);
-    }
-}
-
-TEST(FileTypeDecision, AnswersOtherThanTransferAreTheResult) {
-    FtpConnection connection{};
-    FsStateRecord record{};
-    record.connection = &connection;
-    record.hostType = HOST_UNIX;
-    // Without a question to ask, the copy is cancelled.
-    EXPECT_EQ(DecideFileType("abc", 3, &record, "f"), FSE_STOPPED);
-    connection.hooks = &kAskingHooks;
-    for (int32_t answer : {int32_t(FSE_SKIP_FILE), int32_t(FSE_STOPPED), -1}) {
-        gAnswer = answer;
-        EXPECT_EQ(DecideFileType("abc", 3, &record, "DISK$USER:[A]B.TXT;1"), answer);
+        gAnswer = row.answer;
+        const auto length = static_cast<int32_t>(row.block.size());
+        EXPECT_EQ(DecideFileType(row.block.data(), length, &record, "DISK$USER:[A]B.TXT;1"),
+                  row.answer < 0 ? row.answer : length);
+        EXPECT_EQ(std::tuple(connection.textFormat, gAsked),
+                  std::tuple(row.format, row.answer != 0 ? 1 : 0));
+        // Without a question to ask, the copy is cancelled.
+        connection.hooks = nullptr;
+        EXPECT_EQ(DecideFileType(row.block.data(), length, &record, ""),
+                  row.answer != 0 ? -152 : length);
     }
     EXPECT_EQ(gAskedName, "DISK$USER:[A]B.TXT;1");
-    gAnswer = 1;
 }
 
 namespace {
 
-// What the owner window heard.
 std::vector<std::tuple<UINT, WPARAM, LPARAM>> gOwnerHeard;
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_USER + 1) gOwnerHeard.emplace_back(message, wParam, lParam);
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-constexpr int kChoiceButtons[] = {IDC_FILETYPE_ASCII, IDC_FILETYPE_BINARY, IDC_FILETYPE_CR,
-                                  IDC_FILETYPE_LF,    IDC_FILETYPE_CRLF,   IDC_FILETYPE_CR_CRLF_FF,
-                                  IDC_FILETYPE_SAME_TYPE};
-
-// The ids of the checked and of the disabled buttons, e.g. "400 606 | 608".
-std::string ButtonStates(HWND dialog) {
-    std::string checked, disabled;
-    for (int id : kChoiceButtons) {
-        const std::string name = std::to_string(id) + " ";
-        if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) checked += name;
-        if (!IsWindowEnabled(GetDlgItem(dialog, id))) disabled += name;
-    }
-    return checked + "| " + disabled;
-}
-
-class FileTypeQuestionDialog : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(module_.attached());
-        WNDCLASSA ownerClass{};
-        ownerClass.lpfnWndProc = OwnerProc;
-        ownerClass.lpszClassName = "TvTestFileTypeOwner";
-        RegisterClassA(&ownerClass);
-        owner_ = CreateWindowExA(0, "TvTestFileTypeOwner", "", 0, 0, 0, 600, 400, nullptr,
-                                 nullptr, nullptr, nullptr);
-        connection_.ownerWindow = owner_;
-        record_.connection = &connection_;
-        gOwnerHeard.clear();
-    }
-    void TearDown() override { DestroyWindow(owner_); }
-    // The connection as the question finds it.
-    void Prepare(uint8_t hostType, int32_t textFormat, int32_t lineEnd, int32_t sameType) {
-        record_.hostType = hostType;
-        connection_.textFormat = textFormat;
-        connection_.lineEndConvention = lineEnd;
-        connection_.sameTypeForRemaining = sameType;
-    }
-    int32_t Ask(const char* name = "notes.txt") {
-        return AskFileTypeDialog(&connection_, name, &record_);
-    }
-    // Runs the steps in the question and returns its result.
-    int32_t Answer(const std::function<void(DialogScript&)>& steps) {
-        DialogScript person;
-        steps(person.Expect(FILE_TYPE_TEMPLATE));
-        const int32_t result = Ask();
-        EXPECT_TRUE(person.finished());
-        EXPECT_TRUE(person.problems().empty()) << person.problems()[0];
-        return result;
-    }
-    AttachedModule module_;
-    HWND owner_ = nullptr;
-    FtpConnection connection_{};
-    FsStateRecord record_{};
-};
-
-// Whether the buttons are as `expected` at this point of the script.
+// The checked, then the disabled buttons of the choice: "400 606 | 608 ".
 std::function<void(HWND)> States(const std::string& expected) {
-    return [expected](HWND dialog) { EXPECT_EQ(ButtonStates(dialog), expected); };
+    return [expected](HWND dialog) {
+        std::string checked, disabled;
+        for (int id : {400, 401, 605, 606, 607, 608, 601}) {
+            if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) checked += std::to_string(id) + " ";
+            if (!IsWindowEnabled(GetDlgItem(dialog, id))) disabled += std::to_string(id) + " ";
+        }
+        EXPECT_EQ(checked + "| " + disabled, expected);
+    };
 }
+
+using Choice = std::tuple<int32_t, int32_t, int32_t>;  // TextFormat, LineEndConvention, same type
 
 }  // namespace
 
-TEST_F(FileTypeQuestionDialog, OpensWithTheSystemTheNameAndTheConnectionsChoice) {
+// Each row: the connection the question opens on, the buttons then, the clicks, the
+// buttons before the last click, the result and the connection's choice afterwards.
+TEST(FileTypeDialog, OpensOnTheConnectionsChoiceAndCommandsKeepTheButtonsConsistent) {
+    AttachedModule module;
+    WNDCLASSA ownerClass{};
+    ownerClass.lpfnWndProc = OwnerProc;
+    ownerClass.lpszClassName = "TvTestFileTypeOwner";
+    RegisterClassA(&ownerClass);
+    FtpConnection connection{};
+    connection.ownerWindow = CreateWindowExA(0, "TvTestFileTypeOwner", "", 0, 0, 0, 10, 10,
+                                             nullptr, nullptr, nullptr, nullptr);
+    FsStateRecord record{};
+    record.connection = &connection;
     const struct {
-        uint8_t hostType;
-        int32_t textFormat, lineEnd, sameType;
-        const char* system;
-        const char* states;
-    } openings[] = {
-        {HOST_UNIX, TEXT_FORMAT_TEXT, LINE_END_UNIX, 0, "UNIX", "400 606 | 608 "},
-        {HOST_UNIX, TEXT_FORMAT_TEXT, LINE_END_CR, 1, "UNIX", "400 605 601 | 608 "},
-        {HOST_WINDOWS_NT_DOS, TEXT_FORMAT_TEXT, 0, 0, "MS-Windows NT Dos", "400 608 | 608 "},
-        {HOST_VMS, TEXT_FORMAT_TEXT, LINE_END_CRLF, 1, "VMS", "400 607 601 | 607 "},
-        {HOST_VMS, TEXT_FORMAT_TEXT, LINE_END_CR_CRLF_FF, 0, "VMS", "400 608 | 607 "},
-        {HOST_VMS, TEXT_FORMAT_BINARY, LINE_END_UNIX, 0, "VMS", "401 | 605 606 607 608 "},
-        {HOST_UNIX, TEXT_FORMAT_LF_ONLY, LINE_END_UNIX, 1, "UNIX", "401 601 | 605 606 607 608 "},
-        {0, TEXT_FORMAT_TEXT, LINE_END_CRLF, 0, "OTHER", "400 607 | 608 "},
+        uint8_t host; Choice before; const char *system, *opening; std::vector<int> clicks;
+        const char* beforeLast; int32_t result; Choice after;
+    } rows[] = {
+        {HOST_DOS, {1, 1, 1}, "DOS", "400 605 601 | 608 ", {401, 200, 2},
+         "401 605 601 | 605 606 607 608 ", -152, {1, 1, 1}},
+        {0, {1, 0, 0}, "OTHER", "400 608 | 608 ", {603}, "400 608 | 608 ", -153, {1, 0, 0}},
+        {HOST_UNIX, {3, 2, 0}, "UNIX", "401 | 605 606 607 608 ", {400, 607, 601, 601, 601, 602},
+         "400 607 601 | 605 608 ", 1, {1, 3, 1}},
+        {HOST_UNIX, {6, 2, 1}, "UNIX", "401 601 | 605 606 607 608 ", {400, 601, 602},
+         "400 | 605 608 ", 1, {1, 4, 0}},
+        {HOST_VMS, {1, 3, 1}, "VMS", "400 607 601 | 607 ", {606, 602}, "400 606 601 | 607 ", 1,
+         {6, 2, 1}},
+        {HOST_VMS, {3, 2, 0}, "VMS", "401 | 605 606 607 608 ", {400, 605, 602}, "400 605 | 607 ",
+         1, {7, 1, 0}},
+        {HOST_VMS, {3, 2, 0}, "VMS", "401 | 605 606 607 608 ", {400, 602}, "400 | 607 ", 1,
+         {7, 4, 0}},
+        {HOST_VMS, {1, 2, 0}, "VMS", "400 606 | 607 ", {401, 602},
+         "401 606 | 605 606 607 608 ", 1, {3, 2, 0}},
     };
-    for (const auto& opening : openings) {
-        SCOPED_TRACE(opening.states);
-        Prepare(opening.hostType, opening.textFormat, opening.lineEnd, opening.sameType);
+    for (const auto& row : rows) {
+        record.hostType = row.host;
+        std::tie(connection.textFormat, connection.lineEndConvention,
+                 connection.sameTypeForRemaining) = row.before;
         DialogScript person;
-        person.Expect(FILE_TYPE_TEMPLATE)
-            .Check(IDC_HOST_TYPE_NAME, opening.system)
-            .Check(IDC_FILETYPE_NAME, "a&b [1].txt")
-            .Inspect(States(opening.states))
-            .Inspect([&](HWND dialog) {
-                char text[64];
-                GetClassNameA(dialog, text, sizeof text);
-                EXPECT_STREQ(text, "FTP_FileTypeDialog");
-                GetWindowTextA(dialog, text, sizeof text);
-                EXPECT_STREQ(text, "Unable to Determine File Type");
-                EXPECT_EQ(GetWindow(dialog, GW_OWNER), owner_);
-                EXPECT_EQ(GetWindowLongPtrA(dialog, FILE_TYPE_DIALOG_RECORD),
-                          reinterpret_cast<LONG_PTR>(&record_));
-            })
-            .Click(IDCANCEL);
-        EXPECT_EQ(AskFileTypeDialog(&connection_, "a&b [1].txt", &record_), FSE_STOPPED);
-        EXPECT_TRUE(person.problems().empty()) << person.problems()[0];
-        // Cancel leaves the connection's choice as it was.
-        EXPECT_EQ(connection_.textFormat, opening.textFormat);
-        EXPECT_EQ(connection_.lineEndConvention, opening.lineEnd);
+        DialogScript& steps = person.Expect(FILE_TYPE_TEMPLATE);
+        steps.Check(IDC_HOST_TYPE_NAME, row.system).Check(IDC_FILETYPE_NAME, "a&b.txt")
+            .Inspect(States(row.opening)).Inspect([&](HWND dialog) {
+                char name[32], caption[32];
+                GetClassNameA(dialog, name, sizeof name);
+                GetWindowTextA(dialog, caption, sizeof caption);
+                EXPECT_EQ(name + "|"s + caption,
+                          "FTP_FileTypeDialog|Unable to Determine File Type");
+                EXPECT_EQ(GetWindow(dialog, GW_OWNER), connection.ownerWindow);
+                EXPECT_EQ(GetWindowLongPtrA(dialog, FILE_TYPE_DIALOG_RECORD), LONG_PTR(&record));
+            });
+        for (size_t i = 0; i + 1 < row.clicks.size(); ++i) steps.Click(row.clicks[i]);
+        steps.Inspect(States(row.beforeLast)).Click(row.clicks.back());
+        EXPECT_EQ(AskFileTypeDialog(&connection, "a&b.txt", &record), row.result);
+        EXPECT_TRUE(person.finished());
+        EXPECT_EQ(person.problems(), std::vector<std::string>{});
+        EXPECT_EQ(std::tuple(connection.textFormat, connection.lineEndConvention,
+                             connection.sameTypeForRemaining), row.after);
     }
-}
-
-TEST_F(FileTypeQuestionDialog, ButtonsFollowTheChoiceAndTransferStoresIt) {
-    // Elsewhere ASCII offers LF or CR LF, and the text stays network text. A question that
-    // opened on binary has no line end checked until the user chooses one.
-    Prepare(HOST_UNIX, TEXT_FORMAT_BINARY, LINE_END_UNIX, 0);
-    EXPECT_EQ(Answer([](DialogScript& s) {
-                  s.Click(IDC_FILETYPE_ASCII).Inspect(States("400 | 605 608 "))
-                      .Click(IDC_FILETYPE_CRLF).Click(IDC_FILETYPE_SAME_TYPE)
-                      .Click(IDC_FILETYPE_SAME_TYPE).Click(IDC_FILETYPE_SAME_TYPE)
-                      .Inspect(States("400 607 601 | 605 608 "))
-                      .Click(IDC_FILETYPE_TRANSFER);
-              }),
-              1);
-    EXPECT_EQ(std::tuple(connection_.textFormat, connection_.lineEndConvention,
-                         connection_.sameTypeForRemaining),
-              std::tuple(TEXT_FORMAT_TEXT, LINE_END_CRLF, 1));
-
-    // A VMS server's text is taken by its line ends.
-    const struct {
-        int lineEndButton;
-        int32_t textFormat, lineEnd;
-    } vmsChoices[] = {
-        {IDC_FILETYPE_LF, TEXT_FORMAT_LF_ONLY, LINE_END_UNIX},
-        {IDC_FILETYPE_CR, TEXT_FORMAT_CR_CRLF_FF, LINE_END_CR},
-        {IDC_FILETYPE_CR_CRLF_FF, TEXT_FORMAT_CR_CRLF_FF, LINE_END_CR_CRLF_FF},
-        {0, TEXT_FORMAT_CR_CRLF_FF, LINE_END_CR_CRLF_FF},  // no line end chosen
-    };
-    for (const auto& choice : vmsChoices) {
-        Prepare(HOST_VMS, TEXT_FORMAT_BINARY, LINE_END_CRLF, 1);
-        EXPECT_EQ(Answer([&](DialogScript& s) {
-                      s.Click(IDC_FILETYPE_ASCII).Inspect(States("400 601 | 607 "))
-                          .Click(IDC_FILETYPE_SAME_TYPE);
-                      if (choice.lineEndButton != 0) s.Click(choice.lineEndButton);
-                      s.Click(IDC_FILETYPE_TRANSFER);
-                  }),
-                  1);
-        EXPECT_EQ(std::tuple(connection_.textFormat, connection_.lineEndConvention,
-                             connection_.sameTypeForRemaining),
-                  std::tuple(choice.textFormat, choice.lineEnd, 0));
-    }
-
-    // Binary takes the line ends away and leaves the convention as it was.
-    Prepare(HOST_VMS, TEXT_FORMAT_TEXT, LINE_END_UNIX, 0);
-    EXPECT_EQ(Answer([](DialogScript& s) {
-                  s.Click(IDC_FILETYPE_BINARY).Inspect(States("401 606 | 605 606 607 608 "))
-                      .Click(IDC_FILETYPE_TRANSFER);
-              }),
-              1);
-    EXPECT_EQ(std::tuple(connection_.textFormat, connection_.lineEndConvention),
-              std::tuple(TEXT_FORMAT_BINARY, LINE_END_UNIX));
-}
-
-TEST_F(FileTypeQuestionDialog, SkipCancelAndHelp) {
-    Prepare(HOST_UNIX, TEXT_FORMAT_TEXT, LINE_END_UNIX, 0);
-    EXPECT_EQ(Answer([](DialogScript& s) { s.Click(IDC_FILETYPE_SKIP); }), FSE_SKIP_FILE);
-    // Help asks the owner and leaves the question open.
-    EXPECT_EQ(Answer([](DialogScript& s) {
-                  s.Click(IDC_FILETYPE_BINARY).Click(IDC_FILETYPE_HELP).Click(IDCANCEL);
-              }),
-              FSE_STOPPED);
-    EXPECT_EQ(connection_.textFormat, TEXT_FORMAT_TEXT);
-    ASSERT_EQ(gOwnerHeard.size(), 1u);
-    EXPECT_EQ(gOwnerHeard[0], std::make_tuple(UINT(WM_USER + 1), WPARAM(0), LPARAM(53274)));
+    // Help asked the owner and left the question open.
+    EXPECT_EQ(gOwnerHeard, (std::vector{std::tuple(UINT(WM_USER + 1), WPARAM(0), LPARAM(53274))}));
     EXPECT_EQ(RunModuleDialog("NO_SUCH_DLG", nullptr, FileTypeProc, 0), -1);
-}
 
-TEST_F(FileTypeQuestionDialog, ADownloadWithoutLineEndsAsksThroughTheModulesHooks) {
-    connection_.hooks = &kModuleHooks;
-    Prepare(HOST_UNIX, TEXT_FORMAT_BINARY, LINE_END_UNIX, 0);
+    // A download's block without line ends asks through the module's own hooks.
+    connection.hooks = &kModuleHooks;
+    record.hostType = HOST_UNIX;
     DialogScript person;
-    person.Expect(FILE_TYPE_TEMPLATE)
-        .Check(IDC_FILETYPE_NAME, "/pub/README")
-        .Inspect(States("400 606 | 608 "))
-        .Click(IDC_FILETYPE_BINARY)
-        .Click(IDC_FILETYPE_TRANSFER);
-    EXPECT_EQ(DecideFileType("no line end", 11, &record_, "/pub/README"), 11);
-    EXPECT_TRUE(person.finished());
-    EXPECT_TRUE(person.problems().empty()) << person.problems()[0];
-    EXPECT_EQ(connection_.textFormat, TEXT_FORMAT_BINARY);
+    person.Expect(FILE_TYPE_TEMPLATE).Check(IDC_FILETYPE_NAME, "/pub/README")
+        .Click(IDC_FILETYPE_BINARY).Click(IDC_FILETYPE_TRANSFER);
+    EXPECT_EQ(DecideFileType("no line end", 11, &record, "/pub/README"), 11);
+    EXPECT_EQ(person.problems(), std::vector<std::string>{});
+    EXPECT_EQ(connection.textFormat, TEXT_FORMAT_BINARY);
+    DestroyWindow(connection.ownerWindow);
 }
