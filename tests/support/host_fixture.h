@@ -18,6 +18,7 @@
 
 #include "connection/ftp_connection.h"
 #include "driver/library_entry.h"
+#include "driver/open.h"
 #include "records/module_state.h"
 #include "tests/support/scripted_server.h"
 #include "util/orr.h"
@@ -149,7 +150,9 @@ public:
         connection_ = static_cast<FtpConnection*>(OrrAlloc(sizeof(FtpConnection)));
         connection_->replyText = static_cast<char*>(OrrAlloc(REPLY_BLOCK_SIZE));
         connection_->replyBufferSize = REPLY_BLOCK_SIZE;
+        connection_->hooks = &kModuleHooks;
         SOCKET control = socket(AF_INET, SOCK_STREAM, 0);
+
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
