@@ -367,6 +367,39 @@ TVFTP_EXPORT LONG WINAPI FTP_Glob_Close(HostHandleBlock* handleBlock);
 }  // extern "C"
 
 // ---------------------------------------------------------------------------------------
+// Remote files. The file object is the host's handle block; the open stores the module's
+// file record in its second field. Nothing goes to the server until the first read or
+// write, which sets the representation the open mode asks for and opens the data
+// connection; the close reads the server's final reply and puts the representation back.
+// ---------------------------------------------------------------------------------------
+extern "C" {
+
+// Opens `path` on the connection of `record` (the host's locked state record) in `mode`:
+// 0x0001 read (RETR), 0x0002 write (STOR), 0x0008 append (APPE, when neither write nor
+// create is set), 0x0080 create (STOR; with write the file must not exist yet), 0x0040
+// record structure (else file), 0x0200 ASCII type (else image). The fifth argument is not
+// used. 0; FSE_EXISTS when the mode has both write and create and the file is there;
+// FSE_NO_MEMORY; FSE_CONNECTION_BROKEN; FSE_INVALID for a path no command line can carry.
+TVFTP_EXPORT LONG WINAPI FTP_File_Open(HostHandleBlock* file, LPCSTR path, FsStateRecord* record,
+                                       LONG mode, LONG unused);
+// Reads up to `count` (low 16 bits) bytes: the count placed, 0 at the end of the file, or an
+// FsError; FSE_WOULD_BLOCK when nothing has arrived yet (call again). In ASCII type network
+// text comes with the NUL after a lone CR dropped, and records as lines ending in CR LF.
+TVFTP_EXPORT LONG WINAPI FTP_File_Read(HostHandleBlock* file, LPSTR buffer, LONG count);
+// Writes `count` (low 16 bits) bytes: the count, once the data connection has taken them;
+// FSE_FAILED when a send failed; or the FsError of the first write's preparation. In ASCII
+// type a lone CR goes as CR NUL, and with record structure CR LF ends a record.
+TVFTP_EXPORT LONG WINAPI FTP_File_Write(HostHandleBlock* file, LPCSTR buffer, LONG count);
+// Does nothing; 0.
+TVFTP_EXPORT LONG WINAPI FTP_File_Ioctl(HostHandleBlock* file, LONG code, LONG value);
+// Ends the transfer and frees the file record: 0; FSE_NO_SPACE or FSE_UNEXPECTED_REPLY when
+// the server did not complete the transfer; FSE_CONNECTION_BROKEN; FSE_FAILED when the last
+// bytes of a write could not be sent.
+TVFTP_EXPORT LONG WINAPI FTP_File_Close(HostHandleBlock* file);
+
+}  // extern "C"
+
+// ---------------------------------------------------------------------------------------
 // File information and attributes
 // ---------------------------------------------------------------------------------------
 extern "C" {

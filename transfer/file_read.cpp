@@ -1,0 +1,157 @@
+// Reading a remote file through its handle: the bytes as the server sends them in image
+// type, network text with the NUL after a CR dropped, or records decoded into lines. A read
+// never waits for the server: while nothing has arrived it returns FSE_WOULD_BLOCK and the
+// host calls again.
+#include <cstring>
+
+#include "codeset/code_set_state.h"
+#include "transfer/download_rules.h"
+#include "transfer/file_handle.h"
+#include "transfer/record_decoder.h"
+
+namespace {
+
+// One receive of what has arrived, up to `room` bytes: the count, 0 when the server ended
+// the data, or the socket failure (FSE_WOULD_BLOCK while nothing has arrived).
+int32_t ReceiveNow(SOCKET data, char* into, int32_t room) {
+    const int received = recv(data, into, room, 0);
+    return received == SOCKET_ERROR ? FsErrorFromSocket(WSAGetLastError()) : received;
+}
+
+// One receive of text into `into`, converted to the local code set while conversion runs
+// (then at most as many bytes are received as surely fit `room` converted). The count
+// placed, which may be 0 while the code-set library holds back the start of a character;
+// *ended is set when the server ended the data; or FSE_INVALID for a room too small for
+// one converted byte, FSE_CONVERSION, or the socket failure.
+int32_t ReceiveText(SOCKET data, char* into, int32_t room, bool* ended) {
+    *ended = false;
+    if (!ConversionRuns()) {
+        const int32_t received = ReceiveNow(data, into, room);
+        *ended = received == 0;
+        return received;
+    }
+    const uint32_t piece = IncomingPieceLimit(static_cast<uint32_t>(room));
+    if (piece == 0) return FSE_INVALID;
+    ScratchBlock scratch(piece);
+    if (scratch.get() == nullptr) return FSE_NO_MEMORY;
+    const int32_t received = ReceiveNow(data, scratch.get(), static_cast<int32_t>(piece));
+    if (received <= 0) {
+        *ended = received == 0;
+        return received;
+    }
+    const int32_t converted =
+        ConvertIncoming(scratch.get(), received, into, static_cast<uint32_t>(room));
+    return converted == CONVERSION_FAILED ? FSE_CONVERSION : converted;
+}
+
+// The output of the download text rule when it runs in place: the bytes it keeps move
+// down over the ones it drops. They never overtake the rule's reading: it emits no more
+// than it has read, and the copy step moves what it gathered only after reading it.
+int32_t MoveDown(const CopyOutput* output, const char* bytes, int32_t count, CopyContext*) {
+    auto** at = static_cast<char**>(output->sink);
+    std::memmove(*at, bytes, static_cast<size_t>(count));
+    *at += count;
+    return count;
+}
+
+// The download rule of network text (a NUL right after a CR is dropped), with the
+// handle's conversion state as its carry: the bytes kept, moved to the front.
+int32_t DropNulAfterCr(RemoteFileHandle* handle, char* bytes, int32_t count) {
+    char* kept = bytes;
+    const CopyOutput output{MoveDown, INVALID_SOCKET, HFILE_ERROR, &kept};
+    CopyContext context{};
+    uint32_t carry =
+        handle->conversionState == CONVERSION_CARRIAGE_RETURN ? TEXT_CARRY_SET : TEXT_CARRY_CLEAR;
+    DownloadStreamText(&output, &carry, bytes, count, &context);
+    FlushOutput(&output, &context);
+    handle->conversionState =
+        carry == TEXT_CARRY_SET ? CONVERSION_CARRIAGE_RETURN : CONVERSION_TEXT_NORMAL;
+    return static_cast<int32_t>(kept - bytes);
+}
+
+int32_t ReadText(RemoteFileHandle* handle, char* buffer, int32_t count) {
+    for (;;) {
+        bool ended = false;
+        const int32_t received = ReceiveText(handle->dataSocket, buffer, count, &ended);
+        if (received < 0 || ended) return received;
+        // A read whose bytes were all dropped (the NUL after a CR that ended the last read,
+        // or a character the code-set library holds back) is no end of the data: it
+        // receives again, which returns at once when nothing more has arrived.
+        if (const int32_t kept = DropNulAfterCr(handle, buffer, received); kept > 0) return kept;
+    }
+}
+
+// Refills the empty record buffer from its start: 0 when the server ended the data, more
+// when bytes are waiting to be decoded, or an FsError.
+int32_t RefillRecords(RemoteFileHandle* handle, unsigned char* recordBuffer) {
+    for (;;) {
+        bool ended = false;
+        const int32_t received = ReceiveText(handle->dataSocket,
+                                             reinterpret_cast<char*>(recordBuffer),
+                                             RECORD_BUFFER_SIZE, &ended);
+        if (received < 0 || ended) return received;
+        handle->recordBytesLeft = received;
+        handle->recordReadPosition = 0;
+        if (received > 0) return received;
+    }
+}
+
+int32_t ReadRecords(RemoteFileHandle* handle, unsigned char* out, int32_t count) {
+    if (handle->recordBuffer == nullptr) {
+        handle->recordBuffer = GlobalAlloc(GMEM_MOVEABLE, RECORD_BUFFER_SIZE);
+        if (handle->recordBuffer == nullptr) return FSE_NO_MEMORY;
+    }
+    LockedBlock<unsigned char> recordBuffer(handle->recordBuffer);
+    if (!recordBuffer) return FSE_NO_MEMORY;
+    for (;;) {
+        if (handle->recordBytesLeft > 0) {
+            const RecordDecoding decoded = DecodeRecords(handle, recordBuffer.get(), out, count);
+            if (decoded.placed > 0 || decoded.endOfFile) return decoded.placed;
+        }
+        // A read hands out what the buffer held; it receives only when it has nothing to
+        // give yet, so that a failure of the data connection is never reported in place of
+        // bytes already decoded.
+        const int32_t refilled = RefillRecords(handle, recordBuffer.get());
+        if (refilled == FSE_CONVERSION) handle->recordBytesLeft = 0;
+        if (refilled < 0) return refilled;
+        if (refilled == 0) {
+            // An 0xFF at the very end of the data escapes nothing: it is the file's last
+            // byte, as a download writes it.
+            if (handle->conversionState != CONVERSION_ESCAPE_SEEN) return 0;
+            handle->conversionState = CONVERSION_NORMAL;
+            out[0] = 0xFF;
+            return 1;
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+LONG WINAPI FTP_File_Read(HostHandleBlock* file, LPSTR buffer, LONG count) {
+    RemoteFileHandle* handle = FileHandleOf(file);
+    if (handle == nullptr || buffer == nullptr) return FSE_INVALID;
+    // Hosts pass the count in a 16-bit field.
+    const int32_t wanted = static_cast<uint16_t>(count);
+    LockedStateRecord record(handle->stateRecord);
+    if (!record || record->connection == nullptr) return FSE_INVALID;
+    if (handle->firstTransferPending != 0) {
+        if (const int32_t prepared = PrepareFileTransfer(handle, record.get()); prepared < 0) {
+            return prepared;
+        }
+    }
+    if (handle->dataSocket == INVALID_SOCKET) return FSE_STREAM_CLOSED;
+    if (wanted == 0) return 0;
+
+    const FtpConnection* connection = record->connection;
+    if (connection->currentType != TYPE_ASCII) {
+        return ReceiveNow(handle->dataSocket, buffer, wanted);
+    }
+    if (connection->currentStructure == STRUCTURE_RECORD) {
+        return ReadRecords(handle, reinterpret_cast<unsigned char*>(buffer), wanted);
+    }
+    return ReadText(handle, buffer, wanted);
+}
+
+}  // extern "C"

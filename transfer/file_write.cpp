@@ -1,0 +1,143 @@
+// Writing a remote file through its handle: the host's bytes as they are in image type,
+// as network text in ASCII type with file structure, with records marked by 0xFF escapes in
+// ASCII type with record structure. A write returns once the data connection has taken all
+// of it; the host's windows keep working while the server is slow to take it.
+#include "connection/message_pump.h"
+#include "connection/wait.h"
+#include "transfer/byte_scan.h"
+#include "transfer/file_handle.h"
+#include "transfer/upload_rules.h"
+
+namespace {
+
+constexpr unsigned char kCr = 0x0D;
+constexpr unsigned char kLf = 0x0A;
+
+// Sends a piece whole on the handle's data connection (the output's socket), giving the
+// owner window of the connection (the output's sink) its turn while the socket is full.
+int32_t SendPiece(const CopyOutput* output, const char* bytes, int32_t count, CopyContext*) {
+    const auto* connection = static_cast<const FtpConnection*>(output->sink);
+    for (int32_t sent = 0; sent < count;) {
+        const int put = send(output->socket, bytes + sent, count - sent, 0);
+        if (put > 0) {
+            sent += put;
+            continue;
+        }
+        const int error = put == SOCKET_ERROR ? WSAGetLastError() : WSAEWOULDBLOCK;
+        if (error != WSAEWOULDBLOCK) return FsErrorFromSocket(error);
+        YieldTick(connection->ownerWindow);
+        WaitWritable(output->socket);
+    }
+    return count;
+}
+
+int32_t PassBytes(const CopyOutput* output, uint32_t*, const void* bytes, int32_t count,
+                  CopyContext* context) {
+    const auto* begin = static_cast<const unsigned char*>(bytes);
+    return EmitRun(output, begin, begin + count, context);
+}
+
+// ASCII type, file structure. The server stores a CR only when a NUL or an LF follows it
+// (network text; a read drops the NUL again), so a CR that the host's next byte does not
+// show to be the start of CR LF goes as CR NUL, as a text upload sends it. Unlike the
+// upload, which reads DOS text files, the handle leaves a Ctrl-Z alone: the host writes
+// exactly the bytes it means. Carry: a CR that ended the host's buffer, held back until
+// the next write or the close decides it.
+int32_t WriteNetworkText(const CopyOutput* output, uint32_t* carry, const void* bytes,
+                         int32_t count, CopyContext* context) {
+    const auto* at = static_cast<const unsigned char*>(bytes);
+    const unsigned char* const end = at + count;
+    if (at == end) return 0;
+    if (*carry == TEXT_CARRY_SET) {
+        *carry = TEXT_CARRY_CLEAR;
+        const int32_t put = *at == kLf ? EmitBytes(output, "\r", context)
+                                       : EmitBytes(output, "\r\0", context);
+        if (put < 0) return put;
+    }
+    const unsigned char* run = at;
+    for (const unsigned char* cr; (cr = FindByte(at, end, kCr)) != end;) {
+        at = cr + 1;
+        if (at == end) {
+            if (int32_t put = EmitRun(output, run, cr, context); put < 0) return put;
+            *carry = TEXT_CARRY_SET;
+            return 0;
+        }
+        if (*at == kLf) continue;  // CR LF stays as it is, inside the run
+        if (int32_t put = EmitRun(output, run, at, context); put < 0) return put;
+        if (int32_t put = EmitBytes(output, "\0", context); put < 0) return put;
+        run = at;
+    }
+    return EmitRun(output, run, end, context);
+}
+
+int32_t FinishNetworkText(const CopyOutput* output, uint32_t* carry, CopyContext* context) {
+    if (*carry != TEXT_CARRY_SET) return 0;
+    *carry = TEXT_CARRY_CLEAR;
+    return EmitBytes(output, "\r\0", context);
+}
+
+struct WriteRule {
+    TextRuleStep step;
+    TextRuleFinish finish;  // null: nothing is ever held back
+};
+
+// The rule of the representation the connection is in. Record structure is the record
+// rule of uploads: CR LF becomes 0xFF 0x01, a lone CR stays, data bytes 0xFF go as they
+// are, and a CR that ends a buffer waits for the next one.
+WriteRule WriteRuleOf(const FtpConnection* connection) {
+    if (connection->currentType != TYPE_ASCII) return WriteRule{PassBytes, nullptr};
+    if (connection->currentStructure == STRUCTURE_RECORD) {
+        return WriteRule{UploadRecordText, FinishUploadRecordText};
+    }
+    return WriteRule{WriteNetworkText, FinishNetworkText};
+}
+
+// Runs one step of the rule (or its finish, for null bytes) over the handle's data
+// connection, the handle's conversion state carrying a held CR: 0, or FSE_FAILED when a
+// send failed.
+int32_t RunWriteRule(RemoteFileHandle* handle, FtpConnection* connection, const void* bytes,
+                     int32_t count) {
+    const WriteRule rule = WriteRuleOf(connection);
+    const CopyOutput output{SendPiece, handle->dataSocket, HFILE_ERROR, connection};
+    CopyContext context{};
+    uint32_t carry =
+        handle->conversionState == CONVERSION_CARRIAGE_RETURN ? TEXT_CARRY_SET : TEXT_CARRY_CLEAR;
+    int32_t result = 0;
+    if (bytes != nullptr) {
+        result = rule.step(&output, &carry, bytes, count, &context);
+    } else if (rule.finish != nullptr) {
+        result = rule.finish(&output, &carry, &context);
+    }
+    if (result >= 0) result = FlushOutput(&output, &context);
+    handle->conversionState = carry == TEXT_CARRY_SET ? CONVERSION_CARRIAGE_RETURN
+                                                      : CONVERSION_NORMAL;
+    return result < 0 ? FSE_FAILED : 0;
+}
+
+}  // namespace
+
+int32_t FinishFileWrite(RemoteFileHandle* handle, FtpConnection* connection) {
+    return RunWriteRule(handle, connection, nullptr, 0);
+}
+
+extern "C" {
+
+LONG WINAPI FTP_File_Write(HostHandleBlock* file, LPCSTR buffer, LONG count) {
+    RemoteFileHandle* handle = FileHandleOf(file);
+    if (handle == nullptr || buffer == nullptr) return FSE_INVALID;
+    const int32_t given = static_cast<uint16_t>(count);
+    LockedStateRecord record(handle->stateRecord);
+    if (!record || record->connection == nullptr) return FSE_INVALID;
+    if (handle->firstTransferPending != 0) {
+        if (const int32_t prepared = PrepareFileTransfer(handle, record.get()); prepared < 0) {
+            return prepared;
+        }
+    }
+    if (handle->dataSocket == INVALID_SOCKET) return FSE_STREAM_CLOSED;
+    // A CR held back at the end of the buffer counts as taken: the handle owns it now and
+    // sends it with the next write or the close, so the host must not write it again.
+    const int32_t sent = RunWriteRule(handle, record->connection, buffer, given);
+    return sent < 0 ? sent : given;
+}
+
+}  // extern "C"
