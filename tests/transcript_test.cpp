@@ -8,9 +8,9 @@
 //   open [KEY=VALUE...] [=> RESULT [OUT=VALUE...]]      xfsopen, by default expecting 0.
 //       host= the record's HostType (default UNIX; AUTOMATIC detects), accounthost=,
 //       flags=A|B (OPEN_ names without OPEN_), user= (default anonymous), password=,
-//       account= (absent: none). An open without lines of its own plays the standard
-//       logon: greeting= (default "220 Scripted FTP ready."), USER, 230, SYST answered
-//       with syst= if given, and "options": TYPE A, STRU F.
+//       account= (absent: none). The server greets first: greeting= (default "220
+//       Scripted FTP ready."). An open without lines of its own then plays the standard
+//       logon: USER, 230, SYST answered with syst= if given, and "options": TYPE A, STRU F.
 //       Outputs: host, user, password, account (as the open left them), connected.
 //   call EXPORT ARG... => RESULT [OUT=VALUE...]
 //       FTP_Chdir, FTP_Mkdir, FTP_Rmdir, FTP_Delete NAME; FTP_Rename OLD NEW; FTP_Pwd (dir);
@@ -18,7 +18,8 @@
 //       (open, read all, close: the count or the first error; names, '/' after a
 //       directory, parted by '|'); FTP_Get_File_Info NAME... (lines, parted by '|').
 //       (null) is a null argument. RESULT is a number or an FsError name.
-//   C: LINE    the client's next line (CR LF added); ending in "..." the line's beginning
+//   C: LINE    the client's next line (CR LF added); ending in "..." the line's beginning;
+//              "C: LINE  S: REPLY" the line and the reply line it gets
 //   C~ BYTES   the client's next bytes           S: LINE / S~ BYTES   the server sends
 //   pause MS, close, reset, urgent BYTE          the control connection
 //   pasv [TEXT, % for the address], port, port default, D: LINE, D~ BYTES, data close,
@@ -155,11 +156,8 @@ void Options(std::vector<Step>& steps) {
 }
 
 void StandardLogon(const Call& open, std::vector<Step>& steps) {
-    auto key = [&](const char* name, const char* otherwise) {
-        return open.keys.count(name) ? open.keys.at(name) : otherwise;
-    };
-    steps.push_back({Act::Send, key("greeting", "220 Scripted FTP ready.") + "\r\n", ""});
-    steps.push_back({Act::Expect, "USER " + key("user", "anonymous") + "\r\n", ""});
+    const std::string user = open.keys.count("user") ? open.keys.at("user") : "anonymous";
+    steps.push_back({Act::Expect, "USER " + user + "\r\n", ""});
     steps.push_back({Act::Send, "230 Welcome.\r\n", ""});
     if (open.keys.count("syst")) {
         steps.push_back({Act::Expect, "SYST\r\n", ""});
@@ -229,11 +227,21 @@ Case ParseCase(const std::string& file, const std::string& name,
                 fail(number, "an output is OUT=VALUE");
             }
             if (c.calls.empty() && head != "open") fail(number, "a case starts with open");
+            if (head == "open") {
+                const std::string greeting = call.keys.count("greeting") ? call.keys.at("greeting") : "220 Scripted FTP ready.";
+                c.steps.push_back({Act::Send, greeting + "\r\n", ""});
+            }
             c.calls.push_back(call);
         } else if (head == "C:" || head == "C~") {
-            const bool prefix = head == "C:" && rest.size() >= 3 && rest.ends_with("...");
+            // "C: LINE  S: REPLY": the line and the reply it gets.
+            static const std::regex pair(R"(^(.*?)\s+S: (.*)$)");
+            std::smatch reply;
+            const bool paired = head == "C:" && std::regex_match(rest, reply, pair);
+            const std::string line = paired ? reply[1].str() : rest;
+            const bool prefix = head == "C:" && line.ends_with("...");
             step(prefix ? Act::Prefix : Act::Expect,
-                 Unescape(prefix ? rest.substr(0, rest.size() - 3) : rest + (head == "C:" ? "\r\n" : "")));
+                 Unescape(prefix ? line.substr(0, line.size() - 3) : line + (head == "C:" ? "\r\n" : "")));
+            if (paired) step(Act::Send, Unescape(reply[2].str()) + "\r\n");
         } else if (head == "S:" || head == "S~" || head == "D:" || head == "D~") {
             step(head[0] == 'S' ? Act::Send : Act::DataSend, Unescape(rest) + (head[1] == ':' ? "\r\n" : ""));
         } else if (head == "pasv") {

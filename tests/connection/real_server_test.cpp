@@ -1,10 +1,8 @@
-// Real FTP servers on loopback: the fixture that starts them, then connection open with the
-// account's password, anonymously and with a wrong password corrected or cancelled at the
-// prompt, a download and an upload over PORT, and a close made twice.
+// Real FTP servers on loopback: connection open with the account's password, anonymously
+// and with a wrong password corrected or cancelled at the prompt, a download and an upload
+// over PORT, and a close made twice.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <stdexcept>
 #include <string>
 
 #include "tests/support/dialog_script.h"
@@ -16,34 +14,6 @@
 #include "ui/resources/resource_ids.h"
 
 using namespace tvtest;
-
-TEST(RealServer, EachKindStartsWithTheTreeGreetsAndStopsCleanly) {
-    EXPECT_NE(RealServer::Unavailable("wu-ftpd").find("unknown server kind"), std::string::npos);
-    EXPECT_THROW(RealServer("wu-ftpd"), std::runtime_error);
-    int started = 0;
-    for (const std::string& kind : RealServer::Kinds()) {
-        SCOPED_TRACE(kind);
-        if (!RealServer::Available(kind)) {
-            if (RealServer::Required()) ADD_FAILURE() << RealServer::Unavailable(kind);
-            continue;
-        }
-        ++started;
-        std::string root;
-        {
-            RealServer server(kind);
-            root = server.Root();
-            EXPECT_EQ(server.Host(), "127.0.0.1");
-            EXPECT_EQ(std::filesystem::file_size(server.LocalPath("/large.bin")), 1u << 20);
-            // A whole greeting, multi-line ones included, ends with its "220 " line.
-            const std::string greeting = server.Greeting();
-            ASSERT_EQ(greeting.substr(0, 3), "220") << greeting;
-            EXPECT_EQ(greeting.substr(greeting.rfind('\n', greeting.size() - 2) + 1, 4), "220 ");
-            EXPECT_EQ(greeting.substr(greeting.size() - 2), "\r\n");
-        }
-        EXPECT_FALSE(std::filesystem::exists(root));
-    }
-    if (started == 0) GTEST_SKIP() << "no FTP server is installed";
-}
 
 namespace {
 

@@ -47,10 +47,6 @@ public:
     // Whether "anonymous" may log on (read only); pure-ftpd instances do not offer it.
     bool Anonymous() const { return anonymous_; }
 
-    // Connects with the fixture's own socket and returns the complete greeting reply
-    // ("" if none came within the time limit).
-    std::string Greeting(int timeoutMs = 5000) const;
-
     // The kinds the launcher knows, in a fixed order.
     static const std::vector<std::string>& Kinds();
     // "" when this kind can run here, else why not (not installed, needs root...).
@@ -73,7 +69,6 @@ private:
     int pid_ = -1;
     int stdinFd_ = -1;
     int stdoutFd_ = -1;
-    int stderrFd_ = -1;
 };
 
 }  // namespace tvtest
