@@ -1,9 +1,9 @@
 #!/bin/bash
 # ftpsh at work, in one command, as root on a fresh Debian 12:
 #   1. installs what is missing: the build tools (apt-get) and the FTP servers with their
-#      local account (tests/servers/install-servers.sh);
+#      local account (servers/install-servers.sh);
 #   2. builds the native module and ftpsh (build-run, without the test suite);
-#   3. starts a real FTP server on 127.0.0.1 with tests/servers/ftpserver.py (vsftpd, or
+#   3. starts a real FTP server on 127.0.0.1 with servers/ftpserver.py (vsftpd, or
 #      pyftpdlib where vsftpd cannot run), serving the sample tree from a temporary folder;
 #   4. opens ftpsh logged on to it, at its prompt, with the protocol shown.
 # The server stops and its folder goes when ftpsh ends (quit, or Ctrl-D).
@@ -16,7 +16,7 @@ set -euo pipefail
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${TVFTP_BUILD_ROOT:-$source_dir}/build-run
 jobs=${TVFTP_JOBS:-2}
-launcher=$source_dir/tests/servers/ftpserver.py
+launcher=$source_dir/servers/ftpserver.py
 # Debian's own interpreter, which has pyftpdlib.
 python=/usr/bin/python3
 
@@ -32,7 +32,7 @@ install_missing_packages "${packages[@]}"
 # The servers come with their installer, which also makes the local account they serve.
 if [ "$(id -u)" = 0 ] && ! server_ready vsftpd && ! server_ready pyftpdlib; then
     echo "== installing the FTP servers"
-    sh "$source_dir/tests/servers/install-servers.sh"
+    sh "$source_dir/servers/install-servers.sh"
 fi
 
 echo "== building the module and ftpsh in $build_dir"
@@ -49,7 +49,7 @@ if [ -z "$kind" ]; then
     done
 fi
 if [ -z "$kind" ]; then
-    echo "no FTP server can run here; as root, tests/servers/install-servers.sh installs them" >&2
+    echo "no FTP server can run here; as root, servers/install-servers.sh installs them" >&2
     exit 1
 fi
 

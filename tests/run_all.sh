@@ -60,7 +60,7 @@ install_missing_packages "${packages[@]}"
 # The real FTP servers that the interoperability tests start on loopback, and their
 # local account; with them in place a missing server fails the run instead of skipping.
 if [ "$(id -u)" = 0 ]; then
-    sh "$source_dir/tests/servers/install-servers.sh"
+    sh "$source_dir/servers/install-servers.sh"
     export TVFTP_REQUIRE_SERVERS=1
 fi
 

@@ -1,4 +1,4 @@
-// Starting and stopping a real FTP server through tests/servers/ftpserver.py, over plain
+// Starting and stopping a real FTP server through servers/ftpserver.py, over plain
 // POSIX processes.
 #include "tests/support/real_server.h"
 
@@ -40,12 +40,11 @@ std::string Environment(const char* name, const std::string& otherwise = "") {
 std::string PythonPath() { return Environment("TVFTP_PYTHON", "/usr/bin/python3"); }
 
 std::string LauncherPath() {
-    const std::string data = Environment("TVFTP_TEST_DATA") + "/servers/ftpserver.py";
-    // The build compiles this file by its absolute path: tests/support/ -> tests/servers/.
+    // The build compiles this file by its absolute path: tests/support/ -> servers/.
     return Environment("TVFTP_FTPSERVER",
-                       std::filesystem::exists(data) ? data
-                       : (std::filesystem::path(__FILE__).parent_path().parent_path() /
-                          "servers" / "ftpserver.py").string());
+                       (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
+                        "servers" / "ftpserver.py")
+                           .string());
 }
 
 

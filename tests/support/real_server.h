@@ -1,5 +1,5 @@
 // A real FTP server for interoperability tests: vsftpd, proftpd, pure-ftpd or pyftpdlib,
-// started on 127.0.0.1 by tests/servers/ftpserver.py with a private sample tree:
+// started on 127.0.0.1 by servers/ftpserver.py with a private sample tree:
 //
 //   TVTEST_REQUIRE_SERVER("vsftpd");        // skips when the server is not installed
 //   tvtest::RealServer server("vsftpd");    // throws std::runtime_error if it cannot start

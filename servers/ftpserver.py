@@ -50,7 +50,7 @@ PASV_RANGES = {"vsftpd": (40000, 40099), "proftpd": (40100, 40199),
                "pure-ftpd": (40200, 40299), "pyftpdlib": (40300, 40399)}
 SERVERS_PREFIX = os.environ.get("TVFTP_SERVERS_PREFIX", "/opt/tarvoftp-servers")
 HERE = os.path.dirname(os.path.abspath(__file__))
-INSTALL_HINT = "run tests/servers/install-servers.sh as root"
+INSTALL_HINT = "run servers/install-servers.sh as root"
 # Every file of the sample tree carries this modification time (2021-06-15 12:34:56 UTC),
 # so listings are the same on every run.
 SAMPLE_MTIME = calendar.timegm((2021, 6, 15, 12, 34, 56))
