@@ -418,3 +418,32 @@ TVFTP_EXPORT LONG WINAPI FTP_Get_Attributes(LPCSTR name, FsStateRecord* record,
 TVFTP_EXPORT LONG WINAPI FTP_Set_Attributes(LONG unused1, LONG unused2, LONG unused3);
 
 }  // extern "C"
+
+// ---------------------------------------------------------------------------------------
+// Copies between the local disk and a server
+// ---------------------------------------------------------------------------------------
+
+// What the handle slot of the local side's HostHandleBlock points to: the host's record of
+// an open local file. The module reads and writes only these two words; the rest is the
+// host's.
+struct HostLocalFile {
+    HFILE file;               // used with _lread, _llseek and _lwrite
+    uint32_t hostReserved[2];
+    // Whether the last byte written by a text download fetched in image type was a CR,
+    // carried from one block to the next; the host clears it when it opens the file.
+    uint32_t carriageReturn;
+};
+static_assert(offsetof(HostLocalFile, carriageReturn) == 12);
+
+extern "C" {
+
+// Copies a file between the local disk and a server: the source and destination file
+// objects (the remote one opened with FTP_File_Open, read mode for a download, write,
+// create or append mode for an upload; the local one holding a HostLocalFile) and the
+// host's copy record, whose state records say which side is which. The remote file is
+// then closed with FTP_File_Close, which reads the server's final reply. 0, or an FsError;
+// what was written to the local file before a failure stays there.
+TVFTP_EXPORT LONG WINAPI FTP_Passthru(HostHandleBlock* source, HostHandleBlock* destination,
+                                      CopyContext* context);
+
+}  // extern "C"

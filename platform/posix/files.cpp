@@ -30,7 +30,8 @@ DWORD WindowsErrorOf(int error) {
         case EROFS: return ERROR_ACCESS_DENIED;
         case EBADF: return ERROR_INVALID_HANDLE;
         case EEXIST: return kErrorFileExists;
-        case ENOSPC: return kErrorDiskFull;
+        case ENOSPC:
+        case EFBIG: return kErrorDiskFull;
         case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
         default: return ERROR_INVALID_PARAMETER;
     }
@@ -150,6 +151,13 @@ UINT WINAPI _lwrite(HFILE file, LPCCH buffer, UINT bytes) {
     while (total < bytes) {
         ssize_t put = write(file, buffer + total, bytes - total);
         if (put < 0 && errno == EINTR) continue;
+        // A disk that fills part-way takes some of the bytes: as on Windows, the count it
+        // took is the answer (the error code says why), and only a write that took nothing
+        // fails.
+        if (put < 0 && total > 0) {
+            SetLastError(WindowsErrorOf(errno));
+            return total;
+        }
         if (put < 0) return static_cast<UINT>(FailWithErrno());
         total += static_cast<UINT>(put);
     }
