@@ -4,6 +4,8 @@
 // connections, where the code set named by the last connection opened serves all of them.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -104,7 +106,7 @@ TEST_F(Binding, WithoutTheLibraryEveryFunctionAnswersItsFallback) {
 }
 
 TEST_F(Binding, LibraryLackingAFunctionIsReleasedAndNotUsed) {
-    PrivateLibraries libraries("tarvo-binding-incomplete");
+    PrivateLibraries libraries("tarvo-binding-incomplete-" + std::to_string(getpid()));
     const std::string incomplete = libraries.Copy(TVFTP_BKCS32_NO_ISBINARY_PATH);
     EXPECT_EQ(BindCodeSetLibrary(incomplete.c_str()), 0);
     EXPECT_EQ(reinterpret_cast<UINT_PTR>(gCodeSet.library), CODE_SET_LIBRARY_NOT_BOUND);
@@ -139,7 +141,7 @@ TEST_F(Binding, ControlTextPassesItsContextInBuffersSizedByTheWorstCase) {
 }
 
 TEST_F(Binding, BoundLibraryConvertsControlTextAndTheLastConnectionsCodeSetWins) {
-    PrivateLibraries libraries("tarvo-binding");
+    PrivateLibraries libraries("tarvo-binding-" + std::to_string(getpid()));
     const std::string codeSets = libraries.Copy(TVFTP_BKCS32_PATH);
     ASSERT_EQ(BindCodeSetLibrary(codeSets.c_str()), 1);
     EXPECT_TRUE(Loaded(codeSets));

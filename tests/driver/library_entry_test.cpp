@@ -4,6 +4,8 @@
 // also the real shared library, whose constructor and destructor attach and detach it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -116,7 +118,7 @@ TEST_F(ModuleLifecycle, StartUpReadsTheSettingsAndRegistersBothClasses) {
 TEST_F(ModuleLifecycle, OnlyTheFirstAttachStartsAndTheLastDetachEndsOnce) {
     // The test holds a reference of its own to the library, so that a second release by
     // the module would unload it before the test lets go.
-    PrivateLibraries libraries("tarvo-lifecycle");
+    PrivateLibraries libraries("tarvo-lifecycle-" + std::to_string(getpid()));
     const std::string codeSets = libraries.CopyBuilt("libbkcs32.so");
     HMODULE own = LoadLibraryA(codeSets.c_str());
     ASSERT_NE(own, nullptr);
@@ -146,7 +148,7 @@ TEST_F(ModuleLifecycle, OnlyTheFirstAttachStartsAndTheLastDetachEndsOnce) {
 
 TEST_F(ModuleLifecycle, SharedLibraryAttachesWhenLoadedAndDetachesWhenFreed) {
     // The shipped library with its resource module and code-set library beside it.
-    PrivateLibraries libraries("tarvo-lifecycle");
+    PrivateLibraries libraries("tarvo-lifecycle-" + std::to_string(getpid()));
     const std::string path = libraries.CopyBuilt("libtarvoftp.so");
     const std::string resources = libraries.CopyBuilt("libquentl32.so");
     const std::string codeSets = libraries.CopyBuilt("libbkcs32.so");

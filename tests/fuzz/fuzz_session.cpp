@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "codeset/code_set_state.h"
 #include "platform/posix/hooks.h"
 #include "tests/fuzz/local_socket_pair.h"
 #include "util/orr.h"
@@ -18,53 +17,6 @@ namespace {
 // What a host's records hold before a read; fields the module does not write keep it.
 const HGLOBAL kHostValue = reinterpret_cast<HGLOBAL>(uintptr_t{0x7e57});
 constexpr uint16_t kHostLength = 0xbeef;
-
-// The stand-in library's context for incoming text and the mode it converts in.
-CcssContext gIncoming{0};
-Conversion gMode = Conversion::Off;
-
-bool Swallowed(unsigned char byte) { return byte == 0x01; }
-bool Refused(unsigned char byte) { return byte == 0x7f; }
-bool Widened(unsigned char byte) { return byte >= 0x80; }
-
-// Converts `length` bytes into `out` (room for twice as many): the length written, or -1
-// when the block is refused.
-LONG ConvertBytes(const char* source, LONG length, char* out) {
-    LONG written = 0;
-    for (LONG i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(source[i]);
-        if (gMode == Conversion::Widening) {
-            if (Refused(byte)) return -1;
-            if (Swallowed(byte)) continue;
-            if (Widened(byte)) out[written++] = static_cast<char>(0xc3);
-        }
-        out[written++] = static_cast<char>(byte);
-    }
-    return written;
-}
-
-LONG WINAPI ConvertBlock(CcssContext* context, const char* source, LONG length,
-                         char* destination) {
-    if (context != &gIncoming) {
-        std::memcpy(destination, source, static_cast<size_t>(length));
-        context->outputLength = length;
-        return CCSS_CONVERTED;
-    }
-    const LONG written = ConvertBytes(source, length, destination);
-    if (written < 0) return 0;
-    context->outputLength = written;
-    return CCSS_CONVERTED;
-}
-
-LONG WINAPI WorstCase(CcssContext* context) {
-    if (context != &gIncoming) return 1;
-    switch (gMode) {
-        case Conversion::Copy2: return 2;
-        case Conversion::Copy3: return 3;
-        case Conversion::Widening: return 2;
-        default: return 1;
-    }
-}
 
 int Descriptor(SOCKET socket) { return static_cast<int>(socket); }
 
@@ -143,34 +95,16 @@ Conversion ConversionFrom(uint8_t bits) {
 }
 
 IncomingConversion::IncomingConversion(Conversion mode) : mode_(mode) {
-    if (mode == Conversion::Off) return;
-    gMode = mode;
-    gIncoming.outputLength = 0;
-    gCodeSet.functions.convertBlock = ConvertBlock;
-    gCodeSet.functions.howManyTimesInWorstCase = WorstCase;
-    gCodeSet.incoming = &gIncoming;
-    gCodeSet.conversionActive = true;
-    gCodeSet.conversionDisabled = false;
-}
-
-IncomingConversion::~IncomingConversion() {
-    if (mode_ == Conversion::Off) return;
-    InstallCcssFallbacks();
-    gCodeSet.outgoing = gCodeSet.incoming = BuiltInContext();
-    gCodeSet.conversionActive = false;
-    gMode = Conversion::Off;
-}
-
-std::string IncomingConversion::Converted(std::string_view received) const {
-    if (mode_ != Conversion::Widening) return std::string(received);
-    std::string out(received.size() * 2, '\0');
-    const LONG written = ConvertBytes(received.data(), static_cast<LONG>(received.size()), out.data());
-    out.resize(written < 0 ? 0 : static_cast<size_t>(written));
-    return out;
+    if (mode == Conversion::Widening) {
+        library_.emplace(tvtest::StandInRules{.worstCase = 2, .widen = true, .dropped = 0x01,
+                                              .refused = 0x7f});
+    } else if (mode != Conversion::Off) {
+        library_.emplace(tvtest::StandInRules{.worstCase = static_cast<LONG>(mode)});
+    }
 }
 
 int IncomingConversion::Factor() const {
-    return mode_ == Conversion::Off ? 1 : static_cast<int>(WorstCase(&gIncoming));
+    return library_ ? static_cast<int>(tvtest::StandInConversion::rules().worstCase) : 1;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -15,6 +16,7 @@
 
 #include "connection/ftp_connection.h"
 #include "listing/listing_handle.h"
+#include "tests/codeset/stand_in_conversion.h"
 
 namespace tvfuzz {
 
@@ -78,25 +80,20 @@ enum class Conversion : uint8_t { Off, Copy1, Copy2, Copy3, Widening, Count };
 
 Conversion ConversionFrom(uint8_t bits);
 
-// Installs the conversion for as long as the object lives; commands going out are never
-// converted.
+// Installs the conversion for as long as the object lives, through the tests' stand-in
+// library; commands going out are never converted.
 class IncomingConversion {
 public:
     explicit IncomingConversion(Conversion mode);
-    ~IncomingConversion();
-    IncomingConversion(const IncomingConversion&) = delete;
-    IncomingConversion& operator=(const IncomingConversion&) = delete;
-
-    // What the received bytes turn into: the conversion applied to them whole.
-    std::string Converted(std::string_view received) const;
-    // True when the text the module sees is the received text converted byte for byte, so
-    // that a target can predict it exactly.
+    // True when the text the module sees is the received text, so that a target can predict
+    // it exactly.
     bool Predictable() const { return mode_ != Conversion::Widening; }
     // The worst case the library claims (1 without conversion).
     int Factor() const;
 
 private:
     Conversion mode_;
+    std::optional<tvtest::StandInConversion> library_;
 };
 
 // A connection record as connection open leaves it (from OrrAlloc, with its reply-text

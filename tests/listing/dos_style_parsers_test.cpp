@@ -92,7 +92,8 @@ TEST(Windows95Parser, KindDateTimeNameAndNameInFrontShapes) {
         {"1:  <DIR>  a:b c", "a:b c", kDir},
         // A ":" before the third character does not count; the kind word needs two words in
         // front of the anchor; the name needs text behind it.
-        {":abc def ghi", "", kSkip}, {"ab:", "", kSkip}, {"12:00  Desktop", "", kSkip},
+        {":abc def ghi", "", kSkip}, {"ab:  <DIR>  19:49  Desktop", "", kSkip},
+        {"12:00  Desktop", "", kSkip},
         {"08-14-95  19:49  Desktop", "", kSkip}, {"  <DIR>  08-14-95  19:49    ", "", kSkip},
         {"  <DIR>  08-14-95  19:49  ..", "", kSkip}, {"  no colon in this line", "", kSkip},
     });

@@ -1,11 +1,10 @@
 // File information and attributes: one LIST per name of a host name list made through the
 // file-system layer library, every line handed to the host, the refusals that stop the loop,
-// a listing that outgrows its buffer or memory, conversion, and a real server.
+// a listing that outgrows its buffer or memory, and conversion. (ftpsh's listing scenario
+// asks real servers for a name's lines.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,6 @@
 #include "tests/connection/open_fixture.h"
 #include "tests/support/counting_window.h"
 #include "tests/listing/listing_session.h"
-#include "tests/support/real_server.h"
 
 using namespace tvtest;
 using Lines = std::vector<std::string>;
@@ -203,38 +201,9 @@ TEST(FileInfo, ALongListingGrowsTheBufferAndOneThatCannotGrowIsCutWithAMessage) 
     EXPECT_EQ(session.Finish(), "");
 }
 
-namespace {
-
-CcssContext gIncoming{0};
-CcssContext gOutgoing{0};
-const char* gControlBuffer = nullptr;  // where replies are converted to
-LONG gFailAfterBytes = -1;  // fail the conversion that would pass this many bytes
-LONG gConvertedBytes = 0;
-
 // Listing data comes out at its worst case, every byte four times, so that a piece too large
-// for the free room of the buffer would run past it. Commands and replies pass unchanged.
-LONG WINAPI QuadrupleBlock(CcssContext* context, const char* source, LONG length, char* to) {
-    const bool data = context == &gIncoming && to != gControlBuffer;
-    if (data && gFailAfterBytes >= 0 && gConvertedBytes + length > gFailAfterBytes) {
-        gFailAfterBytes = -1;
-        return 3;
-    }
-    const int times = data ? 4 : 1;
-    for (LONG i = 0; i < length; ++i) std::memset(to + times * i, source[i], times);
-    context->outputLength = times * length;
-    gConvertedBytes += data ? length : 0;
-    return CCSS_CONVERTED;
-}
-LONG WINAPI WorstCaseFour(CcssContext*) { return 4; }
-
-}  // namespace
-
+// for the free room of the buffer would run past it; replies pass unchanged.
 TEST(FileInfo, IncomingDataIsConvertedInPiecesThatFitAndAFailureEndsTheName) {
-    UpperCaseConversion restore;  // replaced at once; it puts the built-in conversion back
-    gCodeSet.functions.convertBlock = QuadrupleBlock;
-    gCodeSet.functions.howManyTimesInWorstCase = WorstCaseFour;
-    gCodeSet.incoming = &gIncoming;
-    gCodeSet.outgoing = &gOutgoing;
     FileSystemLayer layer;
     ASSERT_TRUE(layer.loaded());
     Lines expected;
@@ -249,14 +218,14 @@ TEST(FileInfo, IncomingDataIsConvertedInPiecesThatFitAndAFailureEndsTheName) {
     PassiveListing(session.server(), "LIST big\r\n", data);
     PassiveListing(session.server(), "LIST small\r\n", "ab\r\ncd\r\n");
     FsStateRecord* record = session.Begin(STATE_PASSIVE_MODE);
-    gControlBuffer = session.connection()->stream.receiveBuffer;
+    StandInConversion conversion({.worstCase = 4, .repeat = 4,
+                                  .plainDestination = session.connection()->stream.receiveBuffer});
 
     HGLOBAL big = layer.List({"big"});
     EXPECT_EQ(FileInfo(big, record), 0);
     EXPECT_EQ(gLines, expected);
     // A failed conversion ends the reading quietly: what was converted is delivered.
-    gFailAfterBytes = 1100;
-    gConvertedBytes = 0;
+    StandInConversion::rules().refuseAfter = StandInConversion::passed + 1100;
     EXPECT_EQ(FileInfo(big, record), 0);
     ASSERT_FALSE(gLines.empty());
     EXPECT_LT(gLines.size(), expected.size());
@@ -299,29 +268,4 @@ TEST(Attributes, DirectoriesFilesAndTheRepresentationAServerReports) {
     EXPECT_EQ(attributesOf("dir", record), ATTR_DIRECTORY);
     EXPECT_EQ(attributesOf("missing", record), -1);
     EXPECT_EQ(reporting.Finish(), "");
-}
-
-TEST(FileInfoOnRealServer, VsftpdGivesTheLineOfANameAndTheWholeDirectoryForANameWithABlank) {
-    TVTEST_REQUIRE_SERVER("vsftpd");
-    RealServer server("vsftpd");
-    AttachedModule module;
-    ASSERT_TRUE(module.attached());
-    FileSystemLayer layer;
-    ASSERT_TRUE(layer.loaded());
-    HostRecord host(server.Host().c_str(), HOST_UNIX);
-    OpenParameters parameters = Parameters(server.Port());
-    LogonText user(server.User()), password(server.Password());
-    ASSERT_EQ(xfsopen(host.handle(), 0, user, password, nullptr, &parameters), 0);
-    host.connection()->stateFlags |= STATE_PASSIVE_MODE;
-
-    EXPECT_EQ(FileInfo(layer.List({"lf.txt", "file with blanks.txt"}), host.get()), 0);
-    ASSERT_FALSE(gLines.empty());
-    EXPECT_EQ(gLines.front().front(), '-');
-    EXPECT_TRUE(gLines.front().ends_with(" lf.txt")) << gLines.front();
-    // The second name went as plain LIST: a line for every entry of the directory follows.
-    const auto entries = std::distance(std::filesystem::directory_iterator(server.Root()),
-                                       std::filesystem::directory_iterator());
-    EXPECT_GE(gLines.size(), 1 + static_cast<size_t>(entries));
-    const auto blanks = [](const std::string& l) { return l.ends_with(" file with blanks.txt"); };
-    EXPECT_EQ(std::count_if(gLines.begin() + 1, gLines.end(), blanks), 1);
 }

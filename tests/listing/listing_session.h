@@ -5,13 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "codeset/code_set_state.h"
 #include "listing/listing_handle.h"
+#include "tests/codeset/stand_in_conversion.h"
 #include "tests/support/scripted_session.h"
 
 namespace tvtest {
@@ -124,37 +123,10 @@ private:
 };
 
 // Incoming text converted while the object lives: upper-cased, with a worst case of 2, and
-// failing on a block that holds a "#". The largest block converted is recorded.
-class UpperCaseConversion {
-public:
-    UpperCaseConversion() {
-        largestBlock = 0;
-        gCodeSet.functions.convertBlock = Convert;
-        gCodeSet.functions.howManyTimesInWorstCase = WorstCase;
-        gCodeSet.incoming = &incoming;
-        gCodeSet.conversionActive = true;
-    }
-    ~UpperCaseConversion() {
-        InstallCcssFallbacks();
-        gCodeSet.outgoing = gCodeSet.incoming = BuiltInContext();
-        gCodeSet.conversionActive = gCodeSet.conversionDisabled = false;
-    }
-    UpperCaseConversion(const UpperCaseConversion&) = delete;
-    UpperCaseConversion& operator=(const UpperCaseConversion&) = delete;
-    static inline LONG largestBlock = 0;
-
-private:
-    static inline CcssContext incoming{0};
-    static LONG WINAPI WorstCase(CcssContext*) { return 2; }
-    static LONG WINAPI Convert(CcssContext* context, const char* source, LONG length, char* to) {
-        largestBlock = std::max(largestBlock, length);
-        for (LONG i = 0; i < length; ++i) {
-            if (source[i] == '#') return 3;
-            to[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(source[i])));
-        }
-        context->outputLength = length;
-        return CCSS_CONVERTED;
-    }
+// failing on a block that holds a "#".
+struct UpperCaseConversion : StandInConversion {
+    UpperCaseConversion()
+        : StandInConversion({.worstCase = 2, .upperCase = true, .refused = '#'}) {}
 };
 
 inline std::vector<std::string> NamesOf(const HostEntries& entries) {

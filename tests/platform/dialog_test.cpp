@@ -201,7 +201,9 @@ TEST_F(DialogTest, WithoutAPersonTheDialogIsCancelledAndMissingTemplatesFail) {
 TEST_F(DialogTest, DriverIsCalledWhileTheDialogStaysOpenUpToTheRoundLimit) {
     int calls = 0;
     auto idle = [](HWND, LPCSTR, void* count) -> BOOL { return ++*static_cast<int*>(count) > 0; };
-    auto givingUp = [](HWND, LPCSTR, void* count) -> BOOL { return ++*static_cast<int*>(count) < 0; };
+    auto givingUp = [](HWND, LPCSTR, void* count) -> BOOL {
+        return ++*static_cast<int*>(count) < 0;
+    };
     auto twoSteps = [](HWND dialog, LPCSTR name, void* count) -> BOOL {
         EXPECT_STREQ(name, "TEST_FORM_DLG");
         if (++*static_cast<int*>(count) == 1) return TvTypeText(GetDlgItem(dialog, kName), "x");

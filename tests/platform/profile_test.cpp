@@ -29,8 +29,8 @@ protected:
 
 TEST_F(Profile, ValuesAreFoundInAnyCaseWithDefaultsAndNumbers) {
     WriteFile(path_,
-              "; settings\r\n[Other]\r\nPeekInterval=99\r\n"
-              "[FTP_Protocol]\r\n  PeekInterval = 12  \r\nQuoted=\"  spaced  \"\r\nEmpty=\r\n"
+              "; settings\r\n[Other]\r\nPeekInterval=99\r\n[FTP_Protocol]\r\n;Note=1\r\n"
+              "  PeekInterval = 12  \r\nQuoted=\"  spaced  \"\r\nEmpty=\r\n"
               "Pasv=  7 apples\r\nBad=abc\r\nNegative=-2\r\n"
               "[ftp_protocol]\r\nLater=found\r\n");
     EXPECT_EQ(Get("FTP_PROTOCOL", "peekinterval"), "12");
@@ -38,7 +38,7 @@ TEST_F(Profile, ValuesAreFoundInAnyCaseWithDefaultsAndNumbers) {
     EXPECT_EQ(Get("FTP_Protocol", "Quoted"), "  spaced  ");
     EXPECT_EQ(Get("FTP_Protocol", "Empty"), "");
     EXPECT_EQ(Get("FTP_Protocol", "Later"), "found");  // a repeated section is searched too
-    EXPECT_EQ(Get("FTP_Protocol", "; settings"), "dflt");
+    EXPECT_EQ(Get("FTP_Protocol", ";Note"), "dflt");  // a comment, not a key
     EXPECT_EQ(Get("FTP_Protocol", "Missing", "fallback  "), "fallback");
     EXPECT_EQ(Get("Missing", "PeekInterval", nullptr), "");
     // The value is cut to the buffer, and the result says how much was copied.

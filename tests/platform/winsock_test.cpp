@@ -298,7 +298,8 @@ INT_PTR CountingHook() {
     ++gHook.calls;
     gHook.sawBlocking = gHook.sawBlocking && WSAIsBlocking();
     if (gHook.calls == 1) {
-        if (WSASetBlockingHook(CountingHook) == nullptr) gHook.nestedSetHookError = WSAGetLastError();
+        if (WSASetBlockingHook(CountingHook) == nullptr)
+            gHook.nestedSetHookError = WSAGetLastError();
         if (gethostbyname("localhost") == nullptr) gHook.nestedLookupError = WSAGetLastError();
     }
     if (gHook.calls == gHook.cancelOnCall) {

@@ -51,7 +51,7 @@ TEST(OrrText, ComparesAndSearchesMindCaseWhereTheServerWordingNeedsIt) {
     EXPECT_NE(OrrCompareN("TOTAL 12", "total", 5), 0);
     EXPECT_LT(OrrCompareN("ab", "abc", 10), 0);
     EXPECT_GT(OrrCompareN("\xE9", "e", 1), 0);  // bytes compare unsigned
-    EXPECT_EQ(OrrCompareBytes("Not Found", "not found", 9), 0);
+    EXPECT_EQ(OrrCompareBytes("Not Found AZ", "not found az", 12), 0);
     EXPECT_NE(OrrCompareBytes("@[", "`{", 2), 0);  // neighbours of the letters do not fold
     EXPECT_NE(OrrCompareBytes("Fold", "Folder", 6), 0);
 
@@ -99,6 +99,8 @@ TEST(OrrText, StrToLongReadsSignAndRadixAndNeverOverflows) {
     EXPECT_EQ(OrrStrToLong("-ff", 16), -255);
     EXPECT_EQ(OrrStrToLong("0xg", 16), 0);
     EXPECT_EQ(OrrStrToLong("0x1F", 10), 0);
+    EXPECT_EQ(OrrStrToLong("7a", 10), 7);  // a digit of the radix or beyond ends the number
+    EXPECT_EQ(OrrStrToLong("fg", 16), 15);
     EXPECT_EQ(OrrStrToLong(nullptr, 10), 0);
     EXPECT_EQ(OrrStrToLong("2147483648", 10), INT_MAX);
     EXPECT_EQ(OrrStrToLong("-2147483648", 10), INT_MIN);
