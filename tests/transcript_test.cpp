@@ -30,10 +30,12 @@
 //
 // Texts take \r \n \t \0 \xHH \\ \" and {TEXT*N} (TEXT N times); quoted words keep blanks.
 // The record is closed at the end of a case, which sends QUIT unless the server closed
-// the connection or the case already holds one. Any dialog no answer is given for fails.
+// the connection or the case already holds one. Any dialog no answer is given for fails,
+// and so does a call that spins while it waits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -45,6 +47,7 @@
 #include "tests/support/dialog_script.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/thread_cpu_time.h"
 
 using namespace tvtest;
 
@@ -509,7 +512,12 @@ TEST_P(Transcript, Plays) {
         for (const Call& call : c.calls) {
             SCOPED_TRACE(c.file + ":" + std::to_string(call.line));
             Outputs outputs;
+            // Every wait of a call, for the server or for a dialog, leaves the processor alone.
+            const double cpu = ThreadCpuSeconds();
+            const auto started = std::chrono::steady_clock::now();
             const long result = Perform(call, server.Port(), host, outputs);
+            const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
+            EXPECT_LT(ThreadCpuSeconds() - cpu, 0.1 + wall.count() / 10) << call.name << " spins";
             EXPECT_TRUE(Number(call.result).has_value()) << "no result named " << call.result;
             EXPECT_EQ(result, Number(call.result).value_or(0)) << call.name;
             for (const auto& [name, value] : call.outputs) {
