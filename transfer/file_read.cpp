@@ -81,48 +81,28 @@ int32_t ReadText(RemoteFileHandle* handle, char* buffer, int32_t count) {
     }
 }
 
-// Refills the empty record buffer from its start: 0 when the server ended the data, more
-// when bytes are waiting to be decoded, or an FsError.
-int32_t RefillRecords(RemoteFileHandle* handle, unsigned char* recordBuffer) {
+// Refills the record buffer from the data connection (the source), converted while
+// code-set conversion runs; a receive that the code-set library turned into nothing yet
+// receives again.
+int32_t RefillFromDataConnection(void* source, unsigned char* recordBuffer) {
+    const SOCKET data = *static_cast<const SOCKET*>(source);
     for (;;) {
         bool ended = false;
-        const int32_t received = ReceiveText(handle->dataSocket,
-                                             reinterpret_cast<char*>(recordBuffer),
+        const int32_t received = ReceiveText(data, reinterpret_cast<char*>(recordBuffer),
                                              RECORD_BUFFER_SIZE, &ended);
-        if (received < 0 || ended) return received;
-        handle->recordBytesLeft = received;
-        handle->recordReadPosition = 0;
-        if (received > 0) return received;
+        if (received != 0 || ended) return received;
     }
 }
 
-int32_t ReadRecords(RemoteFileHandle* handle, unsigned char* out, int32_t count) {
+int32_t ReadRecordText(RemoteFileHandle* handle, unsigned char* out, int32_t count) {
     if (handle->recordBuffer == nullptr) {
         handle->recordBuffer = GlobalAlloc(GMEM_MOVEABLE, RECORD_BUFFER_SIZE);
         if (handle->recordBuffer == nullptr) return FSE_NO_MEMORY;
     }
     LockedBlock<unsigned char> recordBuffer(handle->recordBuffer);
     if (!recordBuffer) return FSE_NO_MEMORY;
-    for (;;) {
-        if (handle->recordBytesLeft > 0) {
-            const RecordDecoding decoded = DecodeRecords(handle, recordBuffer.get(), out, count);
-            if (decoded.placed > 0 || decoded.endOfFile) return decoded.placed;
-        }
-        // A read hands out what the buffer held; it receives only when it has nothing to
-        // give yet, so that a failure of the data connection is never reported in place of
-        // bytes already decoded.
-        const int32_t refilled = RefillRecords(handle, recordBuffer.get());
-        if (refilled == FSE_CONVERSION) handle->recordBytesLeft = 0;
-        if (refilled < 0) return refilled;
-        if (refilled == 0) {
-            // An 0xFF at the very end of the data escapes nothing: it is the file's last
-            // byte, as a download writes it.
-            if (handle->conversionState != CONVERSION_ESCAPE_SEEN) return 0;
-            handle->conversionState = CONVERSION_NORMAL;
-            out[0] = 0xFF;
-            return 1;
-        }
-    }
+    return ReadRecords(handle, recordBuffer.get(), out, count, RefillFromDataConnection,
+                       &handle->dataSocket);
 }
 
 }  // namespace
@@ -149,7 +129,7 @@ LONG WINAPI FTP_File_Read(HostHandleBlock* file, LPSTR buffer, LONG count) {
         return ReceiveNow(handle->dataSocket, buffer, wanted);
     }
     if (connection->currentStructure == STRUCTURE_RECORD) {
-        return ReadRecords(handle, reinterpret_cast<unsigned char*>(buffer), wanted);
+        return ReadRecordText(handle, reinterpret_cast<unsigned char*>(buffer), wanted);
     }
     return ReadText(handle, buffer, wanted);
 }

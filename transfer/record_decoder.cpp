@@ -25,7 +25,7 @@ RecordDecoding DecodeRecords(RemoteFileHandle* handle, const unsigned char* buff
     unsigned char* put = out;
     unsigned char* const limit = out + (room > 0 ? room : 0);
     int32_t& state = handle->conversionState;
-    bool endOfFile = false;
+    bool endOfFile = state == CONVERSION_END_OF_FILE;
 
     while (put < limit && !endOfFile) {
         if (state == CONVERSION_END_OF_RECORD || state == CONVERSION_ESCAPED_BYTE) {
@@ -44,7 +44,7 @@ RecordDecoding DecodeRecords(RemoteFileHandle* handle, const unsigned char* buff
             switch (*at) {
                 case kEndOfRecord: *put++ = kCr; state = CONVERSION_END_OF_RECORD; break;
                 case kEndOfFile:
-                case kEndOfRecordAndFile: endOfFile = true; state = CONVERSION_NORMAL; break;
+                case kEndOfRecordAndFile: endOfFile = true; state = CONVERSION_END_OF_FILE; break;
                 default: *put++ = kEscape; state = CONVERSION_ESCAPED_BYTE; break;
             }
         } else if (*at == kEscape) {
@@ -71,4 +71,27 @@ RecordDecoding DecodeRecords(RemoteFileHandle* handle, const unsigned char* buff
         handle->recordReadPosition = static_cast<int32_t>(at - buffer);
     }
     return RecordDecoding{static_cast<int32_t>(put - out), endOfFile};
+}
+
+int32_t ReadRecords(RemoteFileHandle* handle, unsigned char* recordBuffer, unsigned char* out,
+                    int32_t count, RecordRefill refill, void* source) {
+    for (;;) {
+        if (handle->conversionState == CONVERSION_END_OF_FILE) return 0;
+        if (handle->recordBytesLeft > 0) {
+            const RecordDecoding decoded = DecodeRecords(handle, recordBuffer, out, count);
+            if (decoded.placed > 0 || decoded.endOfFile) return decoded.placed;
+        }
+        const int32_t refilled = refill(source, recordBuffer);
+        if (refilled < 0) return refilled;
+        if (refilled == 0) {
+            // An 0xFF at the very end of the data escapes nothing: it is the file's last
+            // byte, as a download writes it.
+            if (handle->conversionState != CONVERSION_ESCAPE_SEEN) return 0;
+            handle->conversionState = CONVERSION_NORMAL;
+            out[0] = kEscape;
+            return 1;
+        }
+        handle->recordBytesLeft = refilled < RECORD_BUFFER_SIZE ? refilled : RECORD_BUFFER_SIZE;
+        handle->recordReadPosition = 0;
+    }
 }

@@ -7,6 +7,10 @@
 
 #include "transfer/remote_file_handle.h"
 
+// The conversion state after the end-of-file escape: what the server sends after it is no
+// part of the file, and every later read gives 0, however the blocks were cut.
+constexpr int32_t CONVERSION_END_OF_FILE = 5;
+
 // What one decoding pass gave.
 struct RecordDecoding {
     int32_t placed;   // bytes put into the caller's buffer
@@ -21,3 +25,15 @@ struct RecordDecoding {
 // byte for the next pass.
 RecordDecoding DecodeRecords(RemoteFileHandle* handle, const unsigned char* buffer,
                              unsigned char* out, int32_t room);
+
+// Fills the empty record buffer (RECORD_BUFFER_SIZE bytes) from the data connection: the
+// count placed, 0 at the end of the data, or an FsError.
+using RecordRefill = int32_t (*)(void* source, unsigned char* recordBuffer);
+
+// One read of a record-structured text file: decodes what the record buffer holds into
+// `out` (up to `count` bytes, more than 0), refilling the buffer only while nothing has
+// been placed, so that a failure of the data connection never stands in for bytes already
+// decoded. The count placed; 0 at the end of the file (the end-of-file escape, or the end
+// of the data); or the refill's FsError.
+int32_t ReadRecords(RemoteFileHandle* handle, unsigned char* recordBuffer, unsigned char* out,
+                    int32_t count, RecordRefill refill, void* source);

@@ -20,6 +20,9 @@ int32_t SendUnchanged(const CopyOutput* output, uint32_t*, const void* bytes, in
     return EmitRun(output, begin, begin + count, context);
 }
 
+// Text rules have no finish here: what the end of a text file still needs (a CR held back,
+// the end-of-file escape of records) is sent by the remote file's close, which ends every
+// text written to a remote file the same way; the upload hands it the held CR.
 struct UploadRule {
     TextRuleStep step;
     TextRuleFinish finish;
@@ -29,8 +32,8 @@ struct UploadRule {
 UploadRule RuleOf(const FtpConnection* connection) {
     const bool recordStructure = connection->currentStructure == STRUCTURE_RECORD;
     if (connection->currentType == TYPE_ASCII) {
-        return recordStructure ? UploadRule{UploadRecordText, FinishUploadRecordText, true}
-                               : UploadRule{UploadStreamText, FinishUploadStreamText, true};
+        return recordStructure ? UploadRule{UploadRecordText, nullptr, true}
+                               : UploadRule{UploadStreamText, nullptr, true};
     }
     return recordStructure ? UploadRule{UploadRecordFile, FinishUploadRecordFile, false}
                            : UploadRule{SendUnchanged, nullptr, false};
@@ -43,14 +46,13 @@ UploadRule RuleOf(const FtpConnection* connection) {
 // failure is returned as the platform gave it, whatever the rule: the server must not take
 // what came before it for the whole file.
 int32_t SendLocalFile(HFILE file, const CopyOutput* output, const UploadRule& rule,
-                      CopyContext* context) {
+                      uint32_t* carry, CopyContext* context) {
     const bool convert = rule.text && ConversionRuns();
     // Read small enough that the converted block still fits the input buffer.
     const UINT factor = convert ? UINT(WorstCaseFactor(CodeSets().outgoing)) : 1;
     const UINT readSize = factor > COPY_BUFFER_SIZE ? 1 : COPY_BUFFER_SIZE / factor;
     ScratchBlock read(convert ? readSize : 0);
     if (convert && read.get() == nullptr) return FSE_NO_MEMORY;
-    uint32_t carry = TEXT_CARRY_CLEAR;
     CopyYieldCounter blocks;
     for (;;) {
         char* into = convert ? read.get() : context->inputBuffer;
@@ -63,12 +65,12 @@ int32_t SendLocalFile(HFILE file, const CopyOutput* output, const UploadRule& ru
             if (count < 0) return FSE_CONVERSION;
         }
         context->inputCount = static_cast<uint32_t>(count);
-        const int32_t put = rule.step(output, &carry, context->inputBuffer, count, context);
+        const int32_t put = rule.step(output, carry, context->inputBuffer, count, context);
         if (put < 0) return put;
         if (const int32_t stop = blocks.Pass(context); stop < 0) return stop;
     }
     if (rule.finish != nullptr) {
-        if (const int32_t last = rule.finish(output, &carry, context); last < 0) return last;
+        if (const int32_t last = rule.finish(output, carry, context); last < 0) return last;
     }
     const int32_t flushed = FlushOutput(output, context);
     return flushed < 0 ? flushed : 0;
@@ -87,7 +89,11 @@ int32_t UploadFromLocalFile(HostLocalFile* local, RemoteFileHandle* remote, Copy
     if (started < 0) return started;
 
     const CopyOutput output = DataConnectionOutput(remote->dataSocket);
-    const int32_t result = SendLocalFile(local->file, &output, RuleOf(record->connection), context);
+    uint32_t carry = TEXT_CARRY_CLEAR;
+    const int32_t result =
+        SendLocalFile(local->file, &output, RuleOf(record->connection), &carry, context);
+    remote->conversionState =
+        carry == TEXT_CARRY_SET ? CONVERSION_CARRIAGE_RETURN : CONVERSION_NORMAL;
     // An upload that fails half-way is broken off with a reset, not closed in order: a
     // server that sees the data end normally stores what came as the whole file, and its
     // final reply would report success for a file cut short.
