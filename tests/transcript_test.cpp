@@ -16,14 +16,17 @@
 //       FTP_Chdir, FTP_Mkdir, FTP_Rmdir, FTP_Delete NAME; FTP_Rename OLD NEW; FTP_Pwd (dir);
 //       FTP_Abort; FTP_FS_Close; FTP_Get_Attributes NAME (attr); FTP_Dir, FTP_Glob [PATTERN]
 //       (open, read all, close: the count or the first error; names, '/' after a
-//       directory, parted by '|'); FTP_Get_File_Info NAME... (lines, parted by '|').
+//       directory, parted by '|'); FTP_Get_File_Info NAME... (lines, parted by '|');
+//       FTP_File_Open PATH MODE, FTP_File_Read COUNT [once] (data; called again while it
+//       answers FSE_WOULD_BLOCK, unless once), FTP_File_Write BYTES, FTP_File_Ioctl,
+//       FTP_File_Close: one remote file per case.
 //       (null) is a null argument. RESULT is a number or an FsError name.
 //   C: LINE    the client's next line (CR LF added); ending in "..." the line's beginning;
 //              "C: LINE  S: REPLY" the line and the reply line it gets
 //   C~ BYTES   the client's next bytes           S: LINE / S~ BYTES   the server sends
 //   pause MS, close, reset, urgent BYTE          the control connection
 //   pasv [TEXT, % for the address], port, port default, D: LINE, D~ BYTES, data close,
-//   data reset                                   the data connection
+//   data reset, D< BYTES (all the client sends until it closes)   the data connection
 //   answer DIALOG STEP...  the next dialog and what the person does in it: ID=TEXT types
 //       (or chooses a list item; ID= chooses none), ID?=TEXT checks a control (a list's
 //       items parted by '|', '*' before the selected), OK, Cancel, or an id to click
@@ -66,6 +69,8 @@ const std::pair<std::string, int> kNames[] = {
     {"WINDOWS_95", 12}, {"OTHER", 13}, {"TYPE_ASCII", 1}, {"LOCAL_BYTE_SIZE", 2},
     {"STRUCTURE_FILE", 4}, {"PARSE_DIRECTORIES", 8}, {"REPRESENTATION_FIXED", 16},
     {"SEND_PORT", 32}, {"SHOW_PROTOCOL", 128}, {"OK", IDOK}, {"Cancel", IDCANCEL},
+    {"FSE_EXISTS", -17}, {"FSE_WOULD_BLOCK", -35}, {"FILE_READ", 1}, {"FILE_WRITE", 2},
+    {"FILE_APPEND", 8}, {"FILE_RECORD", 0x40}, {"FILE_CREATE", 0x80}, {"FILE_ASCII", 0x200},
 };
 
 // A name of the table or a number, or several joined by '|'.
@@ -130,7 +135,7 @@ std::vector<std::string> Words(const std::string& line, bool unescape = true) {
 }
 
 enum class Act { Send, Expect, Prefix, Pause, Close, Reset, Urgent, Passive, Port, DefaultPort,
-                 DataSend, DataClose, DataReset };
+                 DataSend, DataReceive, DataClose, DataReset };
 struct Step {
     Act act;
     std::string text, after;
@@ -245,6 +250,8 @@ Case ParseCase(const std::string& file, const std::string& name,
             step(prefix ? Act::Prefix : Act::Expect,
                  Unescape(prefix ? line.substr(0, line.size() - 3) : line + (head == "C:" ? "\r\n" : "")));
             if (paired) step(Act::Send, Unescape(reply[2].str()) + "\r\n");
+        } else if (head == "D<") {
+            step(Act::DataReceive, Unescape(rest));
         } else if (head == "S:" || head == "S~" || head == "D:" || head == "D~") {
             step(head[0] == 'S' ? Act::Send : Act::DataSend, Unescape(rest) + (head[1] == ':' ? "\r\n" : ""));
         } else if (head == "pasv") {
@@ -381,6 +388,26 @@ LONG FileInfo(HostRecord& host, const std::vector<std::string>& args, Outputs& o
     return result;
 }
 
+// The remote file of a case.
+HostHandleBlock gFile;
+
+LONG FileCall(const Call& call, FsStateRecord* record, Outputs& out) {
+    const auto& a = call.args;
+    if (call.name == "FTP_File_Open") return FTP_File_Open(&gFile, a.at(0).c_str(), record, Number(a.at(1)).value_or(0), 0);
+    if (call.name == "FTP_File_Write") return FTP_File_Write(&gFile, a.at(0).data(), static_cast<LONG>(a.at(0).size()));
+    if (call.name == "FTP_File_Ioctl") return FTP_File_Ioctl(&gFile, 0, 0);
+    if (call.name == "FTP_File_Close") return FTP_File_Close(&gFile);
+    std::string data(std::stoul(a.at(0)), '\0');
+    LONG result = FSE_WOULD_BLOCK;
+    for (int tries = 0; result == FSE_WOULD_BLOCK && tries < 500; ++tries) {
+        if (tries > 0) Sleep(10);
+        result = FTP_File_Read(&gFile, data.data(), static_cast<LONG>(data.size()));
+        if (a.size() > 1 && a[1] == "once") break;
+    }
+    out["data"] = data.substr(0, result > 0 ? result : 0);
+    return result;
+}
+
 LONG Open(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host, Outputs& out) {
     auto key = [&](const char* name, const char* otherwise) {
         return call.keys.count(name) ? call.keys.at(name) : otherwise;
@@ -419,6 +446,7 @@ LONG Perform(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host,
     if (call.name == "FTP_FS_Close") return FTP_FS_Close(record);
     if (call.name == "FTP_Dir" || call.name == "FTP_Glob") return Listing(*host, a, call.name == "FTP_Glob", out);
     if (call.name == "FTP_Get_File_Info") return FileInfo(*host, a, out);
+    if (call.name.starts_with("FTP_File_")) return FileCall(call, record, out);
     if (call.name == "FTP_Pwd") {
         HGLOBAL block = reinterpret_cast<HGLOBAL>(1);
         const LONG result = FTP_Pwd(record, &block);
@@ -464,6 +492,9 @@ TEST_P(Transcript, Plays) {
     std::vector<size_t> offsets;
     size_t received = 0;
     bool exact = true;
+    // What each data connection must have received, by its number.
+    std::map<size_t, std::string> dataWanted;
+    size_t dataConnections = 0;
     for (const Step& step : c.steps) {
         switch (step.act) {
             case Act::Send: server.Send(step.text); break;
@@ -481,10 +512,14 @@ TEST_P(Transcript, Plays) {
                 urgent += step.text;
                 offsets.push_back(exact ? received : SIZE_MAX);
                 break;
-            case Act::Passive: server.Passive(step.text, step.after); break;
-            case Act::Port: server.ConnectToPort(); break;
-            case Act::DefaultPort: server.ConnectToDefaultPort(); break;
+            case Act::Passive: server.Passive(step.text, step.after); ++dataConnections; break;
+            case Act::Port: server.ConnectToPort(); ++dataConnections; break;
+            case Act::DefaultPort: server.ConnectToDefaultPort(); ++dataConnections; break;
             case Act::DataSend: server.DataSend(step.text); break;
+            case Act::DataReceive:
+                server.DataReceiveUntilClose();
+                dataWanted[dataConnections - 1] = step.text;
+                break;
             case Act::DataClose: server.DataClose(); break;
             case Act::DataReset: server.DataReset(); break;
         }
@@ -509,6 +544,7 @@ TEST_P(Transcript, Plays) {
             }
         }
         std::unique_ptr<HostRecord> host;
+        gFile = HostHandleBlock{};
         for (const Call& call : c.calls) {
             SCOPED_TRACE(c.file + ":" + std::to_string(call.line));
             Outputs outputs;
@@ -530,6 +566,10 @@ TEST_P(Transcript, Plays) {
         EXPECT_EQ(person.problems(), std::vector<std::string>{});
     }
     EXPECT_EQ(server.Finish(), "");
+    const std::vector<std::string> data = server.DataReceived();
+    for (const auto& [number, bytes] : dataWanted) {
+        EXPECT_EQ(number < data.size() ? data[number] : "(none)", bytes) << "data connection " << number;
+    }
     const std::vector<UrgentByte> got = server.UrgentReceived();
     EXPECT_EQ(got.size(), urgent.size()) << "urgent bytes";
     for (size_t i = 0; i < got.size() && i < urgent.size(); ++i) {
