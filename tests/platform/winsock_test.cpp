@@ -343,7 +343,6 @@ struct LookupGate {
     std::mutex mutex;
     std::condition_variable changed;
     bool open = false;
-    bool finished = false;
 };
 LookupGate* gGate = nullptr;
 
@@ -354,8 +353,6 @@ sysnet::LookupResult GatedLookup(const std::string&) {
     result.status = sysnet::LookupResult::Status::Found;
     result.canonicalName = "gated.example";
     result.addresses = {htonl(0x01020304), htonl(0x05060708)};
-    gGate->finished = true;
-    gGate->changed.notify_all();
     return result;
 }
 
@@ -368,7 +365,8 @@ INT_PTR OpeningHook() {
     return FALSE;
 }
 
-TEST_F(Winsock, HostLookupRunsTheHookWhileItWaitsAndCancelEndsIt) {
+// (A lookup cancelled from the hook is seen in the utility library's name resolution.)
+TEST_F(Winsock, HostLookupRunsTheHookWhileItWaits) {
     const hostent* host = gethostbyname("localhost");
     ASSERT_NE(host, nullptr);
     EXPECT_EQ(host->h_addrtype, AF_INET);
@@ -389,22 +387,6 @@ TEST_F(Winsock, HostLookupRunsTheHookWhileItWaitsAndCancelEndsIt) {
     EXPECT_EQ(host->h_addr_list[2], nullptr);
     EXPECT_STREQ(inet_ntoa(*reinterpret_cast<in_addr*>(host->h_addr_list[1])), "5.6.7.8");
 
-    // Cancelled on the first run of the hook; the worker finishes afterwards on its own.
-    LookupGate cancelled;
-    gGate = &cancelled;
-    gHook = HookLog{};
-    gHook.cancelOnCall = 1;
-    WSASetBlockingHook(CountingHook);
-    EXPECT_EQ(gethostbyname("gated"), nullptr);
-    EXPECT_EQ(WSAGetLastError(), WSAEINTR);
-    EXPECT_EQ(gHook.calls, 1);
-    {
-        std::unique_lock<std::mutex> lock(cancelled.mutex);
-        cancelled.open = true;
-        cancelled.changed.notify_all();
-        EXPECT_TRUE(cancelled.changed.wait_for(lock, std::chrono::seconds(2),
-                                               [&] { return cancelled.finished; }));
-    }
     winsock::SetHostLookup(previous);
     EXPECT_EQ(WSAUnhookBlockingHook(), 0);
 }
