@@ -8,12 +8,12 @@
 For each fault: the old text must occur exactly once (else "stale"), the file is changed,
 the build is remade (a fault that does not compile is caught by the build), ctest runs the
 tests not matching --exclude (stopping at the first failure unless --all) and runs the
-failed ones again (a failure that does not repeat is "flaky", not caught), and the file is
-put back byte for byte, also on Ctrl-C. The unchanged tree is built and tested first (it
+failed ones twice more (a failure that does not repeat is "flaky", not caught), and the file
+is put back byte for byte, also on Ctrl-C. The unchanged tree is built and tested first (it
 must pass) and built again at the end, so the build folder is left clean. SRC must be a
 checkout nobody else edits meanwhile (a git worktree of the commit under test).
 """
-import argparse, os, re, signal, subprocess, sys, time
+import argparse, contextlib, os, re, signal, subprocess, sys, time
 
 DEFAULT_EXCLUDE = r"RealServer|Wine|^windows\."  # real FTP servers, Wine, Windows builds
 
@@ -36,10 +36,8 @@ def run(command, cwd=None):
     try:
         output = process.communicate()[0]
     finally:
-        try:
+        with contextlib.suppress(ProcessLookupError):
             os.killpg(process.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
         process.wait()
     return process.returncode, output
 
@@ -59,17 +57,23 @@ def ctest(args, *extra):
 
 
 def run_tests(args):
-    """The failing tests, and whether they failed again when run once more."""
-    failing = ctest(args, *([] if args.all else ["--stop-on-failure"]))
-    return failing, bool(failing) and bool(ctest(args, "--rerun-failed"))
+    """The failing tests, and whether they failed twice more when run again. A failure that
+    does not repeat may have stopped the run before the test that catches the fault: then
+    every test runs."""
+    for extra in [[]] if args.all else [["--stop-on-failure"], []]:
+        failing = ctest(args, *extra)
+        if not failing:
+            return [], False
+        if ctest(args, "--rerun-failed", "--repeat", "until-pass:2"):
+            return failing, True
+    return failing, False
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--source", required=True)
     parser.add_argument("--build", required=True)
-    parser.add_argument("--faults", default=os.path.join(here, "faults.txt"))
+    parser.add_argument("--faults", default=os.path.join(os.path.dirname(__file__), "faults.txt"))
     parser.add_argument("--only", nargs="+", metavar="ID")
     parser.add_argument("--exclude", default=DEFAULT_EXCLUDE, help="ctest -E regex")
     parser.add_argument("--timeout", type=int, default=30,
@@ -79,20 +83,19 @@ def main():
     parser.add_argument("--ctest-args", nargs=argparse.REMAINDER, default=[])
     args = parser.parse_args()
     faults = load_faults(args.faults)
-    if args.only:
-        if set(args.only) - {f[0] for f in faults}:
-            sys.exit("unknown fault ids: " + " ".join(set(args.only) - {f[0] for f in faults}))
-        faults = [f for f in faults if f[0] in args.only]
-    signal.signal(signal.SIGTERM, signal.default_int_handler)  # like Ctrl-C: the file goes back
+    if set(args.only or []) - {f[0] for f in faults}:
+        sys.exit("unknown fault ids: " + " ".join(set(args.only) - {f[0] for f in faults}))
+    faults = [f for f in faults if not args.only or f[0] in args.only]
+    for stop in signal.SIGINT, signal.SIGTERM:  # both end the run as Ctrl-C: the file goes back
+        signal.signal(stop, signal.default_int_handler)
 
-    stop = "" if args.all else " --stop-on-failure"
     print(f"source {args.source}  build {args.build}  faults {args.faults}\ntests: ctest -j2 "
-          f"--timeout {args.timeout}{stop} -E '{args.exclude}' {' '.join(args.ctest_args)}")
+          f"--timeout {args.timeout}{' --stop-on-failure' * (not args.all)} -E '{args.exclude}' "
+          f"{' '.join(args.ctest_args)}", flush=True)
     ok, log = build(args)
     failing = ctest(args) if ok else ["(build)\n" + log[-3000:]]
     if failing:
         sys.exit("the unchanged tree does not pass: " + " ".join(failing))
-    sys.stdout.flush()
 
     counts = dict.fromkeys(["caught", "caught-by-build", "missed", "flaky", "stale"], 0)
     missed, started = [], time.monotonic()
@@ -126,8 +129,8 @@ def main():
         print("build of the unchanged tree: " + ("ok" if ok else "FAILED\n" + log[-3000:]))
     tried, spent = sum(counts.values()) - counts["stale"], time.monotonic() - started
     print(f"\ntotal {tried} tried: {counts['caught']} caught by tests, {counts['caught-by-build']}"
-          f" caught by the build, {counts['missed']} missed, {counts['flaky']} flaky (failed once,"
-          f" passed again), {counts['stale']} stale; {spent:.0f}s, {spent / max(tried, 1):.0f}s a fault")
+          f" caught by the build, {counts['missed']} missed, {counts['flaky']} flaky (failed, then"
+          f" passed), {counts['stale']} stale; {spent:.0f}s, {spent / max(tried, 1):.0f}s a fault")
     if missed:
         print("missed or flaky: " + " ".join(missed))
 
