@@ -44,10 +44,12 @@ private:
     SOCKET socket_;
 };
 
-// Closes the socket in a slot, if any, and marks the slot empty.
-inline void CloseSlot(SOCKET* slot) {
-    if (*slot == INVALID_SOCKET) return;
-    closesocket(*slot);
+// Closes the socket in a slot, if any, and marks the slot empty: false when the platform's
+// close failed.
+inline bool CloseSlot(SOCKET* slot) {
+    if (*slot == INVALID_SOCKET) return true;
+    const int closed = closesocket(*slot);
     *slot = INVALID_SOCKET;
+    return closed == 0;
 }
 

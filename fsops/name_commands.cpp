@@ -6,13 +6,8 @@ int32_t MakeRemoteDirectory(FtpConnection* connection, const char* name, FsState
     // On VMS a new directory is always named in brackets, whatever quirks the server has.
     DirectoryNameForServer directory(name, IsVmsHost(record));
     if (directory.get() == nullptr) return FSE_NO_MEMORY;
-    char line[COMMAND_BUFFER_SIZE];
-    char xLine[COMMAND_BUFFER_SIZE];
-    if (!FormatCommandLine(line, sizeof line, "MKD %s\r\n", directory.get()) ||
-        !FormatCommandLine(xLine, sizeof xLine, "XMKD %s\r\n", directory.get())) {
-        return FSE_INVALID;
-    }
-    const Reply reply = SendWithXFallback(connection, line, xLine);
+    const Reply reply =
+        SendWithXFallback(connection, "MKD %s\r\n", "XMKD %s\r\n", directory.get());
     if (reply.Is(ReplyClass::Complete)) return 0;
     if (reply.error) return reply.error;
     // The host reads a refused make-directory as an invalid request unless the cause is one
@@ -29,13 +24,8 @@ int32_t RemoveRemoteDirectory(FtpConnection* connection, const char* name,
     DirectoryNameForServer directory(
         name, IsVmsHost(record) && (connection->hostQuirks & QUIRK_BRACKETED_RMD));
     if (directory.get() == nullptr) return FSE_NO_MEMORY;
-    char line[COMMAND_BUFFER_SIZE];
-    char xLine[COMMAND_BUFFER_SIZE];
-    if (!FormatCommandLine(line, sizeof line, "RMD %s\r\n", directory.get()) ||
-        !FormatCommandLine(xLine, sizeof xLine, "XRMD %s\r\n", directory.get())) {
-        return FSE_INVALID;
-    }
-    const Reply reply = SendWithXFallback(connection, line, xLine);
+    const Reply reply =
+        SendWithXFallback(connection, "RMD %s\r\n", "XRMD %s\r\n", directory.get());
     if (reply.Is(ReplyClass::Complete)) return 2;
     return ClassifyFailedReply(connection, reply);
 }
@@ -49,21 +39,29 @@ int32_t DeleteRemoteFile(FtpConnection* connection, const char* name) {
     return ClassifyFailedReply(connection, reply);
 }
 
-int32_t RenameRemoteFile(FtpConnection* connection, const char* oldName, const char* newName) {
+RenameReplies ExchangeRename(FtpConnection* connection, const char* oldName,
+                             const char* newName, bool (*sendTo)(const Reply& from)) {
     // Both lines are checked before RNFR goes out, so that a new name that cannot be sent
     // never leaves the server waiting for an RNTO.
     char fromLine[COMMAND_BUFFER_SIZE];
     char toLine[COMMAND_BUFFER_SIZE];
     if (!FormatCommandLine(fromLine, sizeof fromLine, "RNFR %s\r\n", oldName) ||
         !FormatCommandLine(toLine, sizeof toLine, "RNTO %s\r\n", newName)) {
-        return FSE_INVALID;
+        return RenameReplies{Reply::Failed(FSE_INVALID), Reply{}};
     }
-    Reply reply = SendCommand(connection, fromLine);
-    // A server that renames on RNFR alone has nothing left to ask.
-    if (reply.Is(ReplyClass::Complete)) return 2;
-    if (!reply.Is(ReplyClass::Intermediate)) return ClassifyFailedReply(connection, reply);
+    RenameReplies replies{SendCommand(connection, fromLine), Reply{}};
+    if (sendTo(replies.from)) replies.to = SendCommand(connection, toLine);
+    return replies;
+}
 
-    reply = SendCommand(connection, toLine);
-    if (reply.Is(ReplyClass::Complete)) return 2;
-    return ClassifyFailedReply(connection, reply);
+int32_t RenameRemoteFile(FtpConnection* connection, const char* oldName, const char* newName) {
+    // RNTO goes out only when the server asks for it; one that renames on RNFR alone has
+    // nothing left to ask.
+    const RenameReplies replies = ExchangeRename(
+        connection, oldName, newName,
+        [](const Reply& from) { return from.Is(ReplyClass::Intermediate); });
+    if (replies.from.Is(ReplyClass::Complete) || replies.to.Is(ReplyClass::Complete)) return 2;
+    return ClassifyFailedReply(connection, replies.from.Is(ReplyClass::Intermediate)
+                                               ? replies.to
+                                               : replies.from);
 }

@@ -35,3 +35,14 @@ Reply SendWithXFallback(FtpConnection* connection, const char* line, const char*
     }
     return reply;
 }
+
+Reply SendWithXFallback(FtpConnection* connection, const char* format, const char* xFormat,
+                        const char* name) {
+    char line[COMMAND_BUFFER_SIZE];
+    char xLine[COMMAND_BUFFER_SIZE];
+    if (!FormatCommandLine(line, sizeof line, format, name) ||
+        !FormatCommandLine(xLine, sizeof xLine, xFormat, name)) {
+        return Reply::Failed(FSE_INVALID);
+    }
+    return SendWithXFallback(connection, line, xLine);
+}

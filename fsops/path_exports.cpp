@@ -46,20 +46,14 @@ TVFTP_EXPORT LONG WINAPI FTP_Rename(LPCSTR oldName, LPCSTR newName, FsStateRecor
 TVFTP_EXPORT LONG WINAPI FTP_Pwd(FsStateRecord* record, HGLOBAL* result) {
     *result = nullptr;
     if (record->connection == nullptr) return FSE_STREAM_CLOSED;
-    HGLOBAL block = GlobalAlloc(GHND, WORKING_DIRECTORY_SIZE);
-    if (block == nullptr) return FSE_NO_MEMORY;
-    auto* directory = static_cast<char*>(GlobalLock(block));
-    int32_t status = directory == nullptr
-                         ? FSE_NO_MEMORY
-                         : PrintWorkingDirectory(record->connection, directory,
-                                                 WORKING_DIRECTORY_SIZE);
-    if (directory != nullptr) GlobalUnlock(block);
-    if (status < 0) {
-        GlobalFree(block);
-        return status;
-    }
+    GlobalBlock block(GlobalAlloc(GHND, WORKING_DIRECTORY_SIZE));
+    LockedBlock<char> directory(block.get());
+    if (!directory) return FSE_NO_MEMORY;
+    const int32_t status =
+        PrintWorkingDirectory(record->connection, directory.get(), WORKING_DIRECTORY_SIZE);
+    if (status < 0) return status;
     // From here on the block is the host's.
-    *result = block;
+    *result = block.Release();
     return 0;
 }
 

@@ -7,8 +7,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "connection/ftp_connection.h"
+#include "util/memory_guards.h"
 
 // ---------------------------------------------------------------------------------------
 // Command lines
@@ -38,6 +40,10 @@ int32_t ClassifyFailedReply(const FtpConnection* connection, const Reply& reply)
 // Sends the command line and, when the server does not know the command (500 or 502), the
 // same request once more in its X form: the reply that decides.
 Reply SendWithXFallback(FtpConnection* connection, const char* line, const char* xLine);
+// The same for a command of one name (`format` and `xFormat` as for FormatCommandLine): a
+// reply failed with FSE_INVALID, and nothing sent, when either line cannot be sent.
+Reply SendWithXFallback(FtpConnection* connection, const char* format, const char* xFormat,
+                        const char* name);
 
 // ---------------------------------------------------------------------------------------
 // VMS directory names
@@ -49,16 +55,13 @@ Reply SendWithXFallback(FtpConnection* connection, const char* line, const char*
 class DirectoryNameForServer {
 public:
     DirectoryNameForServer(const char* name, bool rewriteForVms);
-    ~DirectoryNameForServer();
-    DirectoryNameForServer(const DirectoryNameForServer&) = delete;
-    DirectoryNameForServer& operator=(const DirectoryNameForServer&) = delete;
 
     // Null when the rewritten name could not be allocated.
     const char* get() const { return name_; }
 
 private:
     const char* name_;
-    char* block_ = nullptr;
+    std::optional<ScratchBlock> block_;  // the rewritten name
 };
 
 // Whether directory names go to this record's server in VMS form.
@@ -89,6 +92,17 @@ int32_t RemoveRemoteDirectory(FtpConnection* connection, const char* name, FsSta
 int32_t DeleteRemoteFile(FtpConnection* connection, const char* name);
 // RNFR and, when the server asks for it, RNTO: 2, or an FsError.
 int32_t RenameRemoteFile(FtpConnection* connection, const char* oldName, const char* newName);
+
+// The replies of a rename's exchange: RNFR's, and RNTO's when that went out (else a reply of
+// no class and no error).
+struct RenameReplies {
+    Reply from;
+    Reply to;
+};
+// RNFR `oldName`, then RNTO `newName` when `sendTo` says so of the RNFR reply. Nothing goes
+// out when either line cannot be sent: the RNFR reply is then failed with FSE_INVALID.
+RenameReplies ExchangeRename(FtpConnection* connection, const char* oldName,
+                             const char* newName, bool (*sendTo)(const Reply& from));
 
 // For a server of host type 9 (the record's host type already set): sets the one host
 // quirk flag the server needs, from the greeting text (without its code columns) or, when

@@ -40,12 +40,9 @@ DirectoryNameForServer::DirectoryNameForServer(const char* name, bool rewriteFor
     : name_(name) {
     // A name that already holds a bracketed directory is written in VMS syntax already.
     if (!rewriteForVms || OrrFindChar(name, '[') != nullptr) return;
-    block_ = static_cast<char*>(OrrAlloc(static_cast<uint32_t>(lstrlenA(name)) + kAddedCharacters));
-    name_ = block_;
-    if (block_ != nullptr) WriteVmsDirectory(name, block_);
+    name_ = block_.emplace(static_cast<uint32_t>(lstrlenA(name)) + kAddedCharacters).get();
+    if (name_ != nullptr) WriteVmsDirectory(name, block_->get());
 }
-
-DirectoryNameForServer::~DirectoryNameForServer() { OrrFree(block_); }
 
 void DetectVmsQuirks(FsStateRecord* record, FtpConnection* connection, const char* greetingText) {
     if (uint32_t quirk = VmsQuirkFromGreeting(greetingText); quirk != 0) {

@@ -3,40 +3,25 @@
 #include <string_view>
 
 #include "fsops/path_operations.h"
-#include "util/orr.h"
+#include "util/memory_guards.h"
 
 namespace {
 
-// The text of the reply in the connection's block without the code columns, in a block
-// of its own: from the fifth character of each line on, each line ended by its LF.
-class CollectedReplyText {
-public:
-    explicit CollectedReplyText(const FtpConnection* connection) {
-        const char* reply = connection->replyText != nullptr ? connection->replyText : "";
-        block_ = static_cast<char*>(OrrAlloc(static_cast<uint32_t>(lstrlenA(reply)) + 1));
-        if (block_ == nullptr) return;
-        char* out = block_;
-        int linePosition = 0;
-        for (const char* p = reply; *p != '\0'; ++p) {
-            if (linePosition < kFirstTextPosition) ++linePosition;
-            if (linePosition == kFirstTextPosition) *out++ = *p;
-            if (*p == '\n') linePosition = 0;
-        }
-        *out = '\0';
-        length_ = static_cast<size_t>(out - block_);
+// Writes the text of a reply without its code columns into `out` (room for the whole reply
+// and its NUL): from the fifth character of each line on, each line ended by its LF. The
+// length written.
+size_t CollectReplyText(const char* reply, char* out) {
+    constexpr int kFirstTextPosition = 5;
+    char* const start = out;
+    int linePosition = 0;
+    for (const char* p = reply; *p != '\0'; ++p) {
+        if (linePosition < kFirstTextPosition) ++linePosition;
+        if (linePosition == kFirstTextPosition) *out++ = *p;
+        if (*p == '\n') linePosition = 0;
     }
-    ~CollectedReplyText() { OrrFree(block_); }
-    CollectedReplyText(const CollectedReplyText&) = delete;
-    CollectedReplyText& operator=(const CollectedReplyText&) = delete;
-
-    bool ok() const { return block_ != nullptr; }
-    std::string_view view() const { return {block_, length_}; }
-
-private:
-    static constexpr int kFirstTextPosition = 5;
-    char* block_ = nullptr;
-    size_t length_ = 0;
-};
+    *out = '\0';
+    return static_cast<size_t>(out - start);
+}
 
 // The directory a 257 reply names: between the first double quote and the next one, else
 // between the first single quote and the next one, else everything before the first
@@ -113,10 +98,12 @@ int32_t PrintWorkingDirectory(FtpConnection* connection, char* directory, int32_
     // The directory is taken from the whole reply the connection keeps, not from a copy
     // cut at 255 characters, so that a long directory is reported as too long (or in full)
     // rather than as a reply that cannot be read because its closing quote was cut off.
-    CollectedReplyText text(connection);
-    if (!text.ok()) return fail(FSE_NO_MEMORY);
+    const char* replyText = connection->replyText != nullptr ? connection->replyText : "";
+    ScratchBlock text(static_cast<uint32_t>(lstrlenA(replyText)) + 1);
+    if (text.get() == nullptr) return fail(FSE_NO_MEMORY);
+    const std::string_view collected(text.get(), CollectReplyText(replyText, text.get()));
     std::string_view found;
-    if (!FindDirectoryInReply(text.view(), &found)) return fail(FSE_NOT_SUPPORTED);
+    if (!FindDirectoryInReply(collected, &found)) return fail(FSE_NOT_SUPPORTED);
     if (static_cast<int32_t>(found.size()) + 1 > limit) return fail(FSE_DIRECTORY_TOO_LONG);
 
     OrrCopyBytes(found.data(), directory, static_cast<int32_t>(found.size()));

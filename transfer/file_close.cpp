@@ -1,6 +1,7 @@
 // The close of a remote file: the end of what a write held back, the data connection
 // closed, the server's final reply on the transfer, and the connection's representation
 // put back as it was before the handle changed it.
+#include "connection/socket_guard.h"
 #include "transfer/file_handle.h"
 
 namespace {
@@ -11,14 +12,6 @@ constexpr uint16_t kInsufficientStorage = 452;
 // used up: one reply ends one of them.
 constexpr uint32_t kTransferFlags[] = {STATE_DATA_TRANSFER, STATE_COPY_PORT_PENDING,
                                        STATE_PASSIVE_CONNECTION_OPEN};
-
-// Closes a socket slot: 0, or FSE_FAILED when the platform's close failed.
-int32_t CloseSocketSlot(SOCKET* slot) {
-    if (*slot == INVALID_SOCKET) return 0;
-    const int closed = closesocket(*slot);
-    *slot = INVALID_SOCKET;
-    return closed == 0 ? 0 : FSE_FAILED;
-}
 
 // Reads the completion reply of the transfer, when one is still to come: 0, or the
 // FsError of a transfer the server did not complete.
@@ -60,9 +53,9 @@ LONG WINAPI FTP_File_Close(HostHandleBlock* file) {
             // file ends; one that takes the closed connection as the end ignores it.
             result = FinishFileWrite(handle, connection);
         }
-        const int32_t closedData = CloseSocketSlot(&handle->dataSocket);
-        const int32_t closedListening = CloseSocketSlot(&handle->listeningSocket);
-        if (result == 0) result = closedData < 0 ? closedData : closedListening;
+        const bool closedData = CloseSlot(&handle->dataSocket);
+        const bool closedListening = CloseSlot(&handle->listeningSocket);
+        if (result == 0 && !(closedData && closedListening)) result = FSE_FAILED;
 
         if (connection != nullptr) {
             if (const int32_t completed = ReadCompletion(record.get(), connection); completed < 0) {

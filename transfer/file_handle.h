@@ -24,6 +24,12 @@ inline bool StoresFile(const RemoteFileHandle* handle) {
 // StartFileTransfer), or the error of ApplyRepresentation or of StartFileTransfer.
 int32_t PrepareFileTransfer(RemoteFileHandle* handle, FsStateRecord* record);
 
+// What a read or write does before it moves data, with the handle's state record locked
+// (null when it could not be): the transfer prepared on the first call. 0 when the handle
+// has its data connection; FSE_INVALID without a record or connection, the preparation's
+// error, or FSE_STREAM_CLOSED.
+int32_t ReadyForData(RemoteFileHandle* handle, FsStateRecord* record);
+
 // Sends what a text write still holds back at the end of the file (see file_write.cpp):
 // 0, or FSE_FAILED when the data connection did not take it.
 int32_t FinishFileWrite(RemoteFileHandle* handle, FtpConnection* connection);

@@ -22,31 +22,24 @@ int32_t TestExistence(FtpConnection* connection, const char* path) {
     }
 
     // Elsewhere the file is renamed onto itself: a server that accepts the RNFR has the
-    // file, and the RNTO that completes the rename leaves it with its name.
-    char fromLine[COMMAND_BUFFER_SIZE];
-    char toLine[COMMAND_BUFFER_SIZE];
-    if (!FormatCommandLine(fromLine, sizeof fromLine, "RNFR %s\r\n", path) ||
-        !FormatCommandLine(toLine, sizeof toLine, "RNTO %s\r\n", path)) {
-        // The STOR of such a path could not be sent either.
-        return FSE_INVALID;
-    }
-    Reply reply = SendCommand(connection, fromLine);
-    if (reply.error) return reply.error;
-    if (reply.kind == ReplyClass::Permanent) return 0;
-    const int32_t result = reply.kind == ReplyClass::Complete ||
-                                   reply.kind == ReplyClass::Intermediate
-                               ? FSE_EXISTS
-                               : 0;
-    reply = SendCommand(connection, toLine);
-    if (reply.error) return reply.error;
+    // file, and the RNTO that completes the rename leaves it with its name. (A path that
+    // cannot be sent gives FSE_INVALID: the STOR of it could not be sent either.)
+    const RenameReplies replies = ExchangeRename(connection, path, path, [](const Reply& from) {
+        return from.error == 0 && from.kind != ReplyClass::Permanent;
+    });
+    if (replies.from.error) return replies.from.error;
+    if (replies.from.kind == ReplyClass::Permanent) return 0;
+    if (replies.to.error) return replies.to.error;
     // The VMS servers that want bracketed directory names accept RNFR of any name: there
     // the refused RNTO is what tells that the file is not there. Elsewhere a refused RNTO
     // only means the server would not rename the file onto itself.
-    if (reply.kind == ReplyClass::Permanent &&
+    if (replies.to.kind == ReplyClass::Permanent &&
         (connection->hostQuirks & QUIRK_BRACKETED_RMD) != 0) {
         return 0;
     }
-    return result;
+    return replies.from.Is(ReplyClass::Complete) || replies.from.Is(ReplyClass::Intermediate)
+               ? FSE_EXISTS
+               : 0;
 }
 
 }  // namespace

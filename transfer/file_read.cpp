@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "codeset/code_set_state.h"
+#include "connection/socket_guard.h"
 #include "transfer/download_rules.h"
 #include "transfer/file_handle.h"
 #include "transfer/record_decoder.h"
@@ -15,7 +16,7 @@ namespace {
 // the data, or the socket failure (FSE_WOULD_BLOCK while nothing has arrived).
 int32_t ReceiveNow(SOCKET data, char* into, int32_t room) {
     const int received = recv(data, into, room, 0);
-    return received == SOCKET_ERROR ? FsErrorFromSocket(WSAGetLastError()) : received;
+    return received == SOCKET_ERROR ? SocketFailure() : received;
 }
 
 // One receive of text into `into`, converted to the local code set while conversion runs
@@ -115,13 +116,7 @@ LONG WINAPI FTP_File_Read(HostHandleBlock* file, LPSTR buffer, LONG count) {
     // Hosts pass the count in a 16-bit field.
     const int32_t wanted = static_cast<uint16_t>(count);
     LockedStateRecord record(handle->stateRecord);
-    if (!record || record->connection == nullptr) return FSE_INVALID;
-    if (handle->firstTransferPending != 0) {
-        if (const int32_t prepared = PrepareFileTransfer(handle, record.get()); prepared < 0) {
-            return prepared;
-        }
-    }
-    if (handle->dataSocket == INVALID_SOCKET) return FSE_STREAM_CLOSED;
+    if (const int32_t ready = ReadyForData(handle, record.get()); ready < 0) return ready;
     if (wanted == 0) return 0;
 
     const FtpConnection* connection = record->connection;

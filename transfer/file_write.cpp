@@ -127,13 +127,7 @@ LONG WINAPI FTP_File_Write(HostHandleBlock* file, LPCSTR buffer, LONG count) {
     if (handle == nullptr || buffer == nullptr) return FSE_INVALID;
     const int32_t given = static_cast<uint16_t>(count);
     LockedStateRecord record(handle->stateRecord);
-    if (!record || record->connection == nullptr) return FSE_INVALID;
-    if (handle->firstTransferPending != 0) {
-        if (const int32_t prepared = PrepareFileTransfer(handle, record.get()); prepared < 0) {
-            return prepared;
-        }
-    }
-    if (handle->dataSocket == INVALID_SOCKET) return FSE_STREAM_CLOSED;
+    if (const int32_t ready = ReadyForData(handle, record.get()); ready < 0) return ready;
     // A CR held back at the end of the buffer counts as taken: the handle owns it now and
     // sends it with the next write or the close, so the host must not write it again.
     const int32_t sent = RunWriteRule(handle, record->connection, buffer, given);

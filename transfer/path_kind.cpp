@@ -4,25 +4,7 @@
 #include "connection/ftp_connection.h"
 #include "fsops/path_operations.h"
 #include "transfer/representation.h"
-#include "util/orr.h"
-
-namespace {
-
-// The working directory saved before the probing change, in a block of its own that goes
-// on every path.
-class SavedDirectory {
-public:
-    SavedDirectory() : text_(static_cast<char*>(OrrAlloc(WORKING_DIRECTORY_SIZE))) {}
-    ~SavedDirectory() { OrrFree(text_); }
-    SavedDirectory(const SavedDirectory&) = delete;
-    SavedDirectory& operator=(const SavedDirectory&) = delete;
-    char* get() const { return text_; }
-
-private:
-    char* text_;
-};
-
-}  // namespace
+#include "util/memory_guards.h"
 
 int32_t QueryPathKind(const char* path, TransferRepresentation* out, FsStateRecord* record,
                       bool restore) {
@@ -35,7 +17,8 @@ int32_t QueryPathKind(const char* path, TransferRepresentation* out, FsStateReco
     out->recordKind = REPRESENTATION_RECORD_KIND;
     out->attributeFlags = REPRESENTATION_FILE;
 
-    SavedDirectory saved;
+    // The working directory saved before the probing change, to come back to.
+    ScratchBlock saved(WORKING_DIRECTORY_SIZE);
     if (restore) {
         if (saved.get() == nullptr) return FSE_NO_MEMORY;
         int32_t known = PrintWorkingDirectory(connection, saved.get(), WORKING_DIRECTORY_SIZE);
