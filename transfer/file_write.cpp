@@ -4,14 +4,10 @@
 // of it; the host's windows keep working while the server is slow to take it.
 #include "connection/message_pump.h"
 #include "connection/wait.h"
-#include "transfer/byte_scan.h"
 #include "transfer/file_handle.h"
 #include "transfer/upload_rules.h"
 
 namespace {
-
-constexpr unsigned char kCr = 0x0D;
-constexpr unsigned char kLf = 0x0A;
 
 // Sends a piece whole on the handle's data connection (the output's socket), giving the
 // owner window of the connection (the output's sink) its turn while the socket is full.
@@ -31,51 +27,6 @@ int32_t SendPiece(const CopyOutput* output, const char* bytes, int32_t count, Co
     return count;
 }
 
-int32_t PassBytes(const CopyOutput* output, uint32_t*, const void* bytes, int32_t count,
-                  CopyContext* context) {
-    const auto* begin = static_cast<const unsigned char*>(bytes);
-    return EmitRun(output, begin, begin + count, context);
-}
-
-// ASCII type, file structure. The server stores a CR only when a NUL or an LF follows it
-// (network text; a read drops the NUL again), so a CR that the host's next byte does not
-// show to be the start of CR LF goes as CR NUL, as a text upload sends it. Unlike the
-// upload, which reads DOS text files, the handle leaves a Ctrl-Z alone: the host writes
-// exactly the bytes it means. Carry: a CR that ended the host's buffer, held back until
-// the next write or the close decides it.
-int32_t WriteNetworkText(const CopyOutput* output, uint32_t* carry, const void* bytes,
-                         int32_t count, CopyContext* context) {
-    const auto* at = static_cast<const unsigned char*>(bytes);
-    const unsigned char* const end = at + count;
-    if (at == end) return 0;
-    if (*carry == TEXT_CARRY_SET) {
-        *carry = TEXT_CARRY_CLEAR;
-        const int32_t put = *at == kLf ? EmitBytes(output, "\r", context)
-                                       : EmitBytes(output, "\r\0", context);
-        if (put < 0) return put;
-    }
-    const unsigned char* run = at;
-    for (const unsigned char* cr; (cr = FindByte(at, end, kCr)) != end;) {
-        at = cr + 1;
-        if (at == end) {
-            if (int32_t put = EmitRun(output, run, cr, context); put < 0) return put;
-            *carry = TEXT_CARRY_SET;
-            return 0;
-        }
-        if (*at == kLf) continue;  // CR LF stays as it is, inside the run
-        if (int32_t put = EmitRun(output, run, at, context); put < 0) return put;
-        if (int32_t put = EmitBytes(output, "\0", context); put < 0) return put;
-        run = at;
-    }
-    return EmitRun(output, run, end, context);
-}
-
-int32_t FinishNetworkText(const CopyOutput* output, uint32_t* carry, CopyContext* context) {
-    if (*carry != TEXT_CARRY_SET) return 0;
-    *carry = TEXT_CARRY_CLEAR;
-    return EmitBytes(output, "\r\0", context);
-}
-
 struct WriteRule {
     TextRuleStep step;
     TextRuleFinish finish;  // null: nothing is ever held back
@@ -85,11 +36,15 @@ struct WriteRule {
 // rule of uploads: CR LF becomes 0xFF 0x01, a lone CR stays, data bytes 0xFF go as they
 // are, and a CR that ends a buffer waits for the next one.
 WriteRule WriteRuleOf(const FtpConnection* connection) {
-    if (connection->currentType != TYPE_ASCII) return WriteRule{PassBytes, nullptr};
+    if (connection->currentType != TYPE_ASCII) return WriteRule{SendUnchanged, nullptr};
     if (connection->currentStructure == STRUCTURE_RECORD) {
         return WriteRule{UploadRecordText, FinishUploadRecordText};
     }
-    return WriteRule{WriteNetworkText, FinishNetworkText};
+    // ASCII type, file structure: the server stores a CR only when a NUL or an LF follows
+    // it (network text; a read drops the NUL again), so a CR that the host's next byte does
+    // not show to be the start of CR LF goes as CR NUL. Unlike the upload, which reads DOS
+    // text files, the handle leaves a Ctrl-Z alone.
+    return WriteRule{WriteNetworkText, FinishUploadStreamText};
 }
 
 // Runs one step of the rule (or its finish, for null bytes) over the handle's data

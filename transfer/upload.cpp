@@ -13,13 +13,6 @@
 
 namespace {
 
-// Binary data goes as it is.
-int32_t SendUnchanged(const CopyOutput* output, uint32_t*, const void* bytes, int32_t count,
-                      CopyContext* context) {
-    const auto* begin = static_cast<const unsigned char*>(bytes);
-    return EmitRun(output, begin, begin + count, context);
-}
-
 // Text rules have no finish here: what the end of a text file still needs (a CR held back,
 // the end-of-file escape of records) is sent by the remote file's close, which ends every
 // text written to a remote file the same way; the upload hands it the held CR.

@@ -23,16 +23,19 @@ const unsigned char* SkipCtrlZ(const unsigned char* at, const unsigned char* end
     return at;
 }
 
-}  // namespace
-
-int32_t UploadStreamText(const CopyOutput* output, uint32_t* carry, const void* bytes,
-                         int32_t count, CopyContext* context) {
-    // The server gets what the file holds with its Ctrl-Z bytes taken out, in network form.
-    // A dropped Ctrl-Z is no byte at all: CR, Ctrl-Z, LF is a CR LF.
+// Network text, with or without the Ctrl-Z rule. Where it applies, the server gets what
+// the file holds with its Ctrl-Z bytes taken out, and a dropped Ctrl-Z is no byte at all:
+// CR, Ctrl-Z, LF is a CR LF.
+template <bool kDropCtrlZ>
+int32_t NetworkText(const CopyOutput* output, uint32_t* carry, const void* bytes, int32_t count,
+                    CopyContext* context) {
     const unsigned char* const end = End(bytes, count);
+    const auto skip = [end](const unsigned char* at) {
+        return kDropCtrlZ ? SkipCtrlZ(at, end) : at;
+    };
     const unsigned char* at = Begin(bytes);
     if (*carry == TEXT_CARRY_SET) {
-        at = SkipCtrlZ(at, end);
+        at = skip(at);
         if (at == end) return 0;  // still undecided
         *carry = TEXT_CARRY_CLEAR;
         const int32_t put = *at == kLf ? EmitBytes(output, "\r", context)
@@ -41,14 +44,15 @@ int32_t UploadStreamText(const CopyOutput* output, uint32_t* carry, const void* 
     }
     const unsigned char* run = at;
     for (;;) {
-        const unsigned char* hit = FindEither(at, end, kCr, kCtrlZ);
+        const unsigned char* hit =
+            kDropCtrlZ ? FindEither(at, end, kCr, kCtrlZ) : FindByte(at, end, kCr);
         if (hit == end) break;
-        if (*hit == kCtrlZ) {
+        if (kDropCtrlZ && *hit == kCtrlZ) {
             if (int32_t put = EmitRun(output, run, hit, context); put < 0) return put;
             run = at = hit + 1;
             continue;
         }
-        const unsigned char* next = SkipCtrlZ(hit + 1, end);
+        const unsigned char* next = skip(hit + 1);
         if (next == end) {
             // The next block decides; the CR waits in the carry.
             if (int32_t put = EmitRun(output, run, hit, context); put < 0) return put;
@@ -66,6 +70,18 @@ int32_t UploadStreamText(const CopyOutput* output, uint32_t* carry, const void* 
         run = at = next;
     }
     return EmitRun(output, run, end, context);
+}
+
+}  // namespace
+
+int32_t UploadStreamText(const CopyOutput* output, uint32_t* carry, const void* bytes,
+                         int32_t count, CopyContext* context) {
+    return NetworkText<true>(output, carry, bytes, count, context);
+}
+
+int32_t WriteNetworkText(const CopyOutput* output, uint32_t* carry, const void* bytes,
+                         int32_t count, CopyContext* context) {
+    return NetworkText<false>(output, carry, bytes, count, context);
 }
 
 int32_t FinishUploadStreamText(const CopyOutput* output, uint32_t* carry, CopyContext* context) {
@@ -113,6 +129,11 @@ int32_t FinishUploadRecordText(const CopyOutput* output, uint32_t* carry, CopyCo
         if (int32_t put = EmitBytes(output, "\r", context); put < 0) return put;
     }
     return EmitBytes(output, "\xFF\x02", context);
+}
+
+int32_t SendUnchanged(const CopyOutput* output, uint32_t*, const void* bytes, int32_t count,
+                      CopyContext* context) {
+    return EmitRun(output, Begin(bytes), End(bytes, count), context);
 }
 
 int32_t UploadRecordFile(const CopyOutput* output, uint32_t* carry, const void* bytes,
