@@ -1,5 +1,5 @@
 // The first read or write of a remote file: the representation the open mode wants, then
-// the data connection; and the check every read and write makes before it moves data.
+// the data connection.
 #include "transfer/file_handle.h"
 #include "transfer/start_transfer.h"
 
@@ -41,14 +41,4 @@ int32_t PrepareFileTransfer(RemoteFileHandle* handle, FsStateRecord* record) {
         }
     }
     return StartFileTransfer(handle, record);
-}
-
-int32_t ReadyForData(RemoteFileHandle* handle, FsStateRecord* record) {
-    if (record == nullptr || record->connection == nullptr) return FSE_INVALID;
-    if (handle->firstTransferPending != 0) {
-        if (const int32_t prepared = PrepareFileTransfer(handle, record); prepared < 0) {
-            return prepared;
-        }
-    }
-    return handle->dataSocket == INVALID_SOCKET ? FSE_STREAM_CLOSED : 0;
 }

@@ -106,20 +106,10 @@ int32_t ReadRecordText(RemoteFileHandle* handle, unsigned char* out, int32_t cou
                        &handle->dataSocket);
 }
 
-}  // namespace
-
-extern "C" {
-
-LONG WINAPI FTP_File_Read(HostHandleBlock* file, LPSTR buffer, LONG count) {
-    RemoteFileHandle* handle = FileHandleOf(file);
-    if (handle == nullptr || buffer == nullptr) return FSE_INVALID;
-    // Hosts pass the count in a 16-bit field.
-    const int32_t wanted = static_cast<uint16_t>(count);
-    LockedStateRecord record(handle->stateRecord);
-    if (const int32_t ready = ReadyForData(handle, record.get()); ready < 0) return ready;
+// What has arrived, into the host's buffer by the representation the connection is in.
+int32_t ReadData(RemoteFileHandle* handle, FtpConnection* connection, char* buffer,
+                 int32_t wanted) {
     if (wanted == 0) return 0;
-
-    const FtpConnection* connection = record->connection;
     if (connection->currentType != TYPE_ASCII) {
         return ReceiveNow(handle->dataSocket, buffer, wanted);
     }
@@ -127,6 +117,14 @@ LONG WINAPI FTP_File_Read(HostHandleBlock* file, LPSTR buffer, LONG count) {
         return ReadRecordText(handle, reinterpret_cast<unsigned char*>(buffer), wanted);
     }
     return ReadText(handle, buffer, wanted);
+}
+
+}  // namespace
+
+extern "C" {
+
+LONG WINAPI FTP_File_Read(HostHandleBlock* file, LPSTR buffer, LONG count) {
+    return RunFileCall(file, buffer, count, ReadData);
 }
 
 }  // extern "C"

@@ -69,6 +69,14 @@ int32_t RunWriteRule(RemoteFileHandle* handle, FtpConnection* connection, const 
     return result < 0 ? FSE_FAILED : 0;
 }
 
+// A CR held back at the end of the buffer counts as taken: the handle owns it now and
+// sends it with the next write or the close, so the host must not write it again.
+int32_t WriteData(RemoteFileHandle* handle, FtpConnection* connection, const char* buffer,
+                  int32_t given) {
+    const int32_t sent = RunWriteRule(handle, connection, buffer, given);
+    return sent < 0 ? sent : given;
+}
+
 }  // namespace
 
 int32_t FinishFileWrite(RemoteFileHandle* handle, FtpConnection* connection) {
@@ -78,15 +86,7 @@ int32_t FinishFileWrite(RemoteFileHandle* handle, FtpConnection* connection) {
 extern "C" {
 
 LONG WINAPI FTP_File_Write(HostHandleBlock* file, LPCSTR buffer, LONG count) {
-    RemoteFileHandle* handle = FileHandleOf(file);
-    if (handle == nullptr || buffer == nullptr) return FSE_INVALID;
-    const int32_t given = static_cast<uint16_t>(count);
-    LockedStateRecord record(handle->stateRecord);
-    if (const int32_t ready = ReadyForData(handle, record.get()); ready < 0) return ready;
-    // A CR held back at the end of the buffer counts as taken: the handle owns it now and
-    // sends it with the next write or the close, so the host must not write it again.
-    const int32_t sent = RunWriteRule(handle, record->connection, buffer, given);
-    return sent < 0 ? sent : given;
+    return RunFileCall(file, buffer, count, WriteData);
 }
 
 }  // extern "C"
