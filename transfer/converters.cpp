@@ -9,10 +9,6 @@
 
 namespace {
 
-constexpr unsigned char kCr = 0x0D;
-constexpr unsigned char kLf = 0x0A;
-constexpr unsigned char kFormFeed = 0x0C;
-
 // The block in the input buffer; a count beyond the buffer is held to the buffer.
 struct Block {
     const unsigned char* begin;

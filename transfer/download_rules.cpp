@@ -5,27 +5,14 @@
 
 namespace {
 
-constexpr unsigned char kCr = 0x0D;
-constexpr unsigned char kLf = 0x0A;
-constexpr unsigned char kNul = 0x00;
-constexpr unsigned char kEscape = 0xFF;
-constexpr unsigned char kEndOfRecord = 0x01;
-constexpr unsigned char kEndOfFile = 0x02;
-
-const unsigned char* Begin(const void* bytes) { return static_cast<const unsigned char*>(bytes); }
-
-const unsigned char* End(const void* bytes, int32_t count) {
-    return Begin(bytes) + (count > 0 ? count : 0);
-}
-
 bool EndsRecord(unsigned char code) { return code == kEndOfRecord || code == kEndOfFile; }
 
 }  // namespace
 
 int32_t DownloadStreamText(const CopyOutput* output, uint32_t* carry, const void* bytes,
                            int32_t count, CopyContext* context) {
-    const unsigned char* const end = End(bytes, count);
-    const unsigned char* at = Begin(bytes);
+    const unsigned char* const end = BlockEnd(bytes, count);
+    const unsigned char* at = BlockBegin(bytes);
     if (at == end) return 0;
     if (*carry == TEXT_CARRY_SET && *at == kNul) ++at;
     const unsigned char* run = at;
@@ -43,8 +30,8 @@ int32_t DownloadStreamText(const CopyOutput* output, uint32_t* carry, const void
 
 int32_t DownloadRecordText(const CopyOutput* output, uint32_t* carry, const void* bytes,
                            int32_t count, CopyContext* context) {
-    const unsigned char* const end = End(bytes, count);
-    const unsigned char* at = Begin(bytes);
+    const unsigned char* const end = BlockEnd(bytes, count);
+    const unsigned char* at = BlockBegin(bytes);
     if (at == end) return 0;
     if (*carry == TEXT_CARRY_SET) {
         *carry = TEXT_CARRY_CLEAR;
@@ -87,8 +74,8 @@ int32_t FinishDownloadRecordText(const CopyOutput* output, uint32_t* carry,
 
 int32_t ImageTypeText(const CopyOutput* output, uint32_t* carry, const void* bytes,
                       int32_t count, CopyContext* context) {
-    const unsigned char* const begin = Begin(bytes);
-    const unsigned char* const end = End(bytes, count);
+    const unsigned char* const begin = BlockBegin(bytes);
+    const unsigned char* const end = BlockEnd(bytes, count);
     if (begin == end) return 0;
     const unsigned char* run = begin;
     for (const unsigned char* at = begin;;) {

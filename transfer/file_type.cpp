@@ -6,14 +6,11 @@
 #include "transfer/file_type.h"
 
 #include "connection/ftp_connection.h"
+#include "transfer/byte_scan.h"
 #include "transfer/converters.h"
 #include "transfer/sample.h"
 
 namespace {
-
-constexpr unsigned char kCr = '\r';
-constexpr unsigned char kLf = '\n';
-constexpr unsigned char kFormFeed = '\f';
 
 bool HoldsLineEnd(const unsigned char* bytes, int32_t length) {
     for (int32_t i = 0; i < length; ++i) {

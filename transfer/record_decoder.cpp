@@ -5,17 +5,6 @@
 
 #include "transfer/byte_scan.h"
 
-namespace {
-
-constexpr unsigned char kCr = 0x0D;
-constexpr unsigned char kLf = 0x0A;
-constexpr unsigned char kEscape = 0xFF;
-constexpr unsigned char kEndOfRecord = 0x01;
-constexpr unsigned char kEndOfFile = 0x02;
-constexpr unsigned char kEndOfRecordAndFile = 0x03;
-
-}  // namespace
-
 RecordDecoding DecodeRecords(RemoteFileHandle* handle, const unsigned char* buffer,
                              unsigned char* out, int32_t room) {
     const int32_t left = handle->recordBytesLeft > 0 ? handle->recordBytesLeft : 0;

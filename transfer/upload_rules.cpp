@@ -6,16 +6,7 @@
 
 namespace {
 
-constexpr unsigned char kCr = 0x0D;
-constexpr unsigned char kLf = 0x0A;
-constexpr unsigned char kCtrlZ = 0x1A;
 constexpr uint32_t kMarkerSize = RECORD_FILE_MARKER_SIZE;
-
-const unsigned char* Begin(const void* bytes) { return static_cast<const unsigned char*>(bytes); }
-
-const unsigned char* End(const void* bytes, int32_t count) {
-    return Begin(bytes) + (count > 0 ? count : 0);
-}
 
 // The first byte from `at` on that is not a Ctrl-Z.
 const unsigned char* SkipCtrlZ(const unsigned char* at, const unsigned char* end) {
@@ -29,11 +20,11 @@ const unsigned char* SkipCtrlZ(const unsigned char* at, const unsigned char* end
 template <bool kDropCtrlZ>
 int32_t NetworkText(const CopyOutput* output, uint32_t* carry, const void* bytes, int32_t count,
                     CopyContext* context) {
-    const unsigned char* const end = End(bytes, count);
+    const unsigned char* const end = BlockEnd(bytes, count);
     const auto skip = [end](const unsigned char* at) {
         return kDropCtrlZ ? SkipCtrlZ(at, end) : at;
     };
-    const unsigned char* at = Begin(bytes);
+    const unsigned char* at = BlockBegin(bytes);
     if (*carry == TEXT_CARRY_SET) {
         at = skip(at);
         if (at == end) return 0;  // still undecided
@@ -94,8 +85,8 @@ int32_t FinishUploadStreamText(const CopyOutput* output, uint32_t* carry, CopyCo
 
 int32_t UploadRecordText(const CopyOutput* output, uint32_t* carry, const void* bytes,
                          int32_t count, CopyContext* context) {
-    const unsigned char* const end = End(bytes, count);
-    const unsigned char* at = Begin(bytes);
+    const unsigned char* const end = BlockEnd(bytes, count);
+    const unsigned char* at = BlockBegin(bytes);
     if (at == end) return 0;
     if (*carry == TEXT_CARRY_SET) {
         *carry = TEXT_CARRY_CLEAR;
@@ -133,13 +124,13 @@ int32_t FinishUploadRecordText(const CopyOutput* output, uint32_t* carry, CopyCo
 
 int32_t SendUnchanged(const CopyOutput* output, uint32_t*, const void* bytes, int32_t count,
                       CopyContext* context) {
-    return EmitRun(output, Begin(bytes), End(bytes, count), context);
+    return EmitRun(output, BlockBegin(bytes), BlockEnd(bytes, count), context);
 }
 
 int32_t UploadRecordFile(const CopyOutput* output, uint32_t* carry, const void* bytes,
                          int32_t count, CopyContext* context) {
-    const unsigned char* const end = End(bytes, count);
-    const unsigned char* at = Begin(bytes);
+    const unsigned char* const end = BlockEnd(bytes, count);
+    const unsigned char* at = BlockBegin(bytes);
     if (*carry < kMarkerSize) {
         unsigned char marker[kMarkerSize];
         PutRecordFileMarker(marker);
