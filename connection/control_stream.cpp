@@ -72,22 +72,12 @@ int32_t ControlStreamReceive(ControlStream* stream, char* destination, int32_t c
 }
 
 // Sends every byte. Command lines are short, so a send that would block is simply
-// retried; the retry waits until the socket takes bytes again instead of spinning, which
-// answers as fast and costs nothing while the server is slow to read. The count reported
-// is a 16-bit number; the loop itself counts in full.
+// retried once the socket takes bytes again. The count reported is a 16-bit number; the
+// loop itself counts in full.
 int32_t SendAll(ControlStream* stream, const char* bytes, int32_t length) {
     int32_t sent = 0;
-    while (sent < length) {
-        int result = send(stream->socket, bytes + sent, length - sent, 0);
-        if (result == SOCKET_ERROR) {
-            int error = WSAGetLastError();
-            if (error != WSAEWOULDBLOCK) return FsErrorFromSocket(error);
-            WaitWritable(stream->socket);
-            continue;
-        }
-        sent += result;
-    }
-    return static_cast<uint16_t>(sent);
+    const int32_t result = SendWhole(stream->socket, bytes, length, &sent, [] { return 0; });
+    return result < 0 ? result : static_cast<uint16_t>(sent);
 }
 
 }  // namespace

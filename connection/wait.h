@@ -4,6 +4,9 @@
 // messages, yielding) a few times a second.
 #pragma once
 
+#include <cstdint>
+
+#include "connection/socket_guard.h"
 #include "platform/platform.h"
 
 // Long enough that waiting costs nothing, short enough that windows stay responsive.
@@ -15,6 +18,26 @@ bool WaitReadable(SOCKET socket, DWORD milliseconds = WAIT_SLICE_MS);
 
 // Waits at most `milliseconds` until a send on the socket would not block. True when ready.
 bool WaitWritable(SOCKET socket, DWORD milliseconds = WAIT_SLICE_MS);
+
+// Sends all `count` bytes on the non-blocking socket, a partial send continuing with the
+// rest; a send that would block, or took nothing, waits a slice for the socket after
+// `betweenRetries` has had its turn. The count; the socket failure; or the negative answer
+// of `betweenRetries`, which stops the send. *sent counts what went, after a failure too.
+template <typename BetweenRetries>
+int32_t SendWhole(SOCKET socket, const char* bytes, int32_t count, int32_t* sent,
+                  BetweenRetries betweenRetries) {
+    for (*sent = 0; *sent < count;) {
+        const int put = send(socket, bytes + *sent, count - *sent, 0);
+        if (put > 0) {
+            *sent += put;
+            continue;
+        }
+        if (put == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) return SocketFailure();
+        if (const int32_t stop = betweenRetries(); stop < 0) return stop;
+        WaitWritable(socket);
+    }
+    return count;
+}
 
 // The work between two receives of a reply that has not arrived yet: wait a slice for the
 // control socket, then dispatch every waiting message of the thread.

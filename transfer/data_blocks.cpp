@@ -36,25 +36,11 @@ int32_t FillInput(SOCKET data, CopyContext* context) {
 
 int32_t SendAll(SOCKET data, const char* bytes, int32_t count, CopyContext* context) {
     int32_t sent = 0;
-    int32_t failure = 0;
     CopyYieldCounter retries;
-    while (sent < count) {
-        const int put = send(data, bytes + sent, count - sent, 0);
-        if (put > 0) {
-            sent += put;
-            continue;
-        }
-        // A send that took nothing without failing waits like one that would block.
-        const int error = put == SOCKET_ERROR ? WSAGetLastError() : WSAEWOULDBLOCK;
-        if (error != WSAEWOULDBLOCK) {
-            failure = FsErrorFromSocket(error);
-            break;
-        }
-        if (failure = retries.Pass(context); failure < 0) break;
-        WaitWritable(data);
-    }
+    const int32_t result =
+        SendWhole(data, bytes, count, &sent, [&] { return retries.Pass(context); });
     context->total += static_cast<uint32_t>(sent);
-    if (failure < 0) return failure;
+    if (result < 0) return result;
     const int32_t answer = ReportCopyTotal(context);
     return answer < 0 ? answer : count;
 }

@@ -13,18 +13,11 @@ namespace {
 // owner window of the connection (the output's sink) its turn while the socket is full.
 int32_t SendPiece(const CopyOutput* output, const char* bytes, int32_t count, CopyContext*) {
     const auto* connection = static_cast<const FtpConnection*>(output->sink);
-    for (int32_t sent = 0; sent < count;) {
-        const int put = send(output->socket, bytes + sent, count - sent, 0);
-        if (put > 0) {
-            sent += put;
-            continue;
-        }
-        const int error = put == SOCKET_ERROR ? WSAGetLastError() : WSAEWOULDBLOCK;
-        if (error != WSAEWOULDBLOCK) return FsErrorFromSocket(error);
+    int32_t sent = 0;
+    return SendWhole(output->socket, bytes, count, &sent, [connection] {
         YieldTick(connection->ownerWindow);
-        WaitWritable(output->socket);
-    }
-    return count;
+        return 0;
+    });
 }
 
 struct WriteRule {
