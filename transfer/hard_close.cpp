@@ -1,6 +1,7 @@
 // Resetting a data connection, and draining it where a reset cannot be asked for.
 #include "transfer/hard_close.h"
 
+#include "connection/socket_guard.h"
 #include "transfer/data_blocks.h"
 
 namespace {
@@ -29,15 +30,11 @@ int32_t DrainDataConnection(SOCKET data, CopyContext* context) {
 }
 
 void HardCloseData(SOCKET* data, CopyContext* context) {
-    if (*data == INVALID_SOCKET) return;
-    if (!SetResetOnClose(*data)) DrainDataConnection(*data, context);
-    closesocket(*data);
-    *data = INVALID_SOCKET;
+    if (*data != INVALID_SOCKET && !SetResetOnClose(*data)) DrainDataConnection(*data, context);
+    CloseSlot(data);
 }
 
 void ResetDataConnection(SOCKET* data) {
-    if (*data == INVALID_SOCKET) return;
-    SetResetOnClose(*data);
-    closesocket(*data);
-    *data = INVALID_SOCKET;
+    if (*data != INVALID_SOCKET) SetResetOnClose(*data);
+    CloseSlot(data);
 }
