@@ -11,16 +11,6 @@ namespace {
 
 constexpr const char* kFieldSeparators = " \t";
 
-// A moveable block holding `length` bytes of text and a NUL, or null.
-HGLOBAL CopyToBlock(const char* text, size_t length) {
-    GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE, length + 1));
-    LockedBlock target(block.get());
-    if (!target) return nullptr;
-    std::memcpy(target.get(), text, length);
-    target.get()[length] = '\0';
-    return block.Release();
-}
-
 int32_t SetKind(const ListingHandle* handle, DirEntry* entry, uint32_t maskBit, uint8_t kind) {
     if ((handle->kindMask & maskBit) == 0) return PARSE_SKIP;
     entry->kind = kind;
@@ -32,7 +22,7 @@ int32_t SetKind(const ListingHandle* handle, DirEntry* entry, uint32_t maskBit, 
 // below that, so the length is stored as it is.
 int32_t StoreText(const char* text, HGLOBAL* block, uint16_t* length, DirEntry* entry) {
     const size_t size = std::strlen(text);
-    HGLOBAL copy = CopyToBlock(text, size);
+    HGLOBAL copy = CopyToGlobal(text, size, size + 1);
     if (copy == nullptr) return FSE_NO_MEMORY;
     *block = copy;
     *length = static_cast<uint16_t>(size);

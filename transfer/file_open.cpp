@@ -68,14 +68,12 @@ LONG WINAPI FTP_File_Open(HostHandleBlock* file, LPCSTR path, FsStateRecord* rec
     auto* handle = static_cast<RemoteFileHandle*>(OrrAlloc(sizeof(RemoteFileHandle)));
     if (handle == nullptr) return FSE_NO_MEMORY;
     const size_t length = std::strlen(path);
-    handle->path = GlobalAlloc(GMEM_MOVEABLE, length + 3);
+    handle->path = CopyToGlobal(path, length, length + 3);
     if (handle->path == nullptr) {
         OrrFree(handle);
         file->handleSlot = nullptr;
         return FSE_NO_MEMORY;
     }
-    std::memcpy(GlobalLock(handle->path), path, length + 1);
-    GlobalUnlock(handle->path);
 
     handle->stateRecord = recordHandle;
     handle->dataSocket = INVALID_SOCKET;

@@ -1,9 +1,11 @@
 // Owners of the module's memory blocks: a scratch block from OrrAlloc that is freed on every
 // path, a global memory handle locked for as long as the guard lives, and a global memory
-// block that is freed unless it is handed on.
+// block that is freed unless it is handed on; and a text copied into a global block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "util/orr.h"
@@ -73,3 +75,14 @@ public:
 private:
     HGLOBAL handle_;
 };
+
+// A moveable global block of `size` bytes (more than `length`) whose first bytes are the
+// `length` bytes of `text` and a NUL; null when memory was short.
+inline HGLOBAL CopyToGlobal(const char* text, size_t length, size_t size) {
+    GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE, size));
+    LockedBlock target(block.get());
+    if (!target) return nullptr;
+    std::memcpy(target.get(), text, length);
+    target.get()[length] = '\0';
+    return block.Release();
+}
