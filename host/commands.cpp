@@ -41,6 +41,24 @@ constexpr Shell::Command Shell::kCommands[] = {
      "`directory`; else the type and structure the server reports (`ascii`, `image`, "
      "`record`); else `file`",
      &Shell::ShowAttributes},
+    {"get", "REMOTE [LOCAL]", 1, 2,
+     "copy a remote file to the local disk (as `LOCAL`, else under its own name); Ctrl-C "
+     "stops the copy, and the part already written stays",
+     &Shell::Get},
+    {"put", "[-n] LOCAL [REMOTE]", 1, 3,
+     "copy a local file to the server (as `REMOTE`, else under its own name); `-n` never "
+     "replaces a remote file",
+     &Shell::Put},
+    {"append", "LOCAL REMOTE", 2, 2, "add a local file to the end of a remote one", &Shell::Put},
+    {"mget", "PATTERN", 1, 1,
+     "get each file the server matches to `PATTERN`; the file type question's choice may "
+     "hold for the rest",
+     &Shell::GetMany},
+    {"mput", "LOCALGLOB", 1, 1, "put each local file that `LOCALGLOB` (`*`, `?`) matches",
+     &Shell::PutMany},
+    {"cat", "REMOTE", 1, 1, "print a remote file's bytes as the server stores them", &Shell::Cat},
+    {"lcd", "DIR", 1, 1, "change the local directory; show it", &Shell::ChangeLocalDirectory},
+    {"lpwd", "", 0, 0, nullptr, &Shell::PrintLocalDirectory},
     {"quote", "LINE", 1, 1,
      "a command typed into the protocol window; show or close that window", &Shell::Quote, "",
      true},

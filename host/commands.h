@@ -1,9 +1,11 @@
 // ftpsh's commands, from one table: open, close, the commands on remote paths (cd, pwd,
 // mkdir, rmdir, rm, rename) and system, the listing commands (ls, dir, glob, info, attr),
+// the copies (get, put, append, mget, mput, cat) and the local directory (lcd, lpwd),
 // quote, protocol, answer, help, quit. One command line in, its messages out, and whether
 // it worked.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,32 @@ private:
     CommandResult List(const Command& command, const Words& words);
     CommandResult ShowFileInfo(const Command& command, const Words& words);
     CommandResult ShowAttributes(const Command& command, const Words& words);
+
+    // The copies (copy_commands.cpp): get, put (put -n, append) and cat move one file, mget
+    // and mput many; lcd and lpwd show and change the local directory.
+    CommandResult Get(const Command& command, const Words& words);
+    CommandResult Put(const Command& command, const Words& words);
+    CommandResult GetMany(const Command& command, const Words& words);
+    CommandResult PutMany(const Command& command, const Words& words);
+    CommandResult Cat(const Command& command, const Words& words);
+    CommandResult ChangeLocalDirectory(const Command& command, const Words& words);
+    CommandResult PrintLocalDirectory(const Command& command, const Words& words);
+    // One file between `remote` and `local` (its size, where known, for the progress line);
+    // its outcome reported as `command`'s. Done, or Failed; `skipped` is set for a file the
+    // user chose to skip.
+    CommandResult CopyOne(const Command& command, bool download, LONG mode,
+                          const std::string& remote, const std::string& local,
+                          std::optional<long long> size, bool* skipped = nullptr);
+
+    // One remote entry as a listing gave it.
+    struct RemoteEntry {
+        std::string name;
+        std::string line;  // "" where the module set no line
+        uint8_t kind;
+    };
+    // The entries of a directory listing (`glob` false) or a wildcard listing of `pattern`:
+    // 0 or more, or the module's FsError.
+    int32_t ListRemote(const std::string& pattern, bool glob, std::vector<RemoteEntry>& entries);
 
     // Whether the command may run: a connection, and the export it needs (`offered`: the
     // module has it). Says what is wrong when not.

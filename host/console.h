@@ -17,6 +17,8 @@ void ClearInterrupts();
 void SetCommandRunning(bool running);
 
 bool InputIsTerminal();
+// Whether standard output is a terminal (where a progress line can rewrite itself).
+bool OutputIsTerminal();
 
 // A command line, without its line end; nothing at the end of the input. On a terminal the
 // line is edited in place and remembered for the arrow keys; Ctrl-C there drops the line

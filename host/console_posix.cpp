@@ -208,6 +208,8 @@ void SetCommandRunning(bool running) { gCommandRunning = running ? 1 : 0; }
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 
+bool OutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
 std::optional<std::string> ReadCommandLine(const std::string& prompt) {
     if (!InputIsTerminal()) return ReadPlainLine(&ClassifyInputEnd);
     std::fflush(stdout);

@@ -41,6 +41,8 @@ void SetCommandRunning(bool running) { InterlockedExchange(&gCommandRunning, run
 
 bool InputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 
+bool OutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+
 std::optional<std::string> ReadCommandLine(const std::string& prompt) {
     if (InputIsTerminal()) {
         std::fputs(prompt.c_str(), stdout);

@@ -176,6 +176,23 @@ CommandResult Shell::List(const Command& command, const Words& words) {
     return Report(command.name, result, "");
 }
 
+int32_t Shell::ListRemote(const std::string& pattern, bool glob,
+                          std::vector<RemoteEntry>& entries) {
+    const ListingFamily family =
+        glob ? ListingFamily{module_.globOpen, module_.globRead, module_.globClose}
+             : ListingFamily{module_.dirOpen, module_.dirRead, module_.dirClose};
+    if (family.open == nullptr || family.read == nullptr || family.close == nullptr)
+        return FSE_NOT_SUPPORTED;
+    Listing listing(family);
+    int32_t result = listing.Open(session_.recordHandle(), &pattern);
+    std::vector<Entry> read;
+    while (result >= 0 && (result = listing.Read(read)) > 0) {
+        for (Entry& entry : read) entries.push_back({entry.name, entry.line, entry.kind});
+    }
+    const int32_t closed = listing.Close();
+    return result < 0 ? result : closed;
+}
+
 CommandResult Shell::ShowFileInfo(const Command& command, const Words& words) {
     if (!ReadyFor(command, module_.fileInfo != nullptr)) return CommandResult::Failed;
     NameList list;

@@ -34,6 +34,12 @@ bool ProtocolModule::Load() {
     globClose = FindExport<decltype(&FTP_Glob_Close)>(library_, "FTP_Glob_Close");
     fileInfo = FindExport<decltype(&FTP_Get_File_Info)>(library_, "FTP_Get_File_Info");
     attributes = FindExport<decltype(&FTP_Get_Attributes)>(library_, "FTP_Get_Attributes");
+    fileOpen = FindExport<decltype(&FTP_File_Open)>(library_, "FTP_File_Open");
+    fileRead = FindExport<decltype(&FTP_File_Read)>(library_, "FTP_File_Read");
+    fileClose = FindExport<decltype(&FTP_File_Close)>(library_, "FTP_File_Close");
+    passthru = FindExport<decltype(&FTP_Passthru)>(library_, "FTP_Passthru");
+    forgetFileType =
+        FindExport<decltype(&FS_State_Record_Initialize)>(library_, "FS_State_Record_Initialize");
     return true;
 }
 

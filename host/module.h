@@ -59,6 +59,13 @@ public:
     decltype(&FTP_Glob_Close) globClose = nullptr;
     decltype(&FTP_Get_File_Info) fileInfo = nullptr;
     decltype(&FTP_Get_Attributes) attributes = nullptr;
+    // Remote files and the copies between them and local files; null while the module does
+    // not offer them.
+    decltype(&FTP_File_Open) fileOpen = nullptr;
+    decltype(&FTP_File_Read) fileRead = nullptr;
+    decltype(&FTP_File_Close) fileClose = nullptr;
+    decltype(&FTP_Passthru) passthru = nullptr;
+    decltype(&FS_State_Record_Initialize) forgetFileType = nullptr;
 
 private:
     HMODULE library_ = nullptr;
