@@ -66,19 +66,27 @@ TEST(Passthru, RefusesPairsOfKindsItDoesNotCopyAndSidesWithoutTheirRecords) {
 }
 
 TEST(Passthru, ALocalFileThatFailsOrFillsKeepsWhatItTook) {
-    for (const bool full : {false, true}) {
+    // Written read-only, filling beyond 3000 bytes (a disk full part-way), read write-only.
+    const struct { LONG mode; int access; rlim_t limit; LONG result; uint32_t total; size_t kept; } kCases[] = {
+        {FILE_MODE_READ, OF_READ, RLIM_INFINITY, FSE_LOCAL_WRITE, 2048, 0},
+        {FILE_MODE_READ, OF_READWRITE, 3000, FSE_LOCAL_SHORT_WRITE, 4096, 3000},
+        {FILE_MODE_WRITE, OF_WRITE, RLIM_INFINITY, HFILE_ERROR, 0, 1}};
+    for (const auto& c : kCases) {
         ScriptedSession session;
-        Start(session, "RETR f").DataSend(std::string(5000, '\x01')).DataClose().Reply("226 Done.\r\n");
-        rlimit saved, limit;  // files that may not grow beyond 3000 bytes: a disk filling part-way
-        getrlimit(RLIMIT_FSIZE, &saved), limit = saved, limit.rlim_cur = full ? 3000 : saved.rlim_cur;
+        Start(session, c.mode == FILE_MODE_READ ? "RETR f" : "STOR f");
+        if (c.mode == FILE_MODE_READ) session.server().DataSend(std::string(5000, '\x01')).DataClose();
+        session.server().Reply("226 Done.\r\n");
+        rlimit saved, limit;
+        getrlimit(RLIMIT_FSIZE, &saved), limit = saved, limit.rlim_cur = std::min(c.limit, saved.rlim_max);
         signal(SIGXFSZ, SIG_IGN), setrlimit(RLIMIT_FSIZE, &limit);
         auto context = std::make_unique<CopyContext>();
         std::string local;
-        const LONG result = Copy(session, FILE_MODE_READ, TYPE_IMAGE, 0, "", full ? OF_READWRITE : OF_READ, context.get(), &local);
+        const LONG result = Copy(session, c.mode, TYPE_IMAGE, OPTION_REPRESENTATION_FIXED,
+                                 std::string(c.kept, '\x01'), c.access, context.get(), &local);
         setrlimit(RLIMIT_FSIZE, &saved);
-        EXPECT_EQ(result, full ? FSE_LOCAL_SHORT_WRITE : FSE_LOCAL_WRITE);
-        EXPECT_EQ(context->total, full ? 4096u : 2048u);  // the piece that failed counts
-        EXPECT_EQ(local, std::string(full ? 3000 : 0, '\x01'));
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(context->total, c.total);  // the piece that failed counts
+        EXPECT_EQ(local, std::string(c.kept, '\x01'));
         EXPECT_EQ(session.Finish(), "");
     }
 }
