@@ -38,10 +38,14 @@ void Say(const std::string& text) {
     std::fflush(stdout);
 }
 
+// A window of the system's dialog class, or of a private class whose window procedure is
+// the dialog manager's own (the file type question's); the protocol window, a dialog
+// template too, has a procedure of its own and is left alone.
 bool IsDialogWindow(HWND window) {
     char className[16] = {};
     GetClassNameA(window, className, sizeof className);
-    return lstrcmpA(className, "#32770") == 0;
+    if (lstrcmpA(className, "#32770") == 0) return true;
+    return GetClassLongPtrA(window, GCLP_WNDPROC) == reinterpret_cast<ULONG_PTR>(&DefDlgProcA);
 }
 
 bool HasStaticContaining(HWND dialog, const char* part) {

@@ -1,8 +1,8 @@
 // ftpsh.exe of the x86_64 Windows build under Wine on a virtual X display: the real
 // TARVOFTP.DLL, QUENTL32.DLL and BKCS32.DLL beside it, real Winsock to a loopback server,
-// a password prompt that is a real Windows dialog, found and answered by ftpsh's Windows
-// side, and the remote system, path commands and listings as on Linux. Runs when
-// TVFTP_WINE_FTPSH names the program (the native test run sets it).
+// a password prompt and the file type question as real Windows dialogs, found and answered
+// by ftpsh's Windows side, and the remote system, path commands, listings and copies as on
+// Linux. Runs when TVFTP_WINE_FTPSH names the program (the native test run sets it).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,11 +13,26 @@
 #include "tests/host/ftpsh_process.h"
 #include "tests/host/listing_scenario.h"
 #include "tests/support/real_server.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using ftpsh_test::Describe;
 using ftpsh_test::Outcome;
+using tvtest::ReadFile;
+
+// A Linux path as the Windows program sees it: on Wine's drive Z:, with forward slashes,
+// which Windows takes as well and ftpsh's script words keep as they are.
+std::string OnDriveZ(const std::string& path) { return "Z:" + path; }
+
+// The dialog was on the screen: its picture is a bitmap file with something drawn in it.
+void ExpectPicture(const std::string& path) {
+    const std::string bytes = ReadFile(path);
+    ASSERT_GT(bytes.size(), 54u) << "no picture " << path;
+    EXPECT_EQ(bytes.substr(0, 2), "BM") << path;
+    const std::string pixels = bytes.substr(54);
+    EXPECT_NE(pixels.find_first_not_of(pixels[0]), std::string::npos) << "a blank picture " << path;
+}
 
 class FtpshUnderWine : public ::testing::Test {
 protected:
@@ -50,7 +65,7 @@ TEST_F(FtpshUnderWine, LogonThroughARealPasswordDialogThenPathCommands) {
     std::ofstream(server_->LocalPath("/upload/victim.txt")) << "to be deleted\n";
     // Pictures of the dialogs go to a folder of the test, named the way Wine maps it.
     ftpsh_test::TempFile folder;
-    std::string windowsPictures = "Z:" + folder.folder();
+    std::string windowsPictures = OnDriveZ(folder.folder());
     for (char& c : windowsPictures) c = c == '/' ? '\\' : c;
 
     // No password in the address: the server refuses the empty one and the module asks.
@@ -75,11 +90,45 @@ TEST_F(FtpshUnderWine, LogonThroughARealPasswordDialogThenPathCommands) {
         << Describe(outcome);
     EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/renamed")));
     EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/victim.txt")));
-    // The dialog was on the screen: its picture is a bitmap file.
-    std::ifstream picture(folder.folder() + "/01-USER_PASSWORD.bmp", std::ios::binary);
-    char magic[2] = {};
-    picture.read(magic, 2);
-    EXPECT_TRUE(picture && magic[0] == 'B' && magic[1] == 'M') << "no picture of the dialog";
+    ExpectPicture(folder.folder() + "/01-USER_PASSWORD.bmp");
+}
+
+// Binary bytes go up and come back unchanged; UNIX text comes down with CR LF and goes up
+// again as LF (pyftpdlib stores ASCII uploads with its own line ends); a line without its
+// end brings up the file type question on the screen. Binary, with the choice kept for the
+// remaining files of that mget, sends the UNIX text after it down unchanged.
+TEST_F(FtpshUnderWine, CopiesBinaryAndTextAndAsksTheFileTypeOnTheScreen) {
+    tvtest::TempFolder up, down, typed;
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>(i);
+    const std::string unix = "one\ntwo\n\nfour\n", line = "a single line without its end";
+    tvtest::WriteFile(up / "all.bin", binary);
+    tvtest::WriteFile(up / "unix.txt", unix);
+    tvtest::WriteFile(up / "line.txt", line);
+
+    Outcome outcome = Run(
+        {"--screenshots", OnDriveZ(typed.path()), "-c",
+         Open(true) + "; cd /upload; lcd " + OnDriveZ(up.path()) +
+             "; put all.bin; put unix.txt; put line.txt; lcd " + OnDriveZ(down.path()) +
+             "; get all.bin; get unix.txt; put unix.txt back.txt; lcd " + OnDriveZ(typed.path()) +
+             "; answer FTP_FILETYPE_DLG Binary 601 Transfer; mget *.txt"});
+
+    EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
+    EXPECT_NE(outcome.out.find("[dialog FTP_FILETYPE_DLG \"Unable to Determine File Type\" "
+                               "answered from the script]"),
+              std::string::npos)
+        << Describe(outcome);
+    EXPECT_TRUE(ReadFile(server_->LocalPath("/upload/all.bin")) == binary);
+    EXPECT_TRUE(ReadFile(down / "all.bin") == binary);
+    EXPECT_EQ(ReadFile(server_->LocalPath("/upload/unix.txt")), unix);
+    EXPECT_EQ(ReadFile(down / "unix.txt"), "one\r\ntwo\r\n\r\nfour\r\n");
+    EXPECT_EQ(ReadFile(server_->LocalPath("/upload/back.txt")), unix);
+    EXPECT_EQ(ReadFile(server_->LocalPath("/upload/line.txt")), line);
+    // mget fetches back.txt, line.txt, unix.txt: the question comes at line.txt.
+    EXPECT_EQ(ReadFile(typed / "back.txt"), "one\r\ntwo\r\n\r\nfour\r\n");
+    EXPECT_EQ(ReadFile(typed / "line.txt"), line);
+    EXPECT_EQ(ReadFile(typed / "unix.txt"), unix);
+    ExpectPicture(typed / "01-FTP_FILETYPE_DLG.bmp");
 }
 
 TEST_F(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
