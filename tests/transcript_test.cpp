@@ -19,7 +19,10 @@
 //       directory, parted by '|'); FTP_Get_File_Info NAME... (lines, parted by '|');
 //       FTP_File_Open PATH MODE, FTP_File_Read COUNT [once] (data; called again while it
 //       answers FSE_WOULD_BLOCK, unless once), FTP_File_Write BYTES, FTP_File_Ioctl,
-//       FTP_File_Close: one remote file per case.
+//       FTP_File_Close: one remote file per case. FTP_Passthru get PATH / put PATH BYTES
+//       [mode=M] [stop=N]: PATH opened in mode M (FILE_READ, FILE_WRITE), copied to a fresh
+//       local file / from one holding BYTES, the Nth yield answered with a stop, closed
+//       (local: the local file afterwards; totals: each total told; close).
 //       (null) is a null argument. RESULT is a number or an FsError name.
 //   C: LINE    the client's next line (CR LF added); ending in "..." the line's beginning;
 //              "C: LINE  S: REPLY" the line and the reply line it gets
@@ -69,7 +72,8 @@ const std::pair<std::string, int> kNames[] = {
     {"WINDOWS_95", 12}, {"OTHER", 13}, {"TYPE_ASCII", 1}, {"LOCAL_BYTE_SIZE", 2},
     {"STRUCTURE_FILE", 4}, {"PARSE_DIRECTORIES", 8}, {"REPRESENTATION_FIXED", 16},
     {"SEND_PORT", 32}, {"SHOW_PROTOCOL", 128}, {"OK", IDOK}, {"Cancel", IDCANCEL},
-    {"FSE_EXISTS", -17}, {"FSE_WOULD_BLOCK", -35}, {"FILE_READ", 1}, {"FILE_WRITE", 2},
+    {"FSE_EXISTS", -17}, {"FSE_WOULD_BLOCK", -35}, {"FSE_NO_RECORD_MARKER", -72},
+    {"FSE_STOPPED", -152}, {"FSE_SKIP_FILE", -153}, {"FILE_READ", 1}, {"FILE_WRITE", 2},
     {"FILE_APPEND", 8}, {"FILE_RECORD", 0x40}, {"FILE_CREATE", 0x80}, {"FILE_ASCII", 0x200},
 };
 
@@ -408,6 +412,39 @@ LONG FileCall(const Call& call, FsStateRecord* record, Outputs& out) {
     return result;
 }
 
+std::string gTotals;
+int gYields = 0, gStopAt = 0;
+LONG CALLBACK CopyProgress(DWORD, LONG code, LONG, LONG value) {
+    if (code == PROGRESS_CODE_TOTAL) gTotals = Joined(gTotals, std::to_string(value));
+    return code == PROGRESS_CODE_YIELD && ++gYields == gStopAt ? -1 : 0;
+}
+
+// A copy as a host makes one: the remote file opened, the copy, the remote file closed.
+LONG Passthru(FsStateRecord* record, const std::vector<std::string>& args, Outputs& out) {
+    const bool get = args.at(0) == "get";
+    std::map<std::string, std::string> keys{{"mode", get ? "FILE_READ" : "FILE_WRITE"}, {"stop", "0"}};
+    for (size_t i = get ? 2 : 3; i < args.size(); ++i) keys[args[i].substr(0, args[i].find('='))] = args[i].substr(args[i].find('=') + 1);
+    gTotals.clear(), gYields = 0, gStopAt = std::stoi(keys["stop"]);
+    TempFolder folder;
+    WriteFile(folder / "local", get ? "" : args.at(2));
+    HostLocalFile local{_lopen((folder / "local").c_str(), OF_READWRITE), {}, 0};
+    FsStateRecord localRecord{};
+    localRecord.fsKind = FS_KIND_LOCAL;
+    HostHandleBlock localFile{0, &local}, remote{};
+    LONG result = FTP_File_Open(&remote, args.at(1).c_str(), record, Number(keys["mode"]).value_or(0), 0);
+    if (result >= 0) {
+        auto context = std::make_unique<CopyContext>();
+        context->source = get ? record : &localRecord;
+        context->destination = get ? &localRecord : record;
+        context->progress = CopyProgress;
+        result = get ? FTP_Passthru(&remote, &localFile, context.get()) : FTP_Passthru(&localFile, &remote, context.get());
+        out["close"] = std::to_string(FTP_File_Close(&remote));
+    }
+    _lclose(local.file);
+    out["local"] = ReadFile(folder / "local"), out["totals"] = gTotals;
+    return result;
+}
+
 LONG Open(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host, Outputs& out) {
     auto key = [&](const char* name, const char* otherwise) {
         return call.keys.count(name) ? call.keys.at(name) : otherwise;
@@ -447,6 +484,7 @@ LONG Perform(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host,
     if (call.name == "FTP_Dir" || call.name == "FTP_Glob") return Listing(*host, a, call.name == "FTP_Glob", out);
     if (call.name == "FTP_Get_File_Info") return FileInfo(*host, a, out);
     if (call.name.starts_with("FTP_File_")) return FileCall(call, record, out);
+    if (call.name == "FTP_Passthru") return Passthru(record, a, out);
     if (call.name == "FTP_Pwd") {
         HGLOBAL block = reinterpret_cast<HGLOBAL>(1);
         const LONG result = FTP_Pwd(record, &block);
