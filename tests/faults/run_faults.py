@@ -50,7 +50,8 @@ def build(args):
 def ctest(args, *extra):
     code, log = run(["ctest", "-j2", "--timeout", str(args.timeout), "-E", args.exclude,
                      *extra, *args.ctest_args], cwd=args.build)
-    failed = re.findall(r"^\s*\d+ - (\S+) \((.+?)\)\s*$", log, re.M)
+    # A parameterised test's name may carry its parameter after a '#' (Transcript.Plays).
+    failed = re.findall(r"^\s*\d+ - (\S+)(?:\s+#.*)? \(([^()]+)\)\s*$", log, re.M)
     if code != 0 and not failed:
         return ["(ctest: " + (log.strip().splitlines() or ["?"])[-1] + ")"]
     return [name if why == "Failed" else f"{name}({why})" for name, why in failed]
