@@ -67,31 +67,22 @@ int32_t OrrCompareBytes(const char* a, const char* b, int32_t n) {
     return CompareFirst<true>(a, b, n);
 }
 
+// The library's searches (SIMD-wide in glibc) rather than a loop of one byte a step: the
+// listing parsers run these on every line. Neither ever finds the NUL.
 char* OrrFindChar(const char* text, int character) {
-    if (text == nullptr) {
+    const char wanted = static_cast<char>(character);
+    if (text == nullptr || wanted == '\0') {
         return nullptr;
     }
-    const char wanted = static_cast<char>(character);
-    for (const char* p = text; *p != '\0'; ++p) {
-        if (*p == wanted) {
-            return const_cast<char*>(p);
-        }
-    }
-    return nullptr;
+    return const_cast<char*>(std::strchr(text, wanted));
 }
 
 char* OrrFindLastChar(const char* text, int character) {
-    if (text == nullptr) {
+    const char wanted = static_cast<char>(character);
+    if (text == nullptr || wanted == '\0') {
         return nullptr;
     }
-    const char wanted = static_cast<char>(character);
-    const char* found = nullptr;
-    for (const char* p = text; *p != '\0'; ++p) {
-        if (*p == wanted) {
-            found = p;
-        }
-    }
-    return const_cast<char*>(found);
+    return const_cast<char*>(std::strrchr(text, wanted));
 }
 
 // The searches look for server wording in replies, greetings and listing lines: the
@@ -105,9 +96,16 @@ char* OrrFindString(const char* text, const char* pattern) {
         return nullptr;
     }
     const auto* p = reinterpret_cast<const unsigned char*>(pattern);
-    for (const char* start = text; *start != '\0'; ++start) {
+    // Only a place that holds the pattern's first letter, in either case, can start it: the
+    // library's strpbrk finds the next such place, and the rest is compared from there.
+    const unsigned char lower = FoldCase(p[0]);
+    const unsigned char upper =
+        lower >= 'a' && lower <= 'z' ? static_cast<unsigned char>(lower - 'a' + 'A') : lower;
+    const char firsts[] = {static_cast<char>(lower), static_cast<char>(upper), '\0'};
+    for (const char* start = std::strpbrk(text, firsts); start != nullptr;
+         start = std::strpbrk(start + 1, firsts)) {
         const auto* t = reinterpret_cast<const unsigned char*>(start);
-        int32_t i = 0;
+        int32_t i = 1;
         while (p[i] != 0 && FoldCase(t[i]) == FoldCase(p[i])) {
             ++i;
         }
