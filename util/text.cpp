@@ -97,21 +97,24 @@ char* OrrFindString(const char* text, const char* pattern) {
     }
     const auto* p = reinterpret_cast<const unsigned char*>(pattern);
     // Only a place that holds the pattern's first letter, in either case, can start it: the
-    // library's strpbrk finds the next such place, and the rest is compared from there.
+    // library's strcspn finds the next such place (or the end), and the pattern is compared
+    // from there.
     const unsigned char lower = FoldCase(p[0]);
     const unsigned char upper =
         lower >= 'a' && lower <= 'z' ? static_cast<unsigned char>(lower - 'a' + 'A') : lower;
     const char firsts[] = {static_cast<char>(lower), static_cast<char>(upper), '\0'};
-    for (const char* start = std::strpbrk(text, firsts); start != nullptr;
-         start = std::strpbrk(start + 1, firsts)) {
+    for (const char* start = text;; ++start) {
+        start += std::strcspn(start, firsts);
         const auto* t = reinterpret_cast<const unsigned char*>(start);
-        int32_t i = 1;
+        int32_t i = 0;
         while (p[i] != 0 && FoldCase(t[i]) == FoldCase(p[i])) {
             ++i;
         }
         if (p[i] == 0) {
             return const_cast<char*>(start);
         }
+        if (*start == '\0') {
+            return nullptr;
+        }
     }
-    return nullptr;
 }
