@@ -35,6 +35,9 @@ std::string Encoded(const std::string& text) {
     return out;
 }
 
+// A time_pretransfer beyond this is one of curl's stalls.
+constexpr double kStallSeconds = 0.5;
+
 double Seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; }
 
 // Runs curl with these arguments after its name and "-s"; every transfer writes
@@ -80,12 +83,23 @@ bool RunCurl(std::vector<std::string> arguments, CurlRun* run) {
     double pretransfer = 0;
     double total = 0;
     int transfers = 0;
+    double firstSeconds = 0;
+    double unstalledTotal = 0;
+    int unstalled = 0;
     while (lines >> pretransfer >> total) {
         run->transferSeconds += total - pretransfer;
-        run->afterLogonSeconds += transfers == 0 ? total - pretransfer : total;
-        if (pretransfer > 0.5) ++run->stalls;
+        if (transfers == 0) {
+            firstSeconds = total - pretransfer;
+        } else if (pretransfer <= kStallSeconds) {
+            unstalledTotal += total;
+            ++unstalled;
+        }
+        run->afterLogonSeconds += transfers == 0 ? firstSeconds : total;
+        if (pretransfer > kStallSeconds) ++run->stalls;
         ++transfers;
     }
+    run->unstalledSeconds = unstalled == 0 ? run->afterLogonSeconds
+                                           : firstSeconds + unstalledTotal / unstalled * (transfers - 1);
     return transfers > 0;
 }
 
