@@ -16,7 +16,11 @@
 //       FTP_Chdir, FTP_Mkdir, FTP_Rmdir, FTP_Delete NAME; FTP_Rename OLD NEW; FTP_Pwd (dir);
 //       FTP_Abort; FTP_FS_Close; FTP_Get_Attributes NAME (attr); FTP_Dir, FTP_Glob [PATTERN]
 //       (open, read all, close: the count or the first error; names, '/' after a
-//       directory, parted by '|'); FTP_Get_File_Info NAME... (lines, parted by '|');
+//       directory, parted by '|'; lines, each entry's line copy or '-'); one listing
+//       handle per case: FTP_Dir_Open, FTP_Glob_Open [PATTERN], FTP_Dir_Read,
+//       FTP_Glob_Read COUNT (names, lines), FTP_Dir_Ioctl, FTP_Glob_Ioctl CODE VALUE,
+//       FTP_Dir_Close, FTP_Glob_Close; FTP_Get_File_Info NAME... or (null) (lines, parted
+//       by '|'); after every call transfer=open while a completion reply is due, else none.
 //       FTP_File_Open PATH MODE, FTP_File_Read COUNT [once] (data; called again while it
 //       answers FSE_WOULD_BLOCK, unless once), FTP_File_Write BYTES, FTP_File_Ioctl,
 //       FTP_File_Close: one remote file per case. FTP_Passthru get PATH / put PATH BYTES
@@ -30,6 +34,11 @@
 //   pause MS, close, reset, urgent BYTE          the control connection
 //   pasv [TEXT, % for the address], port, port default, D: LINE, D~ BYTES, data close,
 //   data reset, D< BYTES (all the client sends until it closes)   the data connection
+//   port LINE  "C: PORT 127,0,0,1,...  S: 200 PORT ok.", "C: LINE  S: 150 Here it comes.", port
+//   data end   data close, "S: 226 Done."
+//   convert RULE...  from this call on, incoming text goes through a stand-in code-set
+//       library: worst=N (its worst case), repeat=N (each byte N times), upper, widen (0xC3
+//       before bytes from 0x80), refuse=C (fails a block holding C), off (the user's option)
 //   answer DIALOG STEP...  the next dialog and what the person does in it: ID=TEXT types
 //       (or chooses a list item; ID= chooses none), ID?=TEXT checks a control (a list's
 //       items parted by '|', '*' before the selected), OK, Cancel, or an id to click
@@ -37,7 +46,12 @@
 // Texts take \r \n \t \0 \xHH \\ \" and {TEXT*N} (TEXT N times); quoted words keep blanks.
 // The record is closed at the end of a case, which sends QUIT unless the server closed
 // the connection or the case already holds one. Any dialog no answer is given for fails,
-// and so does a call that spins while it waits.
+// and so does a call that spins while it waits, or a listing call that returns before it
+// sent its client lines.
+// Every read of entries fills records that hold a pattern: a record filled must hold blocks
+// of its name and line lengths, reserved 0 and the host's bytes; the records behind, and
+// every record of a failed read, no block of the module's; the record behind the array,
+// the pattern untouched.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -50,6 +64,7 @@
 #include <regex>
 
 #include "host/vault32/vault32.h"
+#include "tests/codeset/stand_in_conversion.h"
 #include "tests/support/dialog_script.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -75,6 +90,7 @@ const std::pair<std::string, int> kNames[] = {
     {"FSE_EXISTS", -17}, {"FSE_WOULD_BLOCK", -35}, {"FSE_NO_RECORD_MARKER", -72},
     {"FSE_STOPPED", -152}, {"FSE_SKIP_FILE", -153}, {"FILE_READ", 1}, {"FILE_WRITE", 2},
     {"FILE_APPEND", 8}, {"FILE_RECORD", 0x40}, {"FILE_CREATE", 0x80}, {"FILE_ASCII", 0x200},
+    {"FSE_BAD_LISTING", -154}, {"FSE_CONVERSION", -55}, {"KIND_MASK_DIRECTORIES", 1}, {"KIND_MASK_FILES", 2},
 };
 
 // A name of the table or a number, or several joined by '|'.
@@ -151,6 +167,8 @@ struct Call {
     std::map<std::string, std::string> keys;
     std::vector<std::pair<std::string, std::string>> outputs;
     bool ownLines = false;
+    std::string convert;
+    size_t stepsEnd = 0;  // the steps before it are this call's or earlier calls'
 };
 struct Case {
     std::string name, file, error;
@@ -221,7 +239,8 @@ Case ParseCase(const std::string& file, const std::string& name,
         };
         if (head == "call" || head == "open") {
             endOpen();
-            Call call{number, head, "0", {}, {}, {}, false};
+            if (!c.calls.empty()) c.calls.back().stepsEnd = c.steps.size();
+            Call call{number, head, "0", {}, {}, {}, false, "", 0};
             const size_t arrow = text.find(" => ");
             std::vector<std::string> words = Words(text.substr(0, arrow));
             if (head == "call" && (words.size() < 2 || arrow == std::string::npos)) {
@@ -269,6 +288,13 @@ Case ParseCase(const std::string& file, const std::string& name,
             step(kBare.at(text));
         } else if (head == "pause" || head == "urgent") {
             step(head == "pause" ? Act::Pause : Act::Urgent, Unescape(rest));
+        } else if (head == "port" && !rest.empty()) {
+            step(Act::Prefix, "PORT 127,0,0,1,"), step(Act::Send, "200 PORT ok.\r\n");
+            step(Act::Expect, Unescape(rest) + "\r\n"), step(Act::Send, "150 Here it comes.\r\n"), step(Act::Port);
+        } else if (text == "data end") {
+            step(Act::DataClose), step(Act::Send, "226 Done.\r\n");
+        } else if (head == "convert" && !c.calls.empty()) {
+            c.calls.back().convert = rest;
         } else if (head == "answer" || head == "ini") {
             (head == "ini" ? c.ini : c.answers).push_back(head == "ini" ? Unescape(rest) : rest);
         } else {
@@ -277,6 +303,7 @@ Case ParseCase(const std::string& file, const std::string& name,
     }
     endOpen();
     if (c.calls.empty()) fail(0, "a case without calls");
+    else c.calls.back().stepsEnd = c.steps.size();
     return c;
 }
 
@@ -337,39 +364,98 @@ std::string Joined(const std::string& list, const std::string& item) {
     return list.empty() ? item : list + "|" + item;
 }
 
-LONG Listing(HostRecord& host, const std::vector<std::string>& args, bool glob, Outputs& out) {
+// One read into records that hold the host's pattern; see the rules at the top.
+LONG ReadEntries(HostHandleBlock* block, LONG count, bool glob, Outputs& out) {
+    std::vector<DirEntry> entries(static_cast<size_t>(std::max<LONG>(count, 0)) + 1);
+    std::memset(entries.data(), 0xA5, entries.size() * sizeof(DirEntry));
+    const DirEntry host = entries[0];
+    out.try_emplace("names"), out.try_emplace("lines");
+    const LONG read = glob ? FTP_Glob_Read(block, entries.data(), count) : FTP_Dir_Read(block, entries.data(), count);
+    auto text = [](HGLOBAL copy, uint16_t length) {
+        std::string text = static_cast<const char*>(GlobalLock(copy));
+        GlobalUnlock(copy);
+        EXPECT_TRUE(text.size() == length && GlobalSize(copy) == length + 1u) << "the block of " << text;
+        GlobalFree(copy);
+        return text;
+    };
+    for (size_t i = 0; i < entries.size(); ++i) {
+        DirEntry& entry = entries[i];
+        EXPECT_TRUE(std::memcmp(entry.hostData, host.hostData, sizeof entry.hostData) == 0 &&
+                    std::memcmp(entry.hostData2, host.hostData2, sizeof entry.hostData2) == 0) << "record " << i;
+        if (static_cast<LONG>(i) < read) {
+            const std::string kind = entry.kind == ENTRY_DIRECTORY ? "/" : entry.kind == ENTRY_FILE ? "" : "?" + std::to_string(entry.kind);
+            out["names"] = Joined(out["names"], text(entry.name, entry.nameLength) + kind);
+            out["lines"] = Joined(out["lines"], entry.line == host.line ? "-" : text(entry.line, entry.lineLength));
+            EXPECT_EQ(entry.reserved, 0) << "record " << i;
+        } else if (i + 1 == entries.size()) {
+            EXPECT_EQ(std::memcmp(&entry, &host, sizeof entry), 0) << "the record behind the array";
+        } else {
+            EXPECT_TRUE((entry.name == host.name || (read < 0 && entry.name == nullptr)) &&
+                        (entry.line == host.line || (read < 0 && entry.line == nullptr))) << "record " << i;
+        }
+    }
+    return read;
+}
+
+// FTP_Dir_Open or FTP_Glob_Open on `handle` with the pattern in a block of its own.
+LONG OpenWithPattern(HostRecord& host, HGLOBAL handle, const std::vector<std::string>& args, bool glob) {
     HGLOBAL pattern = nullptr;
     if (!args.empty() && args[0] != "(null)") {
         pattern = GlobalAlloc(GHND, args[0].size() + 1);
         lstrcpyA(static_cast<char*>(GlobalLock(pattern)), args[0].c_str());
         GlobalUnlock(pattern);
     }
+    const void* before = static_cast<HostHandleBlock*>(GlobalLock(handle))->handleSlot;
+    GlobalUnlock(handle);
+    const LONG result = glob ? FTP_Glob_Open(handle, pattern, host.handle()) : FTP_Dir_Open(handle, pattern, host.handle());
+    if (result < 0) {
+        EXPECT_EQ(static_cast<HostHandleBlock*>(GlobalLock(handle))->handleSlot, before) << "a failed open links a handle";
+        GlobalUnlock(handle);
+    }
+    EXPECT_EQ(host.LockCount(), 0u) << "the open leaves the record locked";
+    if (pattern != nullptr) GlobalFree(pattern);
+    return result;
+}
+
+LONG Listing(HostRecord& host, const std::vector<std::string>& args, bool glob, Outputs& out) {
     HGLOBAL handle = GlobalAlloc(GHND, sizeof(HostHandleBlock));
-    LONG result = glob ? FTP_Glob_Open(handle, pattern, host.handle()) : FTP_Dir_Open(handle, pattern, host.handle());
+    LONG result = OpenWithPattern(host, handle, args, glob);
     auto* block = static_cast<HostHandleBlock*>(GlobalLock(handle));
     for (LONG read = 1; result >= 0 && read > 0;) {
-        DirEntry entries[8] = {};
-        read = glob ? FTP_Glob_Read(block, entries, 8) : FTP_Dir_Read(block, entries, 8);
-        for (LONG i = 0; i < read; ++i) {
-            std::string name = static_cast<char*>(GlobalLock(entries[i].name));
-            out["names"] = Joined(out["names"], name + (entries[i].kind == ENTRY_DIRECTORY ? "/" : ""));
-            GlobalUnlock(entries[i].name);
-            GlobalFree(entries[i].name);
-            GlobalFree(entries[i].line);
-        }
+        read = ReadEntries(block, 8, glob, out);
         result = read < 0 ? read : result + read;
         const LONG closed = read > 0 ? 0 : glob ? FTP_Glob_Close(block) : FTP_Dir_Close(block);
         if (result >= 0 && closed < 0) result = closed;
     }
     GlobalUnlock(handle);
     GlobalFree(handle);
-    if (pattern != nullptr) GlobalFree(pattern);
+    return result;
+}
+
+// The listing handle of a case, kept locked from its first use to the end of the case.
+HGLOBAL gListing;
+HostHandleBlock* gListingBlock;
+
+LONG ListingCall(HostRecord& host, const Call& call, Outputs& out) {
+    const bool glob = call.name.starts_with("FTP_Glob");
+    const std::string op = call.name.substr(glob ? 9 : 8);
+    if (gListing == nullptr) gListingBlock = static_cast<HostHandleBlock*>(GlobalLock(gListing = GlobalAlloc(GHND, sizeof(HostHandleBlock))));
+    if (op == "Open") return OpenWithPattern(host, gListing, call.args, glob);
+    EXPECT_TRUE(op == "Read" || op == "Ioctl" || op == "Close") << "no export " << call.name;
+    const auto arg = [&](size_t i) { return Number(i < call.args.size() ? call.args[i] : "0").value_or(0); };
+    const LONG result = op == "Read"    ? ReadEntries(gListingBlock, arg(0), glob, out)
+                        : op == "Ioctl" ? (glob ? FTP_Glob_Ioctl : FTP_Dir_Ioctl)(gListingBlock, arg(0), arg(1))
+                                        : (glob ? FTP_Glob_Close : FTP_Dir_Close)(gListingBlock);
+    EXPECT_TRUE(op != "Close" || gListingBlock->handleSlot == nullptr) << "a closed listing stays linked";
+    EXPECT_EQ(host.LockCount(), 0u) << call.name << " leaves the record locked";
     return result;
 }
 
 std::string gInfoLines;
-LONG CALLBACK CollectInfoLine(LPCSTR line, int, DWORD) {
+constexpr DWORD kHostValue = 0xC0FFEE42;
+LONG CALLBACK CollectInfoLine(LPCSTR line, int length, DWORD hostValue) {
     gInfoLines = Joined(gInfoLines, line);
+    EXPECT_TRUE(length == lstrlenA(line) && hostValue == kHostValue) << line;
     return 0;
 }
 
@@ -383,11 +469,14 @@ LONG FileInfo(HostRecord& host, const std::vector<std::string>& args, Outputs& o
     }
     std::vector<LPCSTR> names;
     for (const std::string& arg : args) names.push_back(arg.c_str());
-    HGLOBAL list = create(names.data(), static_cast<UINT>(names.size()));
+    const bool none = args.size() == 1 && args[0] == "(null)";
+    HGLOBAL list = none ? nullptr : create(names.data(), static_cast<UINT>(names.size()));
     gInfoLines.clear();
+    host->hostValue = kHostValue;
     const LONG result = FTP_Get_File_Info(list, host.get(), CollectInfoLine);
     out["lines"] = gInfoLines;
-    EXPECT_TRUE(release(list));
+    EXPECT_TRUE(none || (GlobalFlags(list) & GMEM_LOCKCOUNT) == 0) << "the name list is left locked";
+    EXPECT_TRUE(none || release(list));
     FreeLibrary(vault);
     return result;
 }
@@ -482,6 +571,7 @@ LONG Perform(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host,
     if (call.name == "FTP_Abort") return FTP_Abort(record);
     if (call.name == "FTP_FS_Close") return FTP_FS_Close(record);
     if (call.name == "FTP_Dir" || call.name == "FTP_Glob") return Listing(*host, a, call.name == "FTP_Glob", out);
+    if (call.name.starts_with("FTP_Dir_") || call.name.starts_with("FTP_Glob_")) return ListingCall(*host, call, out);
     if (call.name == "FTP_Get_File_Info") return FileInfo(*host, a, out);
     if (call.name.starts_with("FTP_File_")) return FileCall(call, record, out);
     if (call.name == "FTP_Passthru") return Passthru(record, a, out);
@@ -506,6 +596,9 @@ LONG Perform(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host,
             if (attributes.flags & flag) words += (words.empty() ? "" : ",") + std::string(word);
         }
         words = attributes.flags == 0 ? "file" : attributes.flags == 0xEE ? "unchanged" : words;
+        const std::string bytes(reinterpret_cast<const char*>(&attributes), sizeof attributes);
+        EXPECT_TRUE(bytes == std::string(sizeof attributes, '\xEE') ||
+                    bytes == std::string(8, '\0') + char(attributes.flags) + std::string(3, '\0')) << "the record holds more than flags";
         return result;
     }
     ADD_FAILURE() << "no export " << call.name;
@@ -583,21 +676,51 @@ TEST_P(Transcript, Plays) {
         }
         std::unique_ptr<HostRecord> host;
         gFile = HostHandleBlock{};
+        std::optional<StandInConversion> conversion;
+        size_t step = 0, lines = 0;
         for (const Call& call : c.calls) {
             SCOPED_TRACE(c.file + ":" + std::to_string(call.line));
             Outputs outputs;
+            for (const std::string& rule : Words(call.convert)) {
+                if (!conversion) conversion.emplace(StandInRules{.plainDestination = host->connection()->stream.receiveBuffer});
+                StandInRules& rules = StandInConversion::rules();
+                const std::string value = rule.substr(rule.find('=') + 1);
+                if (rule.starts_with("worst=")) rules.worstCase = std::stoi(value);
+                else if (rule.starts_with("repeat=")) rules.repeat = std::stoi(value);
+                else if (rule.starts_with("refuse=")) rules.refused = static_cast<unsigned char>(value[0]);
+                else if (rule == "upper" || rule == "widen") (rule == "upper" ? rules.upperCase : rules.widen) = true;
+                else if (rule == "off") gCodeSet.conversionDisabled = true;
+                else ADD_FAILURE() << "no conversion rule " << rule;
+            }
             // Every wait of a call, for the server or for a dialog, leaves the processor alone.
             const double cpu = ThreadCpuSeconds();
             const auto started = std::chrono::steady_clock::now();
             const long result = Perform(call, server.Port(), host, outputs);
             const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
             EXPECT_LT(ThreadCpuSeconds() - cpu, 0.1 + wall.count() / 10) << call.name << " spins";
+            // The client lines of a listing call are sent while it runs.
+            for (; step < call.stepsEnd; ++step) {
+                const Step& s = c.steps[step];
+                lines += s.act == Act::Prefix ? 1 : s.act == Act::Expect ? std::ranges::count(s.text, '\n') : 0;
+            }
+            size_t sent = 0;
+            const bool listing = call.name.starts_with("FTP_Dir") || call.name.starts_with("FTP_Glob") || call.name == "FTP_Get_File_Info";
+            for (int waits = 0; listing && (sent = std::ranges::count(server.ControlReceived(), '\n')) < lines && waits < 200; ++waits) Sleep(10);
+            EXPECT_TRUE(!listing || sent >= lines) << call.name << " returned before it sent its lines";
+            if (host && host->connection()) {
+                const bool due = host->connection()->stateFlags & (STATE_DATA_TRANSFER | STATE_PASSIVE_CONNECTION_OPEN);
+                outputs["transfer"] = due ? "open" : "none";
+            }
             EXPECT_TRUE(Number(call.result).has_value()) << "no result named " << call.result;
             EXPECT_EQ(result, Number(call.result).value_or(0)) << call.name;
             for (const auto& [name, value] : call.outputs) {
                 EXPECT_TRUE(outputs.count(name)) << call.name << " has no output " << name;
                 EXPECT_EQ(outputs[name], value) << name;
             }
+        }
+        if (gListing != nullptr) {
+            EXPECT_EQ(gListingBlock->handleSlot, nullptr) << "a listing is left open";
+            GlobalUnlock(gListing), GlobalFree(gListing), gListing = nullptr;
         }
         host.reset();
         EXPECT_TRUE(person.finished()) << "a dialog answered in the transcript did not come";
