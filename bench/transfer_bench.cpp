@@ -1,8 +1,9 @@
 // Copying files between the local disk and a local vsftpd: through the module (FTP_File_Open,
-// FTP_Passthru, FTP_File_Close on a connection that stays logged on, passive mode, image
-// type), through a bare client that moves one 2048-byte block per recv and write (or read
-// and send), and through curl (one process per run; its own transfer time). One file of
-// 1 MiB or 256 MiB each way, and 200 files of 4 KiB fetched on one connection.
+// FTP_Passthru, FTP_File_Close on a connection that stays logged on, image type; its file
+// transfers announce their data connections with PORT, passive mode being for listings),
+// through a bare client that moves one 2048-byte block per recv and write (or read and
+// send) with PASV or PORT, and through curl (one process per run; its own transfer time).
+// One file of 1 MiB or 256 MiB each way, and 200 files of 4 KiB fetched on one connection.
 //
 // Counters of the module and the bare loop, over the timed part of every iteration (the
 // local file's open and close, the commands, the data, the completion reply):
@@ -27,6 +28,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -247,16 +250,17 @@ private:
 // Many small files on one connection
 // ---------------------------------------------------------------------------------------
 
-// Runs of 200 files each benchmark makes per repetition.
-constexpr int kSmallFilesIterations = 2;
+// Rounds of the small-file benchmark per repetition: each client fetches the 200 files once
+// a round.
+constexpr int kSmallFileRounds = 3;
 
 // A short data connection leaves a socket in TIME-WAIT for a minute (on the server's side
 // of a download). Thousands of them distort a run of many small files: in PORT mode every
 // bind and connect of an ephemeral port searches longer (processor time of the client and
 // the server), and curl's passive transfers wait a whole second of their own before the
-// data connection far more often (its stalls counter). The small-file benchmarks
-// therefore start only when the machine has fewer than this many (waiting up to 65 s), and
-// run a fixed number of times.
+// data connection far more often (its stalls counter). The small-file benchmark therefore
+// starts only when the machine has fewer than this many (waiting up to 65 s), and runs a
+// fixed number of times.
 constexpr int kQuietTimeWaits = 3000;
 
 // The machine's TCP sockets in TIME-WAIT (state 06 in /proc/net/tcp and tcp6).
@@ -286,142 +290,111 @@ void AwaitQuietPorts(benchmark::State& state) {
     state.counters["time_waits"] = count;
 }
 
-// Fetches every small file through the module on `host`: false (the state told why) on a
-// failure.
-bool ModuleGetsSmallFiles(benchmark::State& state, CopyingHost& host,
-                          const std::vector<std::string>& paths) {
+// Fetches every small file through the module on `host`: "" or what failed.
+std::string ModuleGetsSmallFiles(CopyingHost& host, const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         const HFILE local = _lcreat(LocalTarget(path, "module").c_str(), 0);
         const LONG copied = host.Copy(path, local, true);
         _lclose(local);
-        if (copied != 0) {
-            state.SkipWithError(("copy of " + path + ": " + std::to_string(copied)).c_str());
-            return false;
-        }
+        if (copied != 0) return "module, copy of " + path + ": " + std::to_string(copied);
     }
-    return true;
+    return "";
 }
 
-void BM_ModuleGetsSmallFiles(benchmark::State& state) {
+// Fetches every small file through the bare client: "" or what failed.
+std::string BareGetsSmallFiles(BareClient& client, const std::vector<std::string>& paths,
+                               DataMode mode) {
+    for (const std::string& path : paths) {
+        const int local = open(LocalTarget(path, "bare").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int64_t moved = client.Download(path, local, mode);
+        close(local);
+        if (moved != kSmallFileSize) return "bare client: " + client.lastReply();
+    }
+    return "";
+}
+
+// The 200 files on one connection, fetched by every client in turn in each round, so that
+// all of them meet the same load of a shared machine; the round after starts with the next
+// client, so that none always comes first. The iteration's own time is the whole round;
+// the counters are each client's milliseconds for the 200 files, the mean of the rounds:
+//   module_ms          the module on a connection logged on before (one FTP_File_Open,
+//                      FTP_Passthru and FTP_File_Close a file; PORT); module_cpu_ms its
+//                      processor time
+//   module_logon_ms    the same with xfsopen before and FTP_FS_Close after
+//   bare_pasv_ms, bare_port_ms  the bare client, logged on before, PASV or PORT
+//   curl_pasv_ms, curl_port_ms  one curl process with every address and its -o on one
+//                      command line (passive, or -P for PORT), start and logon included;
+//   curl_..._files_ms  the same by curl's own timers, the files after the logon
+//                      (CurlRun::afterLogonSeconds); curl_pasv_unstalled_ms what that would
+//                      have been without curl's one-second stalls, curl_pasv_stalls how
+//                      many there were.
+void BM_SmallFilesInTurn(benchmark::State& state) {
     tvtest::RealServer* server = ServerOrSkip(state);
     if (server == nullptr) return;
     if (!ModuleAttached()) return state.SkipWithError("the module did not start");
+    if (CurlPath().empty()) return state.SkipWithError("curl is not installed");
     const std::vector<std::string> paths = SmallFilesOf(*server);
+    std::vector<std::pair<std::string, std::string>> curlFiles;
+    for (const std::string& path : paths) {
+        curlFiles.emplace_back(CurlAddress(server->Host(), server->Port(), server->User(), server->Password(), path),
+                               LocalTarget(path, "curl"));
+    }
+    const std::vector<std::string> curlPort = {"-P", server->Host()};
     AwaitQuietPorts(state);
     CopyingHost host(*server);
     if (const std::string why = host.Unusable(); !why.empty()) return state.SkipWithError(why.c_str());
-    Measured measured;
-    for (auto _ : state) {
-        measured.Start();
-        if (!ModuleGetsSmallFiles(state, host, paths)) break;
-        measured.Stop(int64_t(kSmallFiles) * kSmallFileSize);
-    }
-    measured.Report(state);
-    state.counters["files"] = kSmallFiles;
-}
-BENCHMARK(BM_ModuleGetsSmallFiles)
-    ->Iterations(kSmallFilesIterations)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    BareClient bare(server->Host(), server->Port(), server->User(), server->Password());
+    if (!bare.ok()) return state.SkipWithError(("bare client: " + bare.lastReply()).c_str());
 
-// The same with the logon before and the close after, as curl's whole run has them.
-void BM_ModuleLogsOnAndGetsSmallFiles(benchmark::State& state) {
-    tvtest::RealServer* server = ServerOrSkip(state);
-    if (server == nullptr) return;
-    if (!ModuleAttached()) return state.SkipWithError("the module did not start");
-    const std::vector<std::string> paths = SmallFilesOf(*server);
-    AwaitQuietPorts(state);
-    for (auto _ : state) {
-        CopyingHost host(*server);
-        if (const std::string why = host.Unusable(); !why.empty()) {
-            state.SkipWithError(why.c_str());
-            break;
+    std::map<std::string, double> sums;
+    // Runs one client's turn in this process: its real time is added to the counter `name`,
+    // its processor time to `cpuName` when one is given.
+    auto timed = [&](const char* name, const char* cpuName, auto&& work) {
+        const auto started = std::chrono::steady_clock::now();
+        const double cpuAtStart = ProcessCpuSeconds(nullptr);
+        const std::string failure = work();
+        sums[name] += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        if (cpuName != nullptr) sums[cpuName] += (ProcessCpuSeconds(nullptr) - cpuAtStart) * 1000;
+        return failure;
+    };
+    auto curl = [&](const std::string& mode, const std::vector<std::string>& options) {
+        CurlRun run;
+        if (!CurlDownloads(curlFiles, options, &run)) return "curl " + mode + " failed";
+        sums["curl_" + mode + "_ms"] += run.wallSeconds * 1000;
+        sums["curl_" + mode + "_files_ms"] += run.afterLogonSeconds * 1000;
+        if (mode == "pasv") {
+            sums["curl_pasv_unstalled_ms"] += run.unstalledSeconds * 1000;
+            sums["curl_pasv_stalls"] += run.stalls;
         }
-        if (!ModuleGetsSmallFiles(state, host, paths)) break;
-    }
-    state.counters["files"] = kSmallFiles;
-}
-BENCHMARK(BM_ModuleLogsOnAndGetsSmallFiles)
-    ->Iterations(kSmallFilesIterations)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-
-void BM_BareGetsSmallFiles(benchmark::State& state, DataMode mode) {
-    tvtest::RealServer* server = ServerOrSkip(state);
-    if (server == nullptr) return;
-    const std::vector<std::string> paths = SmallFilesOf(*server);
-    AwaitQuietPorts(state);
-    BareClient client(server->Host(), server->Port(), server->User(), server->Password());
-    if (!client.ok()) return state.SkipWithError(("bare client: " + client.lastReply()).c_str());
-    Measured measured;
+        return std::string();
+    };
+    const std::vector<std::function<std::string()>> turns = {
+        [&] { return timed("module_ms", "module_cpu_ms", [&] { return ModuleGetsSmallFiles(host, paths); }); },
+        [&] {
+            return timed("module_logon_ms", nullptr, [&] {
+                CopyingHost fresh(*server);
+                const std::string why = fresh.Unusable();
+                return why.empty() ? ModuleGetsSmallFiles(fresh, paths) : why;
+            });
+        },
+        [&] { return timed("bare_pasv_ms", nullptr, [&] { return BareGetsSmallFiles(bare, paths, DataMode::Passive); }); },
+        [&] { return timed("bare_port_ms", nullptr, [&] { return BareGetsSmallFiles(bare, paths, DataMode::Active); }); },
+        [&] { return curl("pasv", {}); },
+        [&] { return curl("port", curlPort); },
+    };
+    size_t first = 0;
     for (auto _ : state) {
-        measured.Start();
-        for (const std::string& path : paths) {
-            const int local = open(LocalTarget(path, "bare").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-            const int64_t moved = client.Download(path, local, mode);
-            close(local);
-            if (moved != kSmallFileSize) {
-                state.SkipWithError(("bare client: " + client.lastReply()).c_str());
+        for (size_t i = 0; i < turns.size(); ++i) {
+            if (const std::string failure = turns[(first + i) % turns.size()](); !failure.empty()) {
+                state.SkipWithError(failure.c_str());
                 return;
             }
         }
-        measured.Stop(int64_t(kSmallFiles) * kSmallFileSize);
+        ++first;
     }
-    measured.Report(state);
-    state.counters["files"] = kSmallFiles;
+    for (const auto& [name, sum] : sums) state.counters[name] = sum / double(state.iterations());
 }
-BENCHMARK_CAPTURE(BM_BareGetsSmallFiles, pasv, DataMode::Passive)
-    ->Iterations(kSmallFilesIterations)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_BareGetsSmallFiles, port, DataMode::Active)
-    ->Iterations(kSmallFilesIterations)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-
-// One curl process with every address and its -o on one command line: curl fetches them one
-// after the other on the connection it logged on with (passive, or with `-P 127.0.0.1` PORT).
-// files_ms: the files after the logon by curl's own timers (CurlRun::afterLogonSeconds);
-// stalls: transfers curl held up by a second of its own before connecting;
-// files_ms_unstalled: files_ms as it would have been without them.
-void BM_CurlGetsSmallFiles(benchmark::State& state, DataMode mode) {
-    tvtest::RealServer* server = ServerOrSkip(state);
-    if (server == nullptr) return;
-    if (CurlPath().empty()) return state.SkipWithError("curl is not installed");
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const std::string& path : SmallFilesOf(*server)) {
-        files.emplace_back(CurlAddress(server->Host(), server->Port(), server->User(), server->Password(), path),
-                           LocalTarget(path, "curl"));
-    }
-    std::vector<std::string> options;
-    if (mode == DataMode::Active) options = {"-P", server->Host()};
-    AwaitQuietPorts(state);
-    double afterLogonSeconds = 0, unstalledSeconds = 0;
-    int stalls = 0;
-    for (auto _ : state) {
-        CurlRun run;
-        if (!CurlDownloads(files, options, &run)) {
-            state.SkipWithError("curl failed");
-            break;
-        }
-        afterLogonSeconds += run.afterLogonSeconds;
-        unstalledSeconds += run.unstalledSeconds;
-        stalls += run.stalls;
-    }
-    if (state.iterations() == 0) return;
-    state.counters["files_ms"] = afterLogonSeconds * 1000 / double(state.iterations());
-    state.counters["files_ms_unstalled"] = unstalledSeconds * 1000 / double(state.iterations());
-    state.counters["stalls"] = double(stalls) / double(state.iterations());
-    state.counters["files"] = kSmallFiles;
-}
-BENCHMARK_CAPTURE(BM_CurlGetsSmallFiles, pasv, DataMode::Passive)
-    ->Iterations(kSmallFilesIterations)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(BM_CurlGetsSmallFiles, port, DataMode::Active)
-    ->Iterations(kSmallFilesIterations)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_SmallFilesInTurn)->Iterations(kSmallFileRounds)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---------------------------------------------------------------------------------------
 // One file each way
