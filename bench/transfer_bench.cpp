@@ -5,17 +5,10 @@
 // send) with PASV or PORT, and through curl (one process per run; its own transfer time).
 // One file of 1 MiB or 256 MiB each way, and 200 files of 4 KiB fetched on one connection.
 //
-// Counters of the module and the bare loop, over the timed part of every iteration (the
-// local file's open and close, the commands, the data, the completion reply):
-//   MiB_per_s       bytes moved per second of real time;
-//   cpu_ms_per_MiB  this process's processor time (getrusage: user and system) per MiB,
-//                   the server's excluded; sys_ms_per_MiB the system part of it.
-// The module's also: peak_bytes, the most bytes of global memory blocks alive at once during
-// one copy beyond what was alive before it (the remote file record, its path, the scratch
-// blocks of the commands): the same for every size of file; left_bytes, what a copy left
-// alive (0: nothing leaks).
-// curl's: MiB_per_s from its own time_total - time_pretransfer (transfer_ms), and
-// cpu_ms_per_MiB of its whole process, start and logon included.
+// Each benchmark lets every client take its turn in every round, so that the load of a
+// shared machine falls on all of them alike; its counters (described at CopiesInTurn and
+// BM_SmallFilesInTurn) are per client. Processor times are this process's (getrusage), the
+// server's excluded.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -141,36 +134,6 @@ double ProcessCpuSeconds(double* systemSeconds) {
     if (systemSeconds != nullptr) *systemSeconds = system;
     return double(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6 + system;
 }
-
-// Real and processor time and bytes of the timed parts of a benchmark's iterations.
-class Measured {
-public:
-    void Start() {
-        started_ = std::chrono::steady_clock::now();
-        cpuAtStart_ = ProcessCpuSeconds(&systemAtStart_);
-    }
-    void Stop(int64_t bytes) {
-        double system = 0;
-        cpu_ += ProcessCpuSeconds(&system) - cpuAtStart_;
-        system_ += system - systemAtStart_;
-        real_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-        bytes_ += bytes;
-    }
-    void Report(benchmark::State& state) const {
-        const double mib = double(bytes_) / kMiB;
-        if (mib <= 0) return;
-        state.counters["MiB_per_s"] = mib / real_;
-        state.counters["cpu_ms_per_MiB"] = cpu_ * 1000 / mib;
-        state.counters["sys_ms_per_MiB"] = system_ * 1000 / mib;
-        state.SetBytesProcessed(bytes_);
-    }
-
-private:
-    std::chrono::steady_clock::time_point started_;
-    double cpuAtStart_ = 0, systemAtStart_ = 0;
-    double real_ = 0, cpu_ = 0, system_ = 0;
-    int64_t bytes_ = 0;
-};
 
 // The host's copy callback: every total and every turn is taken, and the copy goes on.
 LONG CALLBACK GoOn(DWORD, LONG, LONG, LONG) { return 0; }
@@ -400,149 +363,169 @@ BENCHMARK(BM_SmallFilesInTurn)->Iterations(kSmallFileRounds)->Unit(benchmark::kM
 // One file each way
 // ---------------------------------------------------------------------------------------
 
-// Copies of 1 MiB run this many times rather than for the minimum time: every copy opens a
-// data connection, and thousands of them in a row would leave the ephemeral ports held by
-// TIME-WAIT sockets, which slows every later bind and connect of the run (the module's and
-// the server's data connections of file transfers take ephemeral ports: PORT).
-constexpr int kSmallCopyIterations = 50;
+// Rounds per repetition: in each, every client copies the file once. Copies of 1 MiB run
+// many rounds; they are still few enough that their data connections leave no crowd of
+// TIME-WAIT sockets behind (see kQuietTimeWaits).
+constexpr int kRoundsOf1MiB = 50;
+constexpr int kRoundsOf256MiB = 8;
 
-// The files of one copy: who copies (a prefix of the local and uploaded names), which way,
-// and how much.
+// The files of one client's copy: who copies (a prefix of the local and uploaded names),
+// which way, and how much.
 struct OneFile {
     OneFile(tvtest::RealServer& server, int mib, bool download, const char* who)
-        : download(download), bytes(int64_t(mib) << 20) {
+        : bytes(int64_t(mib) << 20) {
         const std::string remoteFile = RemoteFileOf(server, mib);
         remotePath = download ? remoteFile : "upload/" + std::string(who) + "-" + remoteFile;
         if (!download) source = UploadSourceOf(mib);
         // Where the copy lands: the local file of a download, the server's file of an upload.
         arrivesAt = download ? LocalTarget(remoteFile, who) : server.LocalPath("/" + remotePath);
     }
-    // The size of what arrived, which is then removed for the next copy; outside the timing.
-    int64_t TakeArrived(benchmark::State& state) const {
-        state.PauseTiming();
+    // "" when the whole file arrived, else what went wrong; what arrived is removed for the
+    // next copy.
+    std::string TakeArrived(const std::string& who) const {
         const int64_t arrived = FileSize(arrivesAt);
         std::remove(arrivesAt.c_str());
-        state.ResumeTiming();
-        return arrived;
+        if (arrived == bytes) return "";
+        return who + ": " + std::to_string(arrived) + " bytes arrived";
     }
 
-    bool download;
     int64_t bytes;
     std::string remotePath;  // what the client asks the server for or stores
     std::string source;      // the local file an upload sends
     std::string arrivesAt;
 };
 
-void ModuleCopies(benchmark::State& state, bool download, int mib) {
+// One client's copies over the rounds.
+struct Tally {
+    double seconds = 0;  // real time (curl: its own time_total - time_pretransfer)
+    double cpu = 0;      // processor time, user and system
+    double system = 0;   // its system part (not known for curl)
+    int64_t bytes = 0;
+};
+
+// Runs `work` (which answers "" or what failed), adding its real and processor time to
+// `tally`.
+template <typename Work>
+std::string Measure(Tally& tally, int64_t bytes, Work&& work) {
+    double systemAtStart = 0;
+    const double cpuAtStart = ProcessCpuSeconds(&systemAtStart);
+    const auto started = std::chrono::steady_clock::now();
+    const std::string failure = work();
+    tally.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    double system = 0;
+    tally.cpu += ProcessCpuSeconds(&system) - cpuAtStart;
+    tally.system += system - systemAtStart;
+    tally.bytes += bytes;
+    return failure;
+}
+
+// A file of `mib` MiB copied by every client in turn in each round (the round after starts
+// with the next client), so that all of them meet the same load of a shared machine. The
+// counters, for each client (module; bare_pasv and bare_port, the bare loop with PASV or
+// PORT; curl, one process per copy):
+//   ..._MiB_per_s       MiB per second of real time (curl: of its own time_total -
+//                       time_pretransfer);
+//   ..._cpu_ms_per_MiB  processor time of this process per MiB (curl: of its whole
+//                       process, start and logon included), ..._sys_ms_per_MiB the system
+//                       part of it;
+//   module_peak_bytes, module_left_bytes  global memory blocks alive at once during one
+//                       copy beyond those before it, and left after it.
+// The times cover the local file's open and close, the commands, the data and the
+// completion reply; the iteration's own time is the whole round.
+void CopiesInTurn(benchmark::State& state, bool download, int mib) {
     tvtest::RealServer* server = ServerOrSkip(state);
     if (server == nullptr) return;
     if (!ModuleAttached()) return state.SkipWithError("the module did not start");
-    const OneFile file(*server, mib, download, "module");
+    if (CurlPath().empty()) return state.SkipWithError("curl is not installed");
+    const OneFile moduleFile(*server, mib, download, "module");
+    const OneFile bareFile(*server, mib, download, "bare");
+    const OneFile curlFile(*server, mib, download, "curl");
+    const std::string curlAddress =
+        CurlAddress(server->Host(), server->Port(), server->User(), server->Password(), curlFile.remotePath);
     CopyingHost host(*server);
     if (const std::string why = host.Unusable(); !why.empty()) return state.SkipWithError(why.c_str());
-    Measured measured;
+    BareClient bare(server->Host(), server->Port(), server->User(), server->Password());
+    if (!bare.ok()) return state.SkipWithError(("bare client: " + bare.lastReply()).c_str());
+
+    std::map<std::string, Tally> tallies;
     double peakBytes = 0, leftBytes = 0;
-    for (auto _ : state) {
-        measured.Start();
-        TvGlobalMemoryUsage before{};
-        TvQueryGlobalMemory(&before, TRUE);
-        const HFILE local = download ? _lcreat(file.arrivesAt.c_str(), 0) : _lopen(file.source.c_str(), OF_READ);
-        const LONG copied = host.Copy(file.remotePath, local, download);
-        _lclose(local);
-        TvGlobalMemoryUsage after{};
-        TvQueryGlobalMemory(&after, FALSE);
-        measured.Stop(file.bytes);
+    auto module = [&] {
+        TvGlobalMemoryUsage before{}, after{};
+        LONG copied = 0;
+        const std::string failure = Measure(tallies["module"], moduleFile.bytes, [&] {
+            TvQueryGlobalMemory(&before, TRUE);
+            const HFILE local = download ? _lcreat(moduleFile.arrivesAt.c_str(), 0)
+                                         : _lopen(moduleFile.source.c_str(), OF_READ);
+            copied = host.Copy(moduleFile.remotePath, local, download);
+            _lclose(local);
+            TvQueryGlobalMemory(&after, FALSE);
+            return copied == 0 ? std::string() : "module: copy " + std::to_string(copied);
+        });
         peakBytes = std::max(peakBytes, double(after.peakBytes - before.liveBytes));
         leftBytes = std::max(leftBytes, double(after.liveBytes) - double(before.liveBytes));
-        const int64_t arrived = file.TakeArrived(state);
-        if (copied != 0 || arrived != file.bytes) {
-            state.SkipWithError(("copy " + std::to_string(copied) + ", " + std::to_string(arrived) +
-                                 " bytes arrived").c_str());
-            break;
-        }
-    }
-    measured.Report(state);
-    state.counters["peak_bytes"] = peakBytes;
-    state.counters["left_bytes"] = leftBytes;
-}
-
-void BareCopies(benchmark::State& state, bool download, int mib, DataMode mode) {
-    tvtest::RealServer* server = ServerOrSkip(state);
-    if (server == nullptr) return;
-    const OneFile file(*server, mib, download, "bare");
-    BareClient client(server->Host(), server->Port(), server->User(), server->Password());
-    if (!client.ok()) return state.SkipWithError(("bare client: " + client.lastReply()).c_str());
-    Measured measured;
-    for (auto _ : state) {
-        measured.Start();
-        const int local = download ? open(file.arrivesAt.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
-                                   : open(file.source.c_str(), O_RDONLY | O_CLOEXEC);
-        const int64_t moved = download ? client.Download(file.remotePath, local, mode)
-                                       : client.Upload(local, file.remotePath, mode);
-        close(local);
-        measured.Stop(file.bytes);
-        const int64_t arrived = file.TakeArrived(state);
-        if (moved != file.bytes || arrived != file.bytes) {
-            state.SkipWithError(("moved " + std::to_string(moved) + ", " + client.lastReply()).c_str());
-            break;
-        }
-    }
-    measured.Report(state);
-}
-
-void CurlCopies(benchmark::State& state, bool download, int mib) {
-    tvtest::RealServer* server = ServerOrSkip(state);
-    if (server == nullptr) return;
-    if (CurlPath().empty()) return state.SkipWithError("curl is not installed");
-    const OneFile file(*server, mib, download, "curl");
-    const std::string address =
-        CurlAddress(server->Host(), server->Port(), server->User(), server->Password(), file.remotePath);
-    double transferSeconds = 0, cpuSeconds = 0;
-    for (auto _ : state) {
+        return failure.empty() ? moduleFile.TakeArrived("module") : failure;
+    };
+    auto bareLoop = [&](const char* name, DataMode mode) {
+        const std::string failure = Measure(tallies[name], bareFile.bytes, [&] {
+            const int local = download ? open(bareFile.arrivesAt.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
+                                       : open(bareFile.source.c_str(), O_RDONLY | O_CLOEXEC);
+            const int64_t moved = download ? bare.Download(bareFile.remotePath, local, mode)
+                                           : bare.Upload(local, bareFile.remotePath, mode);
+            close(local);
+            return moved == bareFile.bytes ? std::string() : std::string(name) + ": " + bare.lastReply();
+        });
+        return failure.empty() ? bareFile.TakeArrived(name) : failure;
+    };
+    auto curl = [&] {
         CurlRun run;
-        const bool ran = download ? CurlDownloads({{address, file.arrivesAt}}, {}, &run)
-                                  : CurlUpload(file.source, address, &run);
-        if (!ran || file.TakeArrived(state) != file.bytes) {
-            state.SkipWithError("curl failed");
-            break;
+        const bool ran = download ? CurlDownloads({{curlAddress, curlFile.arrivesAt}}, {}, &run)
+                                  : CurlUpload(curlFile.source, curlAddress, &run);
+        Tally& tally = tallies["curl"];
+        tally.seconds += run.transferSeconds;
+        tally.cpu += run.cpuSeconds;
+        tally.bytes += curlFile.bytes;
+        return ran ? curlFile.TakeArrived("curl") : std::string("curl failed");
+    };
+    const std::vector<std::function<std::string()>> turns = {
+        module,
+        [&] { return bareLoop("bare_pasv", DataMode::Passive); },
+        [&] { return bareLoop("bare_port", DataMode::Active); },
+        curl,
+    };
+    size_t first = 0;
+    for (auto _ : state) {
+        for (size_t i = 0; i < turns.size(); ++i) {
+            if (const std::string failure = turns[(first + i) % turns.size()](); !failure.empty()) {
+                state.SkipWithError(failure.c_str());
+                return;
+            }
         }
-        transferSeconds += run.transferSeconds;
-        cpuSeconds += run.cpuSeconds;
+        ++first;
     }
-    const double iterations = double(state.iterations());
-    if (iterations == 0 || transferSeconds <= 0) return;
-    state.counters["transfer_ms"] = transferSeconds * 1000 / iterations;
-    state.counters["MiB_per_s"] = mib * iterations / transferSeconds;
-    state.counters["cpu_ms_per_MiB"] = cpuSeconds * 1000 / (mib * iterations);
+    for (const auto& [name, tally] : tallies) {
+        const double mibs = double(tally.bytes) / kMiB;
+        state.counters[name + "_MiB_per_s"] = mibs / tally.seconds;
+        state.counters[name + "_cpu_ms_per_MiB"] = tally.cpu * 1000 / mibs;
+        if (name != "curl") state.counters[name + "_sys_ms_per_MiB"] = tally.system * 1000 / mibs;
+    }
+    state.counters["module_peak_bytes"] = peakBytes;
+    state.counters["module_left_bytes"] = leftBytes;
 }
 
-// BM_{Module,Bare,Curl}{Download,Upload}/[pasv|port/]{1,256}MiB, downloads first, each size
-// by every client in turn.
-int RegisterOneFileCopies() {
+// BM_DownloadInTurn/1MiB, /256MiB, then BM_UploadInTurn.
+int RegisterCopiesInTurn() {
     for (const bool download : {true, false}) {
-        const std::string way = download ? "Download/" : "Upload/";
         for (const int mib : {1, 256}) {
-            const std::string size = std::to_string(mib) + "MiB";
-            std::vector<benchmark::internal::Benchmark*> copies = {
-                benchmark::RegisterBenchmark(("BM_Module" + way + size).c_str(),
-                                             [=](benchmark::State& s) { ModuleCopies(s, download, mib); }),
-                benchmark::RegisterBenchmark(
-                    ("BM_Bare" + way + "pasv/" + size).c_str(),
-                    [=](benchmark::State& s) { BareCopies(s, download, mib, DataMode::Passive); }),
-                benchmark::RegisterBenchmark(
-                    ("BM_Bare" + way + "port/" + size).c_str(),
-                    [=](benchmark::State& s) { BareCopies(s, download, mib, DataMode::Active); }),
-                benchmark::RegisterBenchmark(("BM_Curl" + way + size).c_str(),
-                                             [=](benchmark::State& s) { CurlCopies(s, download, mib); }),
-            };
-            for (benchmark::internal::Benchmark* copy : copies) {
-                copy->Unit(benchmark::kMillisecond)->UseRealTime();
-                if (mib == 1) copy->Iterations(kSmallCopyIterations);
-            }
+            const std::string name = std::string(download ? "BM_DownloadInTurn/" : "BM_UploadInTurn/") +
+                                     std::to_string(mib) + "MiB";
+            benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& s) { CopiesInTurn(s, download, mib); })
+                ->Iterations(mib == 1 ? kRoundsOf1MiB : kRoundsOf256MiB)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
         }
     }
     return 0;
 }
-const int kOneFileCopies = RegisterOneFileCopies();
+const int kCopiesInTurn = RegisterCopiesInTurn();
 
 }  // namespace
