@@ -71,10 +71,17 @@ int32_t NextListingLine(FtpConnection* connection, ListingHandle* handle, char* 
     // Set while the rest of a line too long for the buffer is passed over.
     bool passingOver = false;
     for (;;) {
-        // The scan steps on by hand: after a line passed over it must look at the very
-        // first byte of the next one, which may start another CR LF.
+        // The scan goes from CR to CR (memchr over the bytes that have one after them) and
+        // restarts right behind each CR LF: after a line passed over it must look at the
+        // very first byte of the next one, which may start another CR LF.
         while (scan + 1 < handle->fill) {
-            if (buffer[scan] != '\r' || buffer[scan + 1] != '\n') {
+            const void* cr = std::memchr(buffer + scan, '\r', handle->fill - 1 - scan);
+            if (cr == nullptr) {
+                scan = handle->fill - 1;
+                break;
+            }
+            scan = static_cast<uint32_t>(static_cast<const char*>(cr) - buffer);
+            if (buffer[scan + 1] != '\n') {
                 ++scan;
                 continue;
             }
