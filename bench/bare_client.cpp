@@ -146,8 +146,8 @@ int64_t BareClient::EndTransfer(int data, int64_t total) {
     return ReadReply() == 226 ? total : -1;
 }
 
-int64_t BareClient::Download(const std::string& path, int localFile, DataMode mode) {
-    const int data = StartTransfer("RETR " + path, mode);
+int64_t BareClient::Receive(const std::string& command, int localFile, DataMode mode) {
+    const int data = StartTransfer(command, mode);
     if (data < 0) return -1;
     int64_t total = 0;
     char block[kBareBlockSize];
@@ -155,7 +155,7 @@ int64_t BareClient::Download(const std::string& path, int localFile, DataMode mo
         const ssize_t got = ::recv(data, block, sizeof block, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got == 0) break;
-        if (got < 0 || ::write(localFile, block, static_cast<size_t>(got)) != got) {
+        if (got < 0 || (localFile >= 0 && ::write(localFile, block, static_cast<size_t>(got)) != got)) {
             total = -1;
             break;
         }
@@ -164,6 +164,12 @@ int64_t BareClient::Download(const std::string& path, int localFile, DataMode mo
     const int64_t ended = EndTransfer(data, total);
     return total < 0 ? -1 : ended;
 }
+
+int64_t BareClient::Download(const std::string& path, int localFile, DataMode mode) {
+    return Receive("RETR " + path, localFile, mode);
+}
+
+int64_t BareClient::List(const std::string& path) { return Receive("LIST " + path, -1, DataMode::Passive); }
 
 int64_t BareClient::Upload(int localFile, const std::string& path, DataMode mode) {
     const int data = StartTransfer("STOR " + path, mode);

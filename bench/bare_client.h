@@ -33,6 +33,9 @@ public:
     // PASV or PORT, RETR `path`, the data written to `localFile` (a descriptor open for
     // writing) as it comes, the completion reply. The bytes received, or -1.
     int64_t Download(const std::string& path, int localFile, DataMode mode = DataMode::Passive);
+    // PASV, LIST `path`, the listing received 2048 bytes at a time and thrown away, the
+    // completion reply. The bytes received, or -1.
+    int64_t List(const std::string& path);
     // PASV or PORT, STOR `path`, `localFile` (a descriptor open for reading) sent from where
     // it stands to its end, the completion reply. The bytes sent, or -1.
     int64_t Upload(int localFile, const std::string& path, DataMode mode = DataMode::Passive);
@@ -52,6 +55,9 @@ private:
     int StartTransfer(const std::string& command, DataMode mode);
     // The data socket closed, the completion reply read: `total`, or -1.
     int64_t EndTransfer(int data, int64_t total);
+    // `command` on a data connection of `mode`, what arrives written to `localFile` (or
+    // thrown away when it is -1), the completion reply: the bytes received, or -1.
+    int64_t Receive(const std::string& command, int localFile, DataMode mode);
 
     int control_ = -1;
     std::string pending_;  // control bytes received beyond the last reply
