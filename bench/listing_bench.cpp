@@ -15,6 +15,7 @@
 #include <string>
 
 #include "bench/bench_host.h"
+#include "bench/bench_run.h"
 #include "bench/curl_listing.h"
 #include "platform/posix/hooks.h"
 
@@ -22,18 +23,7 @@ using namespace tvbench;
 
 namespace {
 
-// The module stays attached for the whole run, as a loaded library stays loaded.
-bool ModuleAttached() {
-    static AttachedModule module;
-    return module.attached();
-}
 
-tvtest::RealServer* ServerOrSkip(benchmark::State& state) {
-    std::string whyNot;
-    tvtest::RealServer* server = ListingServer(&whyNot);
-    if (server == nullptr) state.SkipWithError(("vsftpd: " + whyNot).c_str());
-    return server;
-}
 
 // Lists `folder` once for the state's iteration, with the memory counters.
 bool ListOnce(benchmark::State& state, HGLOBAL record, const std::string& folder, int entries,

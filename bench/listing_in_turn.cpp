@@ -22,6 +22,7 @@
 
 #include "bench/bare_client.h"
 #include "bench/bench_host.h"
+#include "bench/bench_run.h"
 #include "bench/curl_listing.h"
 
 using namespace tvbench;
@@ -32,10 +33,6 @@ namespace {
 constexpr int kRoundsOf1000 = 100;
 constexpr int kRoundsOf10000 = 40;
 
-bool ModuleAttached() {
-    static AttachedModule module;
-    return module.attached();
-}
 
 double ProcessCpuSeconds() {
     rusage usage{};

@@ -31,6 +31,7 @@
 
 #include "bench/bare_client.h"
 #include "bench/bench_host.h"
+#include "bench/bench_run.h"
 #include "bench/curl_listing.h"
 #include "bench/curl_transfer.h"
 #include "platform/posix/hooks.h"
@@ -46,17 +47,7 @@ constexpr int kSmallFiles = 200;
 constexpr int kSmallFileSize = 4096;
 const char* const kSmallFolder = "small-files";
 
-bool ModuleAttached() {
-    static AttachedModule module;
-    return module.attached();
-}
 
-tvtest::RealServer* ServerOrSkip(benchmark::State& state) {
-    std::string whyNot;
-    tvtest::RealServer* server = ListingServer(&whyNot);
-    if (server == nullptr) state.SkipWithError(("vsftpd: " + whyNot).c_str());
-    return server;
-}
 
 // The benchmarks' local files, removed at the end of the run.
 const tvtest::TempFolder& LocalFolder() {
@@ -345,16 +336,7 @@ void BM_SmallFilesInTurn(benchmark::State& state) {
         [&] { return curl("pasv", {}); },
         [&] { return curl("port", curlPort); },
     };
-    size_t first = 0;
-    for (auto _ : state) {
-        for (size_t i = 0; i < turns.size(); ++i) {
-            if (const std::string failure = turns[(first + i) % turns.size()](); !failure.empty()) {
-                state.SkipWithError(failure.c_str());
-                return;
-            }
-        }
-        ++first;
-    }
+    if (!RunInTurns(state, turns)) return;
     for (const auto& [name, sum] : sums) state.counters[name] = sum / double(state.iterations());
 }
 BENCHMARK(BM_SmallFilesInTurn)->Iterations(kSmallFileRounds)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -492,16 +474,7 @@ void CopiesInTurn(benchmark::State& state, bool download, int mib) {
         [&] { return bareLoop("bare_port", DataMode::Active); },
         curl,
     };
-    size_t first = 0;
-    for (auto _ : state) {
-        for (size_t i = 0; i < turns.size(); ++i) {
-            if (const std::string failure = turns[(first + i) % turns.size()](); !failure.empty()) {
-                state.SkipWithError(failure.c_str());
-                return;
-            }
-        }
-        ++first;
-    }
+    if (!RunInTurns(state, turns)) return;
     for (const auto& [name, tally] : tallies) {
         const double mibs = double(tally.bytes) / kMiB;
         state.counters[name + "_MiB_per_s"] = mibs / tally.seconds;
