@@ -65,6 +65,7 @@
 
 #include "host/vault32/vault32.h"
 #include "tests/codeset/stand_in_conversion.h"
+#include "tests/support/escaped_text.h"
 #include "tests/support/dialog_script.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -105,27 +106,6 @@ std::optional<long> Number(const std::string& text) {
         if (named == std::end(kNames) && (word.empty() || *rest != '\0')) return std::nullopt;
     }
     return value;
-}
-
-// {TEXT*N}, then the escapes.
-std::string Unescape(std::string text) {
-    static const std::regex repeat(R"(\{([^{}]*)\*(\d+)\})");
-    for (std::smatch match; std::regex_search(text, match, repeat);) {
-        std::string repeated;
-        for (int i = std::stoi(match[2]); i > 0; --i) repeated += match[1];
-        text = match.prefix().str() + repeated + match.suffix().str();
-    }
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : (out += text[i], 0);
-        if (c == 'x') {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else if (c != 0) {
-            out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c == '0' ? '\0' : c;
-        }
-    }
-    return out;
 }
 
 // Blank-separated words, double quotes keeping blanks; unescaped, or for the cells of a row,

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "listing/listing_parser.h"
+#include "tests/support/escaped_text.h"
 
 namespace {
 
@@ -24,21 +25,10 @@ std::string BlockText(HGLOBAL block) {
     return text;
 }
 
-// A field of a row: quotes keep its blanks; \t, \\ and {TEXT*N} (TEXT N times).
+// A field of a row: quotes keep its blanks; then the escapes of the test files.
 std::string Field(std::string text) {
     if (text.size() > 1 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
-    static const std::regex repeat(R"(\{([^{}]*)\*(\d+)\})");
-    for (std::smatch match; std::regex_search(text, match, repeat);) {
-        std::string repeated;
-        for (int i = std::stoi(match[2]); i > 0; --i) repeated += match[1];
-        text = match.prefix().str() + repeated + match.suffix().str();
-    }
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) ++i, out += text[i] == 't' ? '\t' : text[i];
-        else out += text[i];
-    }
-    return out;
+    return tvtest::Unescape(text);
 }
 
 // What the parser made of the line: "KIND NAME", "skip", "end" or its error.
