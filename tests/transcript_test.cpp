@@ -27,6 +27,10 @@
 //       [mode=M] [stop=N]: PATH opened in mode M (FILE_READ, FILE_WRITE), copied to a fresh
 //       local file / from one holding BYTES, the Nth yield answered with a stop, closed
 //       (local: the local file afterwards; totals: each total told; close).
+//       FTP_Option (options: type A/I, structure F/R, then fixed, port, parse, byte8 as set;
+//       conversion: on/off, the user's option; settings: the settings file's lines parted
+//       by '|'); FTP_Status. After every call, message: the message boxes it showed,
+//       "caption: text" parted by '|'.
 //       (null) is a null argument. RESULT is a number or an FsError name.
 //   C: LINE    the client's next line (CR LF added); ending in "..." the line's beginning;
 //              "C: LINE  S: REPLY" the line and the reply line it gets
@@ -41,7 +45,9 @@
 //       before bytes from 0x80), refuse=C (fails a block holding C), off (the user's option)
 //   answer DIALOG STEP...  the next dialog and what the person does in it: ID=TEXT types
 //       (or chooses a list item; ID= chooses none), ID?=TEXT checks a control (a list's
-//       items parted by '|', '*' before the selected), OK, Cancel, or an id to click
+//       items parted by '|', '*' before the selected), ID!=STATE,... checks its state (on,
+//       off, enabled, disabled), OK, Cancel, or an id to click
+//   ini unwritable   the settings file cannot be written
 //
 // Texts take \r \n \t \0 \xHH \\ \" and {TEXT*N} (TEXT N times); quoted words keep blanks.
 // The record is closed at the end of a case, which sends QUIT unless the server closed
@@ -340,6 +346,28 @@ std::vector<Case> LoadCases() {
 
 using Outputs = std::map<std::string, std::string>;
 
+// The message boxes shown during the current call.
+std::vector<std::string> gBoxes;
+int RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT) {
+    gBoxes.push_back(std::string(caption) + ": " + text);
+    return IDOK;
+}
+
+// The options FTP_Option leaves in the connection, and what the settings file holds.
+void OptionOutputs(const FtpConnection* c, Outputs& out) {
+    std::string& o = out["options"];
+    o = std::string(c->currentType == TYPE_ASCII ? "A" : "I") + (c->currentStructure == STRUCTURE_RECORD ? ",R" : ",F");
+    const std::pair<bool, const char*> flags[] = {{(c->optionFlags & OPTION_REPRESENTATION_FIXED) != 0, "fixed"},
+        {(c->stateFlags & STATE_SEND_PORT) != 0, "port"}, {(c->optionFlags & OPTION_PARSE_DIRECTORIES) != 0, "parse"}, {c->localByteSize != 0, "byte8"}};
+    for (auto [set, word] : flags) if (set) o += std::string(",") + word;
+    out["conversion"] = gCodeSet.conversionDisabled ? "off" : "on";
+    std::ifstream file(getenv("TARVO_ORR_INI"));
+    std::string& settings = out["settings"];
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line[0] != '[') settings += (settings.empty() ? "" : "|") + line;
+    }
+}
+
 std::string Joined(const std::string& list, const std::string& item) {
     return list.empty() ? item : list + "|" + item;
 }
@@ -550,6 +578,12 @@ LONG Perform(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host,
     if (call.name == "FTP_Rename") return FTP_Rename(arg[0], arg[1], record);
     if (call.name == "FTP_Abort") return FTP_Abort(record);
     if (call.name == "FTP_FS_Close") return FTP_FS_Close(record);
+    if (call.name == "FTP_Status") return FTP_Status(record);
+    if (call.name == "FTP_Option") {
+        const LONG result = FTP_Option(record);
+        if (record->connection != nullptr) OptionOutputs(record->connection, out);
+        return result;
+    }
     if (call.name == "FTP_Dir" || call.name == "FTP_Glob") return Listing(*host, a, call.name == "FTP_Glob", out);
     if (call.name.starts_with("FTP_Dir_") || call.name.starts_with("FTP_Glob_")) return ListingCall(*host, call, out);
     if (call.name == "FTP_Get_File_Info") return FileInfo(*host, a, out);
@@ -593,7 +627,8 @@ TEST_P(Transcript, Plays) {
     TempFolder folder;
     std::string settings;
     for (const std::string& line : c.ini) settings += (settings.empty() && line[0] != '[' ? "[FTP_Protocol]\n" : "") + line + "\n";
-    WriteFile(folder / "ORR.INI", settings);
+    if (std::ranges::count(c.ini, "unwritable")) std::filesystem::create_directory(folder / "ORR.INI");
+    else WriteFile(folder / "ORR.INI", settings);
     setenv("TARVO_ORR_INI", (folder / "ORR.INI").c_str(), 1);
 
     ScriptedServer server;
@@ -640,12 +675,25 @@ TEST_P(Transcript, Plays) {
     {
         AttachedModule module;
         DialogScript person;
+        const TvMessageBoxHook previousBoxHook = TvSetMessageBoxHook(&RecordBox);
         for (const std::string& answer : c.answers) {
             std::vector<std::string> words = Words(answer);
             person.Expect(words[0]);
             for (const std::string& word : std::vector(words.begin() + 1, words.end())) {
                 const size_t equals = word.find('=');
-                if (equals != std::string::npos && equals > 0 && word[equals - 1] == '?') {
+                if (equals != std::string::npos && equals > 0 && word[equals - 1] == '!') {
+                    person.Inspect([id = std::stoi(word), want = word.substr(equals + 1)](HWND dialog) {
+                        const std::vector<ControlView> controls = ReadControls(dialog);
+                        const ControlView* control = FindControl(controls, id);
+                        ASSERT_NE(control, nullptr) << "no control " << id;
+                        std::string state = std::string(control->check == BST_CHECKED ? "on" : "off") + (control->enabled ? ",enabled" : ",disabled");
+                        for (size_t at = 0; at < want.size(); at = want.find(',', at) + 1) {
+                            const std::string part = want.substr(at, want.find(',', at) - at);
+                            EXPECT_NE(("," + state + ",").find("," + part + ","), std::string::npos) << "control " << id << " is " << state;
+                            if (want.find(',', at) == std::string::npos) break;
+                        }
+                    });
+                } else if (equals != std::string::npos && equals > 0 && word[equals - 1] == '?') {
                     person.Check(std::stoi(word), word.substr(equals + 1));
                 } else if (equals != std::string::npos) {
                     person.Enter(std::stoi(word), word.substr(equals + 1));
@@ -675,7 +723,10 @@ TEST_P(Transcript, Plays) {
             // Every wait of a call, for the server or for a dialog, leaves the processor alone.
             const double cpu = ThreadCpuSeconds();
             const auto started = std::chrono::steady_clock::now();
+            gBoxes.clear();
             const long result = Perform(call, server.Port(), host, outputs);
+            for (const std::string& box : gBoxes) outputs["message"] += (outputs["message"].empty() ? "" : "|") + box;
+            if (gBoxes.empty()) outputs["message"] = "";
             const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
             EXPECT_LT(ThreadCpuSeconds() - cpu, 0.1 + wall.count() / 10) << call.name << " spins";
             // The client lines of a listing call are sent while it runs.
@@ -705,6 +756,7 @@ TEST_P(Transcript, Plays) {
         host.reset();
         EXPECT_TRUE(person.finished()) << "a dialog answered in the transcript did not come";
         EXPECT_EQ(person.problems(), std::vector<std::string>{});
+        TvSetMessageBoxHook(previousBoxHook);
     }
     EXPECT_EQ(server.Finish(), "");
     const std::vector<std::string> data = server.DataReceived();
