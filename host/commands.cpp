@@ -65,6 +65,21 @@ constexpr Shell::Command Shell::kCommands[] = {
     {"protocol", "on|off", 1, 1, nullptr, &Shell::Protocol},
     {"answer", "DIALOG STEP...", 0, SIZE_MAX, "the answer for the next dialog of that name",
      &Shell::Answer},
+    {"options", "", 0, 0,
+     "the transfer options dialog of the connection; in scripts answer `FTP_OPTIONS_DLG`",
+     &Shell::Options},
+    {"type", "ascii|binary|auto", 1, 1,
+     "fix the transfer type, or leave it to the module; fix the structure (through the "
+     "options dialog on a connection, and for the next connections)",
+     &Shell::ChooseOption},
+    {"stru", "file|record", 1, 1, nullptr, &Shell::ChooseOption},
+    {"passive", "on|off", 1, 1,
+     "data connections by `PASV` on the next connections whose remote system is detected "
+     "(`SupportPasv` in the settings file)",
+     &Shell::Passive},
+    {"status", "", 0, 0,
+     "the status dialog: host, remote system, remote directory and the server's greeting",
+     &Shell::Status},
     {"help", "", 0, SIZE_MAX, "these commands and what they do", &Shell::Help, "? "},
 };
 
