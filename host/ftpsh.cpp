@@ -47,6 +47,7 @@ constexpr const char* kUsage =
     "  --parse-dirs, --no-parse-dirs\n"
     "  --local-byte8, --no-local-byte8\n"
     "  --screenshots DIR    Windows: save a picture of each dialog before answering it\n"
+    "  --version            the version of ftpsh and the module it comes with\n"
     "The transfer options start from those saved in ORR.INI (section FTP_Protocol).\n";
 
 struct Arguments {
@@ -98,6 +99,10 @@ bool ParseArguments(int argc, char** argv, Arguments& arguments) {
         if (known) continue;
         if (argument == "-h" || argument == "--help") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (argument == "--version") {
+            // The number the version resources of ftpsh.exe and the DLLs carry.
+            std::printf("ftpsh (Tarvo FTP) %s\n", TVFTP_VERSION);
             std::exit(0);
         } else if (argument == "--commands-markdown") {
             // Not for users: the README's command table as the commands make it, which the
