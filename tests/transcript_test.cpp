@@ -682,15 +682,13 @@ TEST_P(Transcript, Plays) {
             for (const std::string& word : std::vector(words.begin() + 1, words.end())) {
                 const size_t equals = word.find('=');
                 if (equals != std::string::npos && equals > 0 && word[equals - 1] == '!') {
-                    person.Inspect([id = std::stoi(word), want = word.substr(equals + 1)](HWND dialog) {
+                    person.Inspect([id = std::stoi(word), want = word.substr(equals + 1) + ","](HWND dialog) {
                         const std::vector<ControlView> controls = ReadControls(dialog);
-                        const ControlView* control = FindControl(controls, id);
-                        ASSERT_NE(control, nullptr) << "no control " << id;
-                        std::string state = std::string(control->check == BST_CHECKED ? "on" : "off") + (control->enabled ? ",enabled" : ",disabled");
-                        for (size_t at = 0; at < want.size(); at = want.find(',', at) + 1) {
-                            const std::string part = want.substr(at, want.find(',', at) - at);
-                            EXPECT_NE(("," + state + ",").find("," + part + ","), std::string::npos) << "control " << id << " is " << state;
-                            if (want.find(',', at) == std::string::npos) break;
+                        const ControlView* c = FindControl(controls, id);
+                        ASSERT_NE(c, nullptr) << "no control " << id;
+                        const std::string state = std::string(c->check == BST_CHECKED ? ",on," : ",off,") + (c->enabled ? "enabled," : "disabled,");
+                        for (size_t at = 0, end; (end = want.find(',', at)) != std::string::npos; at = end + 1) {
+                            EXPECT_NE(state.find("," + want.substr(at, end - at) + ","), std::string::npos) << "control " << id << " is " << state;
                         }
                     });
                 } else if (equals != std::string::npos && equals > 0 && word[equals - 1] == '?') {
