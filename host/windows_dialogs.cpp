@@ -157,7 +157,9 @@ void LookAt(HWND dialog) {
         Say("[dialog " + name + " \"" + TextOf(dialog) + "\" waits on the screen]\n");
         return;
     }
-    Say("[dialog " + name + " \"" + TextOf(dialog) + "\" cancelled: no answer given]\n");
+    // A message box has been told above, and goes as a person dismisses it, as on POSIX.
+    if (name != "MESSAGEBOX")
+        Say("[dialog " + name + " \"" + TextOf(dialog) + "\" cancelled: no answer given]\n");
     Cancel(dialog);
 }
 

@@ -148,5 +148,5 @@ extern "C" TVFTP_EXPORT LONG WINAPI FTP_Status(FsStateRecord* record) {
     const INT_PTR result =
         RunModuleDialog(kStatusTemplate, connection != nullptr ? connection->ownerWindow : nullptr,
                         FTPStatusProc, reinterpret_cast<LPARAM>(record));
-    return result == 0 ? FSE_WINDOW_FAILED : static_cast<LONG>(result);
+    return result == 0 ? LONG{FSE_WINDOW_FAILED} : static_cast<LONG>(result);
 }

@@ -131,6 +131,22 @@ TEST_F(FtpshUnderWine, CopiesBinaryAndTextAndAsksTheFileTypeOnTheScreen) {
     ExpectPicture(typed / "01-FTP_FILETYPE_DLG.bmp");
 }
 
+// The options and status dialogs as real windows hold the same controls, texts and states
+// as on Linux, and take the same clicks: what ftpsh prints of them is the same.
+TEST_F(FtpshUnderWine, OptionsAndStatusDialogsAreTheSameAsOnLinux) {
+    const std::vector<std::string> arguments = {
+        "--batch", "-c", Open(true) + "; answer FTP_OPTIONS_DLG ? 407=off 401=on 404=on ? "
+        "Cancel; options; type binary; status; stru record"};
+    const Outcome windows = Run(arguments), linux = ftpsh_test::RunFtpsh(arguments);
+    EXPECT_EQ(linux.exitCode, 1) << Describe(linux);
+    EXPECT_NE(linux.out.find("[FTP Protocol - Error Setting Option] The Remote Host Does Not "
+                             "Support Record Structure."), std::string::npos) << linux.out;
+    EXPECT_EQ(windows.exitCode, linux.exitCode) << Describe(windows);
+    std::string out = windows.out;
+    std::erase(out, '\r');
+    EXPECT_EQ(out, linux.out);
+}
+
 TEST_F(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
     for (bool parsed : {true, false}) {
         SCOPED_TRACE(parsed ? "LIST" : "NLST");
