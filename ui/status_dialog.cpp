@@ -122,7 +122,9 @@ extern "C" TVFTP_EXPORT INT_PTR CALLBACK FTPStatusProc(HWND dialog, UINT message
     switch (message) {
         case WM_INITDIALOG:
             Initialise(dialog, reinterpret_cast<FsStateRecord*>(lParam));
-            return TRUE;
+            // The focus on OK, not in the path field, where the path would show selected.
+            SetFocus(GetDlgItem(dialog, IDOK));
+            return FALSE;
         case WM_SIZE:
             PostMessageA(dialog, WM_COMMAND, kLayoutCommand, 0);
             return FALSE;
