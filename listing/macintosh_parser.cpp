@@ -16,7 +16,6 @@ constexpr size_t kNameColumn = 39;  // offset of column 40
 constexpr size_t kTypeCodeLength = 4;
 constexpr size_t kCreatorEnd = 10;  // the working line is also cut after character 10
 
-
 // Entry kinds the host tells Macintosh files apart by.
 constexpr uint8_t kEntryUnknownType = 0;
 constexpr uint8_t kEntryOtherType = 4;

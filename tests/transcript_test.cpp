@@ -32,7 +32,7 @@
 //              "C: LINE  S: REPLY" the line and the reply line it gets
 //   C~ BYTES   the client's next bytes           S: LINE / S~ BYTES   the server sends
 //   pause MS, close, reset, urgent BYTE          the control connection
-//   pasv [TEXT, % for the address, or # for the port alone], port, port default, D: LINE, D~ BYTES, data close,
+//   pasv [TEXT, % for the address], port, port default, D: LINE, D~ BYTES, data close,
 //   data reset, D< BYTES (all the client sends until it closes)   the data connection
 //   port LINE  "C: PORT 127,0,0,1,...  S: 200 PORT ok.", "C: LINE  S: 150 Here it comes.", port
 //   data end   data close, "S: 226 Done."
@@ -139,7 +139,6 @@ enum class Act { Send, Expect, Prefix, Pause, Close, Reset, Urgent, Passive, Por
 struct Step {
     Act act;
     std::string text, after;
-    bool portOnly = false;
 };
 struct Call {
     int line = 0;
@@ -259,10 +258,9 @@ Case ParseCase(const std::string& file, const std::string& name,
         } else if (head == "S:" || head == "S~" || head == "D:" || head == "D~") {
             step(head[0] == 'S' ? Act::Send : Act::DataSend, Unescape(rest) + (head[1] == ':' ? "\r\n" : ""));
         } else if (head == "pasv") {
-            const size_t at = rest.find_first_of("%#");
+            const size_t at = rest.find('%');
             step(Act::Passive, rest.empty() ? "227 Entering Passive Mode (" : Unescape(rest.substr(0, at)),
                  rest.empty() ? ").\r\n" : Unescape(rest.substr(at + 1)) + "\r\n");
-            if (at != std::string::npos && rest[at] == '#' && !c.steps.empty()) c.steps.back().portOnly = true;
         } else if (text == "options") {
             step(std::nullopt);
             Options(c.steps);
@@ -625,7 +623,7 @@ TEST_P(Transcript, Plays) {
                 urgent += step.text;
                 offsets.push_back(exact ? received : SIZE_MAX);
                 break;
-            case Act::Passive: server.Passive(step.text, step.after, step.portOnly); ++dataConnections; break;
+            case Act::Passive: server.Passive(step.text, step.after); ++dataConnections; break;
             case Act::Port: server.ConnectToPort(); ++dataConnections; break;
             case Act::DefaultPort: server.ConnectToDefaultPort(); ++dataConnections; break;
             case Act::DataSend: server.DataSend(step.text); break;

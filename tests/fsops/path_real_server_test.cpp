@@ -76,9 +76,8 @@ TEST_P(PathOperationsOnRealServer, ChangesTheTreeAndRefusesWhatTheServerRefuses)
     EXPECT_EQ(FTP_Delete("victim.txt", record), 0);
     EXPECT_FALSE(fs::exists(onDisk("/upload/victim.txt")));
 
-    // Every server refuses these with 550: a missing name is not found where the server
-    // says so (vsftpd only says the operation failed), any other refusal that does not
-    // speak of space is access denied, and a refused make-directory is an invalid request.
+    // Every server refuses these with 550, whatever its words: a refusal that does not
+    // speak of space or of a missing name (vsftpd's does not) is access denied.
     const int32_t missing = kind == "vsftpd" ? FSE_ACCESS_DENIED : FSE_NOT_FOUND;
     EXPECT_EQ(FTP_Chdir("/missing", record), missing);
     EXPECT_EQ(FTP_Rmdir("/missing", record), missing);

@@ -63,11 +63,10 @@ public:
     ScriptedServer& Reset() { return Add(Step::Reset); }
 
     // ---- data connection steps
-    // Opens a passive listener and announces it: before + "127,0,0,1,p1,p2" + after, or
-    // with `portOnly` before + "p1,p2" + after (the reply then names an address of its own).
+    // Opens a passive listener, announced: before + "127,0,0,1," (none after a ",") + "p1,p2" + after.
     ScriptedServer& Passive(std::string_view before = "227 Entering Passive Mode (",
-                            std::string_view after = ").\r\n", bool portOnly = false) {
-        return Add(Step::Passive, before, after, portOnly ? 1 : 0);
+                            std::string_view after = ").\r\n") {
+        return Add(Step::Passive, before, after);
     }
     // Connects to the address of the last PORT command received on the control connection.
     ScriptedServer& ConnectToPort() { return Add(Step::Port); }
