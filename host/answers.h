@@ -38,6 +38,8 @@ struct AnswerStep {
 struct DialogAnswer {
     std::string templateName;
     std::vector<AnswerStep> steps;
+    // An answer a command gives for the user (status, type): not told as a script's.
+    bool quiet = false;
 };
 
 // Splits a line into words; double quotes keep blanks, a backslash the next character.

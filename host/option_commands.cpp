@@ -83,7 +83,7 @@ CommandResult Shell::ChooseOption(const Command& command, const Words& words) {
     if (!session_.Connected()) return CommandResult::Done;
     if (!ReadyFor(command, module_.option != nullptr)) return CommandResult::Failed;
     // The open connection takes it through its options dialog, as a person would set it.
-    DialogAnswer answer{kOptionsDialog, {SetStep(kDetermineType, !shortcut->fixed)}};
+    DialogAnswer answer{kOptionsDialog, {SetStep(kDetermineType, !shortcut->fixed)}, true};
     if (shortcut->button != 0) answer.steps.push_back(SetStep(shortcut->button, true));
     answer.steps.push_back(AnswerStep{AnswerStep::Action::ClickLabel, 0, "OK"});
     answers_.AddFirst(std::move(answer));
@@ -112,8 +112,10 @@ CommandResult Shell::Passive(const Command& command, const Words& words) {
 
 CommandResult Shell::Status(const Command& command, const Words&) {
     if (!ReadyFor(command, module_.status != nullptr)) return CommandResult::Failed;
-    answers_.AddFirst(DialogAnswer{kStatusDialog, {AnswerStep{AnswerStep::Action::Print, 0, ""},
-                                                   AnswerStep{AnswerStep::Action::ClickLabel, 0, "OK"}}});
+    answers_.AddFirst(DialogAnswer{kStatusDialog,
+                                   {AnswerStep{AnswerStep::Action::Print, 0, ""},
+                                    AnswerStep{AnswerStep::Action::ClickLabel, 0, "OK"}},
+                                   true});
     LockedRecord record(session_.recordHandle());
     const int32_t result = module_.status(record.get());
     if (result == -1) {

@@ -143,7 +143,8 @@ void LookAt(HWND dialog) {
     if (name == "MESSAGEBOX") Say("[" + TextOf(dialog) + "] " + TextOf(GetDlgItem(dialog, 0xFFFF)) + "\n");
 
     if (auto answer = gPerson.answers->Take(name)) {
-        Say("[dialog " + name + " \"" + TextOf(dialog) + "\" answered from the script]\n");
+        if (!answer->quiet)
+            Say("[dialog " + name + " \"" + TextOf(dialog) + "\" answered from the script]\n");
         std::string problem = ApplyAnswer(dialog, *answer);
         if (problem.empty() && IsWindow(dialog) && IsWindowVisible(dialog))
             problem = "the dialog is still open after its answer";
