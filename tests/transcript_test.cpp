@@ -344,12 +344,8 @@ std::vector<Case> LoadCases() {
 
 using Outputs = std::map<std::string, std::string>;
 
-// The message boxes shown during the current call.
-std::vector<std::string> gBoxes;
-int RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT) {
-    gBoxes.push_back(std::string(caption) + ": " + text);
-    return IDOK;
-}
+std::vector<std::string> gBoxes;  // the message boxes of the current call
+int RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT) { return gBoxes.push_back(std::string(caption) + ": " + text), IDOK; }
 
 // The options FTP_Option leaves in the connection, and what the settings file holds.
 void OptionOutputs(const FtpConnection* c, Outputs& out) {

@@ -68,9 +68,7 @@ TEST_P(FtpshOnRealServer, ListsTheSampleTreeFromLinesAndFromNameLists) {
     }
 }
 
-// The options set in ftpsh steer what follows: the fixed ASCII type holds for the next copy
-// and binary for the one after, passive mode for the listing; status shows the greeting
-// line by line (several lines from pure-ftpd only), the system and the directory.
+// Options set in ftpsh steer the next copies and listing; status shows the greeting by line.
 TEST_P(FtpshOnRealServer, OptionsSteerTheNextCopyAndListingAndStatusShowsTheGreeting) {
     ftpsh_test::TempFile settings;
     const std::string get = "; get lf.txt " + settings.folder() + "/lf.txt";

@@ -131,8 +131,7 @@ TEST_F(FtpshUnderWine, CopiesBinaryAndTextAndAsksTheFileTypeOnTheScreen) {
     ExpectPicture(typed / "01-FTP_FILETYPE_DLG.bmp");
 }
 
-// The options and status dialogs as real windows hold the same controls, texts and states
-// as on Linux, and take the same clicks: what ftpsh prints of them is the same.
+// Real options and status dialogs hold the same controls, texts and states as on Linux.
 TEST_F(FtpshUnderWine, OptionsAndStatusDialogsAreTheSameAsOnLinux) {
     const std::vector<std::string> arguments = {
         "--batch", "-c", Open(true) + "; answer FTP_OPTIONS_DLG ? 407=off 401=on 404=on ? "

@@ -1,5 +1,4 @@
-// The status dialog's logon list: scrolled sideways as far as its widest line, and taking
-// whatever the window gains, never less than it had, without running under OK.
+// The status dialog's logon list: as wide as its widest line, and growing with the window.
 #include <gtest/gtest.h>
 
 #include "connection/message_pump.h"
