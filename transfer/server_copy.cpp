@@ -277,6 +277,7 @@ int32_t RelayByKind(const ServerCopy& c, int32_t kind) {
 
 int32_t Relay(const ServerCopy& c) {
     c.destination->lastByteWasCr = 0;
+    c.destination->relayed = 1;
     const int32_t kind = PrepareRelay(c);
     int32_t result = kind;
     if (kind >= 0) {
