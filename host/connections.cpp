@@ -5,8 +5,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "host/commands.h"
+#include "host/console.h"
 #include "host/copy_progress.h"
 #include "host/fs_error_text.h"
 #include "host/handed_text.h"
@@ -221,6 +223,16 @@ CommandResult Shell::CopyBetween(const Command& command, const Words& words) {
         return CommandResult::Failed;
     }
     if (module_.forgetFileType != nullptr) module_.forgetFileType(from.session->recordHandle());
+    // On a terminal the source's listing tells the size for the progress line, as for get.
+    std::optional<long long> size;
+    if (OutputIsTerminal()) {
+        const std::string current = session_.CurrentName();
+        std::vector<RemoteEntry> entries;
+        session_.Use(from.name);
+        if (ListRemote(from.path, false, entries) >= 0 && entries.size() == 1)
+            size = SizeInListingLine(entries[0].line);
+        session_.Use(current);
+    }
 
     LockedRecord source(from.session->recordHandle());
     LockedRecord destination(to.session->recordHandle());
@@ -242,7 +254,7 @@ CommandResult Shell::CopyBetween(const Command& command, const Words& words) {
     constexpr uint32_t kNothingReceived = 0xFFFFFFFFu;
     context->inputCount = kNothingReceived;
     {
-        CopyProgress progress(LastPart(from.path), std::nullopt);
+        CopyProgress progress(LastPart(from.path), size);
         result = module_.passthru(&reading, &writing, context.get());
     }
     // Each close reads its own server's final reply on the transfer.

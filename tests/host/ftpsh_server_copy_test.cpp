@@ -18,20 +18,21 @@ using ftpsh_test::Describe;
 using tvtest::ReadFile;
 using tvtest::RealServer;
 
-// Two instances of a kind, each with half of the kind's passive ports.
+// Two instances of a kind, a and b, each with half of the kind's passive ports.
 struct ServerPair {
-    explicit ServerPair(const std::string& kind)
-        : from(kind, {"--foreign-data", "--pasv", Range(kind, 0)}),
-          to(kind, {"--foreign-data", "--pasv", Range(kind, 50)}) {}
-    static std::string Range(const std::string& kind, int offset) {
+    explicit ServerPair(const std::string& kind) : from(kind, Options(kind, 0)), to(kind, Options(kind, 50)) {}
+    static std::vector<std::string> Options(const std::string& kind, int offset) {
         const int first = (kind == "vsftpd" ? 40000 : 40300) + offset;
-        return std::to_string(first) + "-" + std::to_string(first + 49);
+        return {"--foreign-data", "--pasv", std::to_string(first) + "-" + std::to_string(first + 49)};
     }
-    static std::string Open(const RealServer& server, const std::string& name) {
-        return "open -n " + name + " ftp://" + server.User() + ":" + server.Password() + "@" +
-               server.Host() + ":" + std::to_string(server.Port()) + "; ";
+    std::string OpenBoth() const {
+        std::string opens;
+        for (const RealServer* s : {&from, &to}) {
+            opens += std::string("open -n ") + (s == &from ? "a" : "b") + " ftp://" + s->User() + ":" +
+                     s->Password() + "@" + s->Host() + ":" + std::to_string(s->Port()) + "; ";
+        }
+        return opens;
     }
-    std::string OpenBoth() const { return Open(from, "a") + Open(to, "b"); }
     RealServer from, to;
 };
 
@@ -70,15 +71,9 @@ TEST_P(FtpshCopiesBetweenRealServers, FilesArriveUnchangedDirectlyAndRelayed) {
         ftpsh_test::TempFile ini(direct ? kPassive : "");
         const auto outcome = ftpsh_test::RunFtpsh({"--batch", "-c", commands}, ini.SettingsEnvironment(), 120000);
         ASSERT_EQ(outcome.exitCode, 0) << Describe(outcome);
-        // Each connection with its current directory; closing the current one makes the
-        // one opened last of the others current.
-        auto line = [&](const char* mark, const RealServer& server, const char* name, const char* directory) {
-            return std::string(mark) + " " + name + "  " + server.User() + "@" + server.Host() + ":" +
-                   std::to_string(server.Port()) + "  UNIX  " + directory + "\n";
-        };
-        EXPECT_NE(outcome.out.find(line("*", servers.from, "a", "/upload") + line(" ", servers.to, "b", "/") +
-                                   "Closed the connection to 127.0.0.1.\nUsing b (127.0.0.1).\n" +
-                                   line("*", servers.to, "b", "/")),
+        // Closing the current connection makes the one opened last of the others current.
+        const std::string b = "b  " + servers.to.User() + "@" + servers.to.Host() + ":" + std::to_string(servers.to.Port());
+        EXPECT_NE(outcome.out.find("  " + b + "  UNIX  /\nClosed the connection to 127.0.0.1.\nUsing b (127.0.0.1).\n* " + b),
                   std::string::npos) << outcome.out;
         const std::string how = direct ? "(the servers exchanged the data directly)" : "(relayed through ftpsh";
         for (const std::string& name : names) {
