@@ -20,8 +20,9 @@
 
 namespace {
 
-// Reply codes that refine a refused STOR.
+// Reply codes of the direct transfer, and those that refine a refused STOR.
 constexpr uint16_t kPortAccepted = 200;
+constexpr uint16_t kEnteringPassiveMode = 227;
 constexpr uint16_t kNameNotAllowed = 553;
 constexpr uint16_t kInsufficientStorage = 452;
 
@@ -105,10 +106,28 @@ int32_t Refusal(const Reply& reply, bool retrieve) {
 // A passive server whose transfer started while the other side's was refused waits for a
 // data connection that will never come. Connecting to it and resetting the connection at
 // once ends its transfer now, so that its final reply (read by its file's close) comes
-// without waiting for the server to give up.
-void ReleasePassiveSide(const sockaddr_in& address) {
+// without waiting for the server to give up. The connection goes to the passive server
+// itself, at the port its reply named: whatever address the reply claims, the module
+// connects nowhere else.
+void ReleasePassiveSide(const FtpConnection* passive, sockaddr_in address) {
+    sockaddr_in peer{};
+    int size = sizeof peer;
+    if (getpeername(passive->controlSocket, reinterpret_cast<sockaddr*>(&peer), &size) != 0) return;
+    address.sin_addr = peer.sin_addr;
     SOCKET released = INVALID_SOCKET;
     if (ConnectDataSocket(address, &released) >= 0) ResetDataConnection(&released);
+}
+
+// Sends PASV and reads the address the passive server's 227 reply names, exactly as it
+// names it: telling the other server that address is the whole point of the transfer, so
+// no rule for the module's own data connections (which may prefer the control peer's
+// address) applies to it. 0, FSE_NOT_FOUND for a reply other than 227, FSE_FAILED for one
+// without six numbers, or the reply's error.
+int32_t AskPassiveAddress(FtpConnection* connection, sockaddr_in* address) {
+    const Reply reply = SendCommand(connection, "PASV\r\n");
+    if (reply.error) return reply.error;
+    if (reply.code != kEnteringPassiveMode) return FSE_NOT_FOUND;
+    return ParsePassiveAddress(connection->replyText, address);
 }
 
 // 0 when both transfers started; FSE_NOT_FOUND when the passive side refused PASV (nothing
@@ -123,10 +142,8 @@ int32_t DirectTransfer(const ServerCopy& c, bool destinationPassive) {
     }
     AlignRepresentations(c);
 
-    // The address comes from the passive server's own 227 reply and goes to the other
-    // server as it is: telling it that address is the whole point of the transfer.
     sockaddr_in address{};
-    if (const int32_t asked = RequestPassive(passive->connection, &address); asked != 0) {
+    if (const int32_t asked = AskPassiveAddress(passive->connection, &address); asked != 0) {
         return asked;
     }
     const auto* host = reinterpret_cast<const uint8_t*>(&address.sin_addr);
@@ -159,7 +176,7 @@ int32_t DirectTransfer(const ServerCopy& c, bool destinationPassive) {
     if (retrieveRuns) c.from->connection->stateFlags |= STATE_COPY_PORT_PENDING;
     if (storeRuns) c.to->connection->stateFlags |= STATE_COPY_PORT_PENDING;
     if (retrieveRuns && storeRuns) return 0;
-    if (destinationPassive ? storeRuns : retrieveRuns) ReleasePassiveSide(address);
+    if (destinationPassive ? storeRuns : retrieveRuns) ReleasePassiveSide(passive->connection, address);
     return retrieveRuns ? Refusal(storing, false) : Refusal(retrieving, true);
 }
 
