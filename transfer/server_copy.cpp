@@ -326,6 +326,9 @@ int32_t CopyBetweenServers(RemoteFileHandle* source, RemoteFileHandle* destinati
     if (context->source->connection == nullptr || context->destination->connection == nullptr) {
         return FSE_INVALID;
     }
+    // One control connection cannot run a transfer each way at once: a copy within one
+    // connection is the host's to make with a download and an upload.
+    if (context->source->connection == context->destination->connection) return FSE_NOT_SUPPORTED;
     LockedBlock<const char> sourcePath(source->path);
     LockedBlock<const char> destinationPath(destination->path);
     if (!sourcePath || !destinationPath) return FSE_INVALID;

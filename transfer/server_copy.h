@@ -9,7 +9,8 @@
 
 // Copies the file of `source` (opened for reading, nothing fetched yet) into the file of
 // `destination` (opened for writing, nothing sent yet); the copy record's source and
-// destination are the two servers' state records. 0 on success, or the first FsError.
+// destination are the two servers' state records. 0 on success, or the first FsError;
+// FSE_NOT_SUPPORTED, with nothing sent, when both records hold the same connection.
 // Either way the host closes both handles next: each close reads its server's final reply
 // where a transfer was started on it.
 int32_t CopyBetweenServers(RemoteFileHandle* source, RemoteFileHandle* destination,
