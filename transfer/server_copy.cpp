@@ -20,9 +20,8 @@
 
 namespace {
 
-// Reply codes of the direct transfer, and those that refine a refused STOR.
+// The reply code of an accepted PORT, and those that refine a refused STOR.
 constexpr uint16_t kPortAccepted = 200;
-constexpr uint16_t kEnteringPassiveMode = 227;
 constexpr uint16_t kNameNotAllowed = 553;
 constexpr uint16_t kInsufficientStorage = 452;
 
@@ -118,18 +117,6 @@ void ReleasePassiveSide(const FtpConnection* passive, sockaddr_in address) {
     if (ConnectDataSocket(address, &released) >= 0) ResetDataConnection(&released);
 }
 
-// Sends PASV and reads the address the passive server's 227 reply names, exactly as it
-// names it: telling the other server that address is the whole point of the transfer, so
-// no rule for the module's own data connections (which may prefer the control peer's
-// address) applies to it. 0, FSE_NOT_FOUND for a reply other than 227, FSE_FAILED for one
-// without six numbers, or the reply's error.
-int32_t AskPassiveAddress(FtpConnection* connection, sockaddr_in* address) {
-    const Reply reply = SendCommand(connection, "PASV\r\n");
-    if (reply.error) return reply.error;
-    if (reply.code != kEnteringPassiveMode) return FSE_NOT_FOUND;
-    return ParsePassiveAddress(connection->replyText, address);
-}
-
 // 0 when both transfers started; FSE_NOT_FOUND when the passive side refused PASV (nothing
 // else was sent: the relay takes over); else the copy's FsError.
 int32_t DirectTransfer(const ServerCopy& c, bool destinationPassive) {
@@ -142,8 +129,10 @@ int32_t DirectTransfer(const ServerCopy& c, bool destinationPassive) {
     }
     AlignRepresentations(c);
 
+    // The address goes to the other server as the passive server's 227 reply names it:
+    // telling the other server that address is the whole point of the transfer.
     sockaddr_in address{};
-    if (const int32_t asked = AskPassiveAddress(passive->connection, &address); asked != 0) {
+    if (const int32_t asked = RequestPassive(passive->connection, &address); asked != 0) {
         return asked;
     }
     const auto* host = reinterpret_cast<const uint8_t*>(&address.sin_addr);
