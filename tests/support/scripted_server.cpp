@@ -211,7 +211,7 @@ struct ScriptedServer::Impl {
         uint16_t passivePort = 0;
         passiveListener = ListenOnLoopback(&passivePort);
         if (passiveListener < 0) return Fail("cannot open the passive listener");
-        return SendAll(control, step.bytes + "127,0,0,1," + std::to_string(passivePort >> 8) + "," +
+        return SendAll(control, step.bytes + (step.bytes.ends_with(',') ? "" : "127,0,0,1,") + std::to_string(passivePort >> 8) + "," +
                                     std::to_string(passivePort & 0xff) + step.after, "control");
     }
 
