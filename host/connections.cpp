@@ -138,7 +138,8 @@ CommandResult Shell::Close(const Command&, const Words& words) {
     session_.Close();
     std::printf("Closed the connection to %s.\n", host.c_str());
     if (!session_.CurrentName().empty()) {
-        std::printf("Using %s (%s).\n", session_.CurrentName().c_str(), session_.HostName().c_str());
+        std::printf("Using %s (%s).\n", session_.CurrentName().c_str(),
+                    session_.HostName().c_str());
     }
     std::fflush(stdout);
     return CommandResult::Done;

@@ -165,7 +165,9 @@ int32_t DirectTransfer(const ServerCopy& c, bool destinationPassive) {
     if (retrieveRuns) c.from->connection->stateFlags |= STATE_COPY_PORT_PENDING;
     if (storeRuns) c.to->connection->stateFlags |= STATE_COPY_PORT_PENDING;
     if (retrieveRuns && storeRuns) return 0;
-    if (destinationPassive ? storeRuns : retrieveRuns) ReleasePassiveSide(passive->connection, address);
+    if (destinationPassive ? storeRuns : retrieveRuns) {
+        ReleasePassiveSide(passive->connection, address);
+    }
     return retrieveRuns ? Refusal(storing, false) : Refusal(retrieving, true);
 }
 
