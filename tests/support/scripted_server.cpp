@@ -244,7 +244,8 @@ struct ScriptedServer::Impl {
             int error = 0;
             socklen_t size = sizeof error;
             getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
-            result = (revents & POLLOUT) && error == 0 ? 0 : -1;
+            // A client that accepted and at once broke the connection off did connect.
+            result = (revents & POLLOUT) && (error == 0 || error == ECONNRESET) ? 0 : -1;
         }
         if (result < 0) {
             CloseSocket(fd);
