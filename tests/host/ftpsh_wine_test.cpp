@@ -1,8 +1,9 @@
-// ftpsh.exe of the x86_64 Windows build under Wine on a virtual X display: the real
-// TARVOFTP.DLL, QUENTL32.DLL and BKCS32.DLL beside it, real Winsock to a loopback server,
-// a password prompt and the file type question as real Windows dialogs, found and answered
-// by ftpsh's Windows side, and the remote system, path commands, listings and copies as on
-// Linux. Runs when TVFTP_WINE_FTPSH names the program (the native test run sets it).
+// ftpsh.exe of a Windows build (x86_64 under wine64, i686 under 32-bit Wine) on a virtual
+// X display: the real TARVOFTP.DLL, QUENTL32.DLL and BKCS32.DLL beside it, real Winsock to
+// a loopback server, a password prompt and the file type question as real Windows dialogs,
+// found and answered by ftpsh's Windows side, and the remote system, path commands,
+// listings and copies as on Linux. Runs when TVFTP_WINE_FTPSH names the program (the
+// native test run sets it, once for each build).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -40,6 +41,13 @@ protected:
         program_ = std::getenv("TVFTP_WINE_FTPSH");
         if (program_ == nullptr || program_[0] == '\0')
             GTEST_SKIP() << "TVFTP_WINE_FTPSH is not set";
+        // The i686 program runs in the i386 root; where it could not be made, the reason.
+        if (const char* root = std::getenv("TVFTP_WINE32_ROOT");
+            root != nullptr && !std::filesystem::exists(std::string(root) + "/.ready")) {
+            GTEST_SKIP() << "32-bit Windows programs cannot run here: "
+                         << (root[0] == '\0' ? std::string("no i386 root")
+                                              : ReadFile(std::string(root) + "/.unusable"));
+        }
         TVTEST_REQUIRE_SERVER("pyftpdlib");
         server_.emplace("pyftpdlib");
     }
