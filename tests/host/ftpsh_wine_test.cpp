@@ -41,13 +41,7 @@ protected:
         program_ = std::getenv("TVFTP_WINE_FTPSH");
         if (program_ == nullptr || program_[0] == '\0')
             GTEST_SKIP() << "TVFTP_WINE_FTPSH is not set";
-        // The i686 program runs in the i386 root; where it could not be made, the reason.
-        if (const char* root = std::getenv("TVFTP_WINE32_ROOT");
-            root != nullptr && !std::filesystem::exists(std::string(root) + "/.ready")) {
-            GTEST_SKIP() << "32-bit Windows programs cannot run here: "
-                         << (root[0] == '\0' ? std::string("no i386 root")
-                                              : ReadFile(std::string(root) + "/.unusable"));
-        }
+        if (auto skipped = ftpsh_test::WineSkipReason()) GTEST_SKIP() << *skipped;
         TVTEST_REQUIRE_SERVER("pyftpdlib");
         server_.emplace("pyftpdlib");
     }
@@ -58,11 +52,7 @@ protected:
     }
     // ftpsh.exe run to its end under Wine with these arguments after the program.
     Outcome Run(const std::vector<std::string>& arguments) const {
-        std::vector<std::string> command = {"-a", "-s", "-screen 0 1024x768x24",
-                                            FTPSH_WINE_RUNNER, program_};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        ftpsh_test::Process wine("/usr/bin/xvfb-run", command, {{"TVFTP_WINE_TIMEOUT", "150"}});
-        return wine.Finish(170000);
+        return ftpsh_test::RunFtpshUnderWine(program_, arguments);
     }
 
     const char* program_ = nullptr;
