@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "host/dialogs.h"
 #include "host/fs_error_text.h"
 #include "host/host_window.h"
 #include "host/protocol_window.h"
@@ -340,6 +341,10 @@ CommandResult Shell::Protocol(const Command& command, const Words& words) {
     if (module_.showProtocol == nullptr) {
         Complain("protocol: not available yet (the module offers no protocol window)");
         return CommandResult::Failed;
+    }
+    // The window as it was, with its lines, before it closes.
+    if (!choices_.showProtocol) {
+        if (HWND window = FindProtocolWindow(owner_)) RecordWindow(window, "PROTOCOL_WINDOW");
     }
     LockedRecord record(session_.recordHandle());
     int32_t result = module_.showProtocol(choices_.showProtocol ? 1 : 0, record.get());
