@@ -221,11 +221,14 @@ Outcome RunFtpsh(const std::vector<std::string>& arguments,
     return process.Finish(timeoutMs);
 }
 
-Outcome RunFtpshUnderWine(const std::string& program, const std::vector<std::string>& arguments) {
+Outcome RunFtpshUnderWine(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::map<std::string, std::string>& environment) {
     std::vector<std::string> command = {"-a", "-s", "-screen 0 1024x768x24", FTPSH_WINE_RUNNER,
                                         program};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    Process wine("/usr/bin/xvfb-run", command, {{"TVFTP_WINE_TIMEOUT", "150"}});
+    std::map<std::string, std::string> variables = {{"TVFTP_WINE_TIMEOUT", "150"}};
+    variables.insert(environment.begin(), environment.end());
+    Process wine("/usr/bin/xvfb-run", command, variables);
     return wine.Finish(170000);
 }
 

@@ -81,7 +81,8 @@ Outcome RunFtpsh(const std::vector<std::string>& arguments,
 
 // Runs ftpsh.exe of a Windows build to its end under Wine (tests/wine/run_under_wine.sh) on
 // a virtual X display.
-Outcome RunFtpshUnderWine(const std::string& program, const std::vector<std::string>& arguments);
+Outcome RunFtpshUnderWine(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::map<std::string, std::string>& environment = {});
 // Why the Windows program cannot run here, if so: the i686 build's i386 root
 // (TVFTP_WINE32_ROOT) could not be made.
 std::optional<std::string> WineSkipReason();

@@ -95,16 +95,15 @@ INSTANTIATE_TEST_SUITE_P(Kinds, FtpshCopiesBetweenRealServers, ::testing::Values
 TEST(FtpshUnderWineCopies, CopiesBetweenTwoServersDirectlyAndRelayed) {
     const char* program = std::getenv("TVFTP_WINE_FTPSH");
     if (program == nullptr || program[0] == '\0') GTEST_SKIP() << "TVFTP_WINE_FTPSH is not set";
+    if (auto skipped = ftpsh_test::WineSkipReason()) GTEST_SKIP() << *skipped;
     TVTEST_REQUIRE_SERVER("pyftpdlib");
     const ServerPair servers("pyftpdlib");
     for (const bool direct : {true, false}) {
         ftpsh_test::TempFile ini(direct ? kPassive : "");
         const std::string name = direct ? "direct.bin" : "relayed.bin";
-        ftpsh_test::Process wine("/usr/bin/xvfb-run",
-                                 {"-a", "-s", "-screen 0 1024x768x24", FTPSH_WINE_RUNNER, program, "--batch", "-c",
-                                  servers.OpenBoth() + "copy a:/large.bin b:/upload/" + name},
-                                 {{"TVFTP_WINE_TIMEOUT", "150"}, {"TARVO_ORR_INI", "Z:" + ini.path()}});
-        const auto outcome = wine.Finish(170000);
+        const auto outcome = ftpsh_test::RunFtpshUnderWine(
+            program, {"--batch", "-c", servers.OpenBoth() + "copy a:/large.bin b:/upload/" + name},
+            {{"TARVO_ORR_INI", "Z:" + ini.path()}});
         EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
         EXPECT_NE(outcome.out.find(direct ? "exchanged the data directly" : "relayed through ftpsh"), std::string::npos)
             << Describe(outcome);
