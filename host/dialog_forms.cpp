@@ -24,6 +24,7 @@ struct Person {
     AnswerBook* answers = nullptr;
     DialogChoices choices;
     std::set<HWND> answered;
+    int recorded = 0;
 };
 
 Person gPerson;
@@ -260,6 +261,7 @@ BOOL Drive(HWND dialog, LPCSTR templateName, void*) {
         Say("ftpsh: dialog " + name + " is still open after its answer; cancelled\n");
         return FALSE;
     }
+    RecordWindow(dialog, name);
     if (auto answer = gPerson.answers->Take(name)) {
         gPerson.answered.insert(dialog);
         if (!answer->quiet)
@@ -320,6 +322,12 @@ int AnswerMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 }  // namespace
+
+// No screen to take a picture of: the record of the controls only.
+void RecordWindow(HWND window, const std::string& name) {
+    if (gPerson.choices.screenshotFolder.empty()) return;
+    SaveControlRecord(gPerson.choices.screenshotFolder, ++gPerson.recorded, name, window);
+}
 
 void StartAnsweringDialogs(AnswerBook& answers, DialogChoices choices) {
     gPerson.answers = &answers;

@@ -46,7 +46,8 @@ constexpr const char* kUsage =
     "  --port-mode          send PORT for data connections (--no-port-mode: default port)\n"
     "  --parse-dirs, --no-parse-dirs\n"
     "  --local-byte8, --no-local-byte8\n"
-    "  --screenshots DIR    Windows: save a picture of each dialog before answering it\n"
+    "  --screenshots DIR    save a record of each dialog's controls before answering it\n"
+    "                       (NN-NAME.txt), on Windows its picture too (NN-NAME.bmp)\n"
     "  --version            the version of ftpsh and the module it comes with\n"
     "The transfer options start from those saved in ORR.INI (section FTP_Protocol).\n";
 

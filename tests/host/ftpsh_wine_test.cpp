@@ -1,8 +1,9 @@
-// ftpsh.exe of the x86_64 Windows build under Wine on a virtual X display: the real
-// TARVOFTP.DLL, QUENTL32.DLL and BKCS32.DLL beside it, real Winsock to a loopback server,
-// a password prompt and the file type question as real Windows dialogs, found and answered
-// by ftpsh's Windows side, and the remote system, path commands, listings and copies as on
-// Linux. Runs when TVFTP_WINE_FTPSH names the program (the native test run sets it).
+// ftpsh.exe of a Windows build (x86_64 under wine64, i686 under 32-bit Wine) on a virtual
+// X display: the real TARVOFTP.DLL, QUENTL32.DLL and BKCS32.DLL beside it, real Winsock to
+// a loopback server, a password prompt and the file type question as real Windows dialogs,
+// found and answered by ftpsh's Windows side, and the remote system, path commands,
+// listings and copies as on Linux. Runs when TVFTP_WINE_FTPSH names the program (the
+// native test run sets it, once for each build).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -41,6 +42,7 @@ protected:
         program_ = std::getenv("TVFTP_WINE_FTPSH");
         if (program_ == nullptr || program_[0] == '\0')
             GTEST_SKIP() << "TVFTP_WINE_FTPSH is not set";
+        if (auto skipped = ftpsh_test::WineSkipReason()) GTEST_SKIP() << *skipped;
         TVTEST_REQUIRE_SERVER("pyftpdlib");
         server_.emplace("pyftpdlib");
     }
@@ -51,11 +53,7 @@ protected:
     }
     // ftpsh.exe run to its end under Wine with these arguments after the program.
     Outcome Run(const std::vector<std::string>& arguments) const {
-        std::vector<std::string> command = {"-a", "-s", "-screen 0 1024x768x24",
-                                            FTPSH_WINE_RUNNER, program_};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        ftpsh_test::Process wine("/usr/bin/xvfb-run", command, {{"TVFTP_WINE_TIMEOUT", "150"}});
-        return wine.Finish(170000);
+        return ftpsh_test::RunFtpshUnderWine(program_, arguments);
     }
 
     const char* program_ = nullptr;
