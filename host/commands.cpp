@@ -78,6 +78,21 @@ constexpr Shell::Command Shell::kCommands[] = {
     {"protocol", "on|off", 1, 1, nullptr, &Shell::Protocol},
     {"answer", "DIALOG STEP...", 0, SIZE_MAX, "the answer for the next dialog of that name",
      &Shell::Answer},
+    {"options", "", 0, 0,
+     "the transfer options dialog of the connection; in scripts answer `FTP_OPTIONS_DLG`",
+     &Shell::Options},
+    {"type", "ascii|binary|auto", 1, 1,
+     "fix the transfer type, or leave it to the module; fix the structure (through the "
+     "options dialog on a connection, and for the next connections)",
+     &Shell::ChooseOption},
+    {"stru", "file|record", 1, 1, nullptr, &Shell::ChooseOption},
+    {"passive", "on|off", 1, 1,
+     "data connections by `PASV` on the next connections whose remote system is detected "
+     "(`SupportPasv` in the settings file)",
+     &Shell::Passive},
+    {"status", "", 0, 0,
+     "the status dialog: host, remote system, remote directory and the server's greeting",
+     &Shell::Status},
     {"help", "", 0, SIZE_MAX, "these commands and what they do", &Shell::Help, "? "},
 };
 
@@ -88,11 +103,12 @@ using Command = Shell::Command;
 constexpr const char* kHelpNotes =
     "\n"
     "Names with blanks go in double quotes: cd \"my dir\". In an answer ID=TEXT types or\n"
-    "chooses, a number or a button's label clicks: answer USER_PASSWORD 500=secret OK.\n"
+    "chooses (ID=on or ID=off sets a check box or radio button), a number or a button's\n"
+    "label clicks, and ? prints the dialog: answer USER_PASSWORD 500=secret OK.\n"
     "\n"
     "Passive mode: with SupportPasv=1 in section FTP_Protocol of the settings file\n"
     "  %s\n"
-    "data connections are opened with PASV. The module reads the key only when it detects\n"
+    "(passive on writes it) data connections are opened with PASV. The module reads the key only when it detects\n"
     "the remote system itself, so not for a connection opened with --host-type. They go to\n"
     "the server's own address, on the port the PASV reply names; PasvTrustAddress=1 in the\n"
     "same section connects to the address the reply names instead.\n"

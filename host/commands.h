@@ -1,7 +1,8 @@
 // ftpsh's commands, from one table: open, close, the commands on remote paths (cd, pwd,
 // mkdir, rmdir, rm, rename) and system, the listing commands (ls, dir, glob, info, attr),
 // the copies (get, put, append, mget, mput, cat) and the local directory (lcd, lpwd),
-// quote, protocol, answer, help, quit. One command line in, its messages out, and whether
+// quote, protocol, answer, the transfer options (options, type, stru, passive), status,
+// help, quit. One command line in, its messages out, and whether
 // it worked.
 #pragma once
 
@@ -104,6 +105,17 @@ private:
     // The entries of a directory listing (`glob` false) or a wildcard listing of `pattern`:
     // 0 or more, or the module's FsError.
     int32_t ListRemote(const std::string& pattern, bool glob, std::vector<RemoteEntry>& entries);
+
+    // The transfer options and status (option_commands.cpp): options shows the options
+    // dialog; type, stru and passive choose one option (type and stru through the dialog
+    // on a connection, and for the connections opened later); status prints the status
+    // dialog.
+    CommandResult Options(const Command& command, const Words& words);
+    CommandResult ChooseOption(const Command& command, const Words& words);
+    CommandResult Passive(const Command& command, const Words& words);
+    CommandResult Status(const Command& command, const Words& words);
+    // Runs the options dialog of the connection and tells its outcome as `command`'s.
+    CommandResult RunOptionsDialog(const Command& command);
 
     // Whether the command may run: a connection, and the export it needs (`offered`: the
     // module has it). Says what is wrong when not.

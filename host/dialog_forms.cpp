@@ -204,6 +204,8 @@ private:
             std::string off = Reachable(control) ? "" : " (disabled)";
             switch (kind) {
                 case ControlKind::Static: {
+                    // An icon's text names its picture; there is nothing to read.
+                    if ((GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) break;
                     // A text shown as it is (a file name) keeps its '&'.
                     const bool asItIs = (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX) != 0;
                     std::string text = asItIs ? TextOf(control) : WithoutMnemonic(TextOf(control));
@@ -262,7 +264,8 @@ BOOL Drive(HWND dialog, LPCSTR templateName, void*) {
     RecordWindow(dialog, name);
     if (auto answer = gPerson.answers->Take(name)) {
         gPerson.answered.insert(dialog);
-        Say("[dialog " + name + " \"" + TextOf(dialog) + "\" answered from the script]\n");
+        if (!answer->quiet)
+            Say("[dialog " + name + " \"" + TextOf(dialog) + "\" answered from the script]\n");
         std::string problem = ApplyAnswer(dialog, *answer);
         if (!problem.empty()) {
             Say("ftpsh: " + problem + "; dialog cancelled\n");

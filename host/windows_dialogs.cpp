@@ -147,7 +147,8 @@ void LookAt(HWND dialog) {
     if (name == "MESSAGEBOX") Say("[" + TextOf(dialog) + "] " + TextOf(GetDlgItem(dialog, 0xFFFF)) + "\n");
 
     if (auto answer = gPerson.answers->Take(name)) {
-        Say("[dialog " + name + " \"" + TextOf(dialog) + "\" answered from the script]\n");
+        if (!answer->quiet)
+            Say("[dialog " + name + " \"" + TextOf(dialog) + "\" answered from the script]\n");
         std::string problem = ApplyAnswer(dialog, *answer);
         if (problem.empty() && IsWindow(dialog) && IsWindowVisible(dialog))
             problem = "the dialog is still open after its answer";
@@ -161,7 +162,9 @@ void LookAt(HWND dialog) {
         Say("[dialog " + name + " \"" + TextOf(dialog) + "\" waits on the screen]\n");
         return;
     }
-    Say("[dialog " + name + " \"" + TextOf(dialog) + "\" cancelled: no answer given]\n");
+    // A message box has been told above, and goes as a person dismisses it, as on POSIX.
+    if (name != "MESSAGEBOX")
+        Say("[dialog " + name + " \"" + TextOf(dialog) + "\" cancelled: no answer given]\n");
     Cancel(dialog);
 }
 

@@ -27,6 +27,8 @@
 //       [mode=M] [stop=N]: PATH opened in mode M (FILE_READ, FILE_WRITE), copied to a fresh
 //       local file / from one holding BYTES, the Nth yield answered with a stop, closed
 //       (local: the local file afterwards; totals: each total told; close).
+//       FTP_Option (options: A/I, F/R, fixed, port, parse, byte8; settings: the file's lines),
+//       FTP_Status. After every call, message: the message boxes shown, "caption: text".
 //       FTP_Passthru copy N:PATH M:PATH [stop=N]: a copy between the records of servers N
 //       and M, the source opened to read, the destination to write, closed source first
 //       (totals; closes: the two results parted by '|').
@@ -44,7 +46,9 @@
 //       before bytes from 0x80), refuse=C (fails a block holding C), off (the user's option)
 //   answer DIALOG STEP...  the next dialog and what the person does in it: ID=TEXT types
 //       (or chooses a list item; ID= chooses none), ID?=TEXT checks a control (a list's
-//       items parted by '|', '*' before the selected), OK, Cancel, or an id to click
+//       items parted by '|', '*' before the selected), ID!=on|off,enabled|disabled its
+//       state, OK, Cancel, or an id to click.   ini unwritable: a settings file
+//       that cannot be written
 //
 //   server N  the lines from here on (exchange, open and calls) are server N's (1, the
 //       default, or 2); each server has its own record, and its script runs on its own
@@ -356,6 +360,20 @@ std::vector<Case> LoadCases() {
 
 using Outputs = std::map<std::string, std::string>;
 
+std::vector<std::string> gBoxes;  // the message boxes of the current call
+int RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT) { return gBoxes.push_back(std::string(caption) + ": " + text), IDOK; }
+
+// The options FTP_Option leaves in the connection, and what the settings file holds.
+LONG OptionOutputs(const FsStateRecord* record, LONG result, Outputs& out) {
+    const FtpConnection* c = record->connection;
+    out["options"] = std::string(c->currentType == TYPE_ASCII ? "A" : "I") + (c->currentStructure == STRUCTURE_RECORD ? ",R" : ",F") +
+        (c->optionFlags & OPTION_REPRESENTATION_FIXED ? ",fixed" : "") + (c->stateFlags & STATE_SEND_PORT ? ",port" : "") +
+        (c->optionFlags & OPTION_PARSE_DIRECTORIES ? ",parse" : "") + (c->localByteSize ? ",byte8" : "");
+    std::ifstream file(getenv("TARVO_ORR_INI"));
+    for (std::string line, &settings = out["settings"]; std::getline(file, line);) if (line[0] != '[') settings += (settings.empty() ? "" : "|") + line;
+    return result;
+}
+
 std::string Joined(const std::string& list, const std::string& item) {
     return list.empty() ? item : list + "|" + item;
 }
@@ -590,6 +608,8 @@ LONG Perform(const Call& call, uint16_t port, std::unique_ptr<HostRecord>* hosts
     if (call.name == "FTP_Rename") return FTP_Rename(arg[0], arg[1], record);
     if (call.name == "FTP_Abort") return FTP_Abort(record);
     if (call.name == "FTP_FS_Close") return FTP_FS_Close(record);
+    if (call.name == "FTP_Status") return FTP_Status(record);
+    if (call.name == "FTP_Option") return OptionOutputs(record, FTP_Option(record), out);
     if (call.name == "FTP_Dir" || call.name == "FTP_Glob") return Listing(*host, a, call.name == "FTP_Glob", out);
     if (call.name.starts_with("FTP_Dir_") || call.name.starts_with("FTP_Glob_")) return ListingCall(*host, call, out);
     if (call.name == "FTP_Get_File_Info") return FileInfo(*host, a, out);
@@ -633,7 +653,8 @@ TEST_P(Transcript, Plays) {
     TempFolder folder;
     std::string settings;
     for (const std::string& line : c.ini) settings += (settings.empty() && line[0] != '[' ? "[FTP_Protocol]\n" : "") + line + "\n";
-    WriteFile(folder / "ORR.INI", settings);
+    if (std::ranges::count(c.ini, "unwritable")) std::filesystem::create_directory(folder / "ORR.INI");
+    else WriteFile(folder / "ORR.INI", settings);
     setenv("TARVO_ORR_INI", (folder / "ORR.INI").c_str(), 1);
 
     ScriptedServer servers[2];
@@ -686,12 +707,19 @@ TEST_P(Transcript, Plays) {
     {
         AttachedModule module;
         DialogScript person;
+        const TvMessageBoxHook previousBoxHook = TvSetMessageBoxHook(&RecordBox);
         for (const std::string& answer : c.answers) {
             std::vector<std::string> words = Words(answer);
             person.Expect(words[0]);
             for (const std::string& word : std::vector(words.begin() + 1, words.end())) {
                 const size_t equals = word.find('=');
-                if (equals != std::string::npos && equals > 0 && word[equals - 1] == '?') {
+                if (equals != std::string::npos && equals > 0 && word[equals - 1] == '!') {
+                    person.Inspect([id = std::stoi(word), want = word.substr(equals + 1)](HWND dialog) {
+                        const std::vector<ControlView> controls = ReadControls(dialog);
+                        const ControlView* c = FindControl(controls, id);
+                        EXPECT_EQ(c ? std::string(c->check == BST_CHECKED ? "on" : "off") + (c->enabled ? ",enabled" : ",disabled") : "none", want) << "control " << id;
+                    });
+                } else if (equals != std::string::npos && equals > 0 && word[equals - 1] == '?') {
                     person.Check(std::stoi(word), word.substr(equals + 1));
                 } else if (equals != std::string::npos) {
                     person.Enter(std::stoi(word), word.substr(equals + 1));
@@ -723,7 +751,10 @@ TEST_P(Transcript, Plays) {
             // Every wait of a call, for the server or for a dialog, leaves the processor alone.
             const double cpu = ThreadCpuSeconds();
             const auto started = std::chrono::steady_clock::now();
+            gBoxes.clear();
             const long result = Perform(call, server.Port(), hosts, outputs);
+            std::string& boxes = outputs["message"];
+            for (const std::string& box : gBoxes) boxes += (boxes.empty() ? "" : "|") + box;
             const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
             EXPECT_LT(ThreadCpuSeconds() - cpu, 0.1 + wall.count() / 10) << call.name << " spins";
             // The client lines of a listing call are sent while it runs.
@@ -753,6 +784,7 @@ TEST_P(Transcript, Plays) {
         hosts[0].reset(), hosts[1].reset();
         EXPECT_TRUE(person.finished()) << "a dialog answered in the transcript did not come";
         EXPECT_EQ(person.problems(), std::vector<std::string>{});
+        TvSetMessageBoxHook(previousBoxHook);
     }
     for (int i = 0; i < 2; ++i) {
         if (!used[i]) continue;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <regex>
 
 #include "tests/host/ftpsh_process.h"
 #include "tests/host/listing_scenario.h"
@@ -127,6 +128,17 @@ TEST_F(FtpshUnderWine, CopiesBinaryAndTextAndAsksTheFileTypeOnTheScreen) {
     EXPECT_EQ(ReadFile(typed / "line.txt"), line);
     EXPECT_EQ(ReadFile(typed / "unix.txt"), unix);
     ExpectPicture(typed / "01-FTP_FILETYPE_DLG.bmp");
+}
+
+// Real options and status dialogs hold the same controls, texts and states as on Linux.
+TEST_F(FtpshUnderWine, OptionsAndStatusDialogsAreTheSameAsOnLinux) {
+    const std::vector<std::string> arguments = {
+        "--batch", "-c", Open(true) + "; answer FTP_OPTIONS_DLG ? 407=off 401=on 404=on ? "
+        "Cancel; options; type binary; status; stru record"};
+    const Outcome windows = Run(arguments), linux = ftpsh_test::RunFtpsh(arguments);
+    EXPECT_EQ(linux.exitCode, 1) << Describe(linux);  // the server refused STRU R
+    EXPECT_EQ(windows.exitCode, linux.exitCode) << Describe(windows);
+    EXPECT_EQ(std::regex_replace(windows.out, std::regex("\r"), ""), linux.out);
 }
 
 TEST_F(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
