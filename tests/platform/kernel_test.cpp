@@ -1,5 +1,6 @@
 // The kernel services of the POSIX platform as the module relies on them: memory handles,
-// text calls, local files by handle and dynamic libraries.
+// text calls and local files by handle. (Dynamic libraries by their Windows names are
+// loaded by every module start-up, the code-set and resource libraries included.)
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -173,31 +174,6 @@ TEST(LocalFiles, ReadWriteSeekAndExistByHandle) {
     const std::string longPath = folder / std::string(300, 'n');
     EXPECT_EQ(OpenFile(longPath.c_str(), &info, OF_EXIST), HFILE_ERROR);
     EXPECT_EQ(std::strlen(info.szPathName), static_cast<size_t>(OFS_MAXPATHNAME - 1));
-}
-
-TEST(Libraries, DllNamesMapToSharedObjectsAndBadNamesFail) {
-    HMODULE platform = GetModuleHandleA("TVPLATFORM.DLL");  // libtvplatform.so
-    ASSERT_NE(platform, nullptr);
-    EXPECT_EQ(TvModuleInstanceOf(reinterpret_cast<const void*>(&GlobalAlloc)), platform);
-    HMODULE loaded = LoadLibraryA("TvPlatform.dll");
-    EXPECT_EQ(loaded, platform);
-    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(loaded, "TvModuleInstanceOf")),
-              reinterpret_cast<void*>(&TvModuleInstanceOf));
-    SetLastError(0);
-    EXPECT_EQ(GetProcAddress(loaded, "NoSuchFunction"), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
-    EXPECT_EQ(GetProcAddress(loaded, MAKEINTRESOURCEA(3)), nullptr);
-    EXPECT_TRUE(FreeLibrary(loaded));
-    EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
-
-    EXPECT_EQ(LoadLibraryA("BKCS99.DLL"), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-    EXPECT_EQ(GetModuleHandleA("NOTLOADED.DLL"), nullptr);
-    int notAModule = 0;
-    auto* bogus = reinterpret_cast<HMODULE>(&notAModule);
-    EXPECT_FALSE(FreeLibrary(bogus));
-    EXPECT_EQ(GetProcAddress(bogus, "TvModuleInstanceOf"), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 }  // namespace

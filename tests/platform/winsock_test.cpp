@@ -1,15 +1,13 @@
 // Winsock on the POSIX platform, over real loopback sockets, as the module uses it: the
-// Winsock error codes of failing calls, non-blocking connects and select, urgent data, the
-// blocking hook cancelling a blocking connect and a host lookup, and dotted addresses.
+// Winsock error codes of failing calls, non-blocking connects and select, the blocking hook
+// cancelling a blocking connect, and dotted addresses. (Urgent data and a cancelled host
+// lookup show in the module's abort and connection tests.)
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <csignal>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -175,34 +173,6 @@ TEST_F(Winsock, FailedCallsSetWinsockErrorCodes) {
     EXPECT_EQ(close(file), 0);
 }
 
-int gBrokenPipeSignals = 0;
-
-TEST_F(Winsock, UrgentDataArrivesApartAndSendAfterPeerResetFailsWithoutSignal) {
-    const auto [client, server] = ConnectedPair();
-    ASSERT_EQ(send(client, "ab", 2, 0), 2);
-    ASSERT_EQ(send(client, "X", 1, MSG_OOB), 1);
-    fd_set exceptSet;
-    ASSERT_EQ(Select(server, nullptr, nullptr, &exceptSet, 1000000), 1);
-    char buffer[8] = {};
-    ASSERT_EQ(recv(server, buffer, sizeof buffer, MSG_OOB), 1);
-    EXPECT_EQ(buffer[0], 'X');
-    ASSERT_EQ(recv(server, buffer, sizeof buffer, 0), 2);
-    EXPECT_EQ(std::string(buffer, 2), "ab");
-
-    const linger abort{1, 0};
-    ASSERT_EQ(setsockopt(server, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
-                         sizeof abort),
-              0);
-    Close(server);
-    ASSERT_TRUE(WaitReadable(client));
-    const auto previous = std::signal(SIGPIPE, [](int) { ++gBrokenPipeSignals; });
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        EXPECT_EQ(WsaError(send(client, "data", 4, 0)), WSAECONNRESET) << attempt;
-    }
-    std::signal(SIGPIPE, previous);
-    EXPECT_EQ(gBrokenPipeSignals, 0);
-}
-
 TEST_F(Winsock, SelectRewritesSetsForSocketsOfAnyNumber) {
     const auto [client, server] = ConnectedPair();
     // Far beyond the system's own fd_set limit of 1024 descriptors.
@@ -335,59 +305,6 @@ TEST_F(Winsock, BlockingHookIsReplacedAndRestoredAndCancelEndsABlockingConnect) 
     Listen(&address);
     EXPECT_EQ(Connect(s, address), 0);
     EXPECT_FALSE(IsNonBlocking(s));
-    EXPECT_EQ(WSAUnhookBlockingHook(), 0);
-}
-
-// A lookup that waits until the test opens the gate.
-struct LookupGate {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool open = false;
-};
-LookupGate* gGate = nullptr;
-
-sysnet::LookupResult GatedLookup(const std::string&) {
-    std::unique_lock<std::mutex> lock(gGate->mutex);
-    gGate->changed.wait_for(lock, std::chrono::seconds(2), [] { return gGate->open; });
-    sysnet::LookupResult result;
-    result.status = sysnet::LookupResult::Status::Found;
-    result.canonicalName = "gated.example";
-    result.addresses = {htonl(0x01020304), htonl(0x05060708)};
-    return result;
-}
-
-INT_PTR OpeningHook() {
-    if (++gHook.calls == 3) {
-        const std::lock_guard<std::mutex> lock(gGate->mutex);
-        gGate->open = true;
-        gGate->changed.notify_all();
-    }
-    return FALSE;
-}
-
-// (A lookup cancelled from the hook is seen in the utility library's name resolution.)
-TEST_F(Winsock, HostLookupRunsTheHookWhileItWaits) {
-    const hostent* host = gethostbyname("localhost");
-    ASSERT_NE(host, nullptr);
-    EXPECT_EQ(host->h_addrtype, AF_INET);
-    EXPECT_EQ(host->h_length, 4);
-    EXPECT_EQ(gethostbyname("no-such-host.invalid"), nullptr);
-    EXPECT_EQ(WSAGetLastError(), WSAHOST_NOT_FOUND);
-
-    LookupGate waiting;
-    gGate = &waiting;
-    gHook = HookLog{};
-    const winsock::HostLookup previous = winsock::SetHostLookup(GatedLookup);
-    WSASetBlockingHook(OpeningHook);
-    host = gethostbyname("gated");
-    ASSERT_NE(host, nullptr);
-    EXPECT_GE(gHook.calls, 3);  // the gate opens on the third run
-    EXPECT_STREQ(host->h_name, "gated.example");
-    ASSERT_NE(host->h_addr_list[1], nullptr);
-    EXPECT_EQ(host->h_addr_list[2], nullptr);
-    EXPECT_STREQ(inet_ntoa(*reinterpret_cast<in_addr*>(host->h_addr_list[1])), "5.6.7.8");
-
-    winsock::SetHostLookup(previous);
     EXPECT_EQ(WSAUnhookBlockingHook(), 0);
 }
 
