@@ -131,6 +131,21 @@ const Command* Find(const std::string& name) {
     return nullptr;
 }
 
+}  // namespace
+
+std::vector<std::string> Shell::CommandNames() {
+    std::vector<std::string> names;
+    for (const Command& command : kCommands) {
+        names.push_back(command.name);
+        const std::string aliases = command.aliases;
+        for (size_t at = 0, end; (end = aliases.find(' ', at)) != std::string::npos; at = end + 1)
+            names.push_back(aliases.substr(at, end - at));
+    }
+    return names;
+}
+
+namespace {
+
 std::string Usage(const Command& command) {
     return *command.synopsis == '\0' ? command.name
                                      : std::string(command.name) + ' ' + command.synopsis;

@@ -256,6 +256,9 @@ int main(int argc, char** argv) {
     bool ok;
     {
         Shell shell(module, window.handle(), answers, arguments.shell);
+        SetCompleter([&shell](const std::string& before, const std::string& word) {
+            return shell.Completions(before, word);
+        });
         if (arguments.commands) {
             ok = RunCommands(shell, SplitCommands(*arguments.commands));
         } else if (script) {
