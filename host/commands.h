@@ -30,7 +30,7 @@ class Shell {
 public:
     Shell(ProtocolModule& module, HWND owner, AnswerBook& answers, ShellChoices choices);
 
-    CommandResult Run(const std::string& line);
+    CommandResult Run(const std::string& typed);
     // The open command for an address given on ftpsh's command line.
     CommandResult OpenAddress(const std::string& address);
     // The prompt for the next interactive command.

@@ -7,6 +7,7 @@
 
 #include "host/commands.h"
 #include "host/local_files.h"
+#include "host/user_text.h"
 
 namespace ftpsh {
 
@@ -46,7 +47,12 @@ std::vector<std::string> Shell::Completions(const std::string& before,
         const std::string command = before.substr(start, before.find_first_of(" \t", start) - start);
         const bool local =
             command == "put" || command == "mput" || command == "append" || command == "lcd";
-        AddMatches(word, local ? LocalNames(word) : lastNames_, candidates);
+        std::vector<std::string> names = local ? LocalNames(word) : lastNames_;
+        // Remote names are in the module's code page, local ones already as the user types.
+        if (!local) {
+            for (std::string& name : names) name = HostToUser(name);
+        }
+        AddMatches(word, names, candidates);
     }
     std::sort(candidates.begin(), candidates.end());
     candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/console.h"
+#include "host/user_text.h"
 
 namespace ftpsh {
 
@@ -175,7 +176,9 @@ private:
 class CommandLineEditor {
 public:
     CommandLineEditor() {
-        editor_ = el_init("ftpsh", stdin, stdout, stderr);
+        // The terminal itself, not standard output, which may convert the module's text.
+        terminal_ = fdopen(dup(STDOUT_FILENO), "w");
+        editor_ = terminal_ != nullptr ? el_init("ftpsh", stdin, terminal_, terminal_) : nullptr;
         history_ = history_init();
         if (editor_ == nullptr || history_ == nullptr) return;
         HistEvent event;
@@ -193,6 +196,7 @@ public:
     ~CommandLineEditor() {
         if (editor_ != nullptr) el_end(editor_);
         if (history_ != nullptr) history_end(history_);
+        if (terminal_ != nullptr) std::fclose(terminal_);
     }
     bool usable() const { return editor_ != nullptr && history_ != nullptr; }
 
@@ -276,6 +280,7 @@ private:
         return CC_REDISPLAY;
     }
 
+    FILE* terminal_ = nullptr;
     EditLine* editor_ = nullptr;
     History* history_ = nullptr;
     std::string prompt_;
@@ -320,7 +325,7 @@ bool OutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 std::optional<std::string> ReadCommandLine(const std::string& prompt) {
     if (!InputIsTerminal() || !CommandLine().usable()) return ReadPlainLine(&ClassifyInputEnd);
     std::fflush(stdout);
-    return CommandLine().Read(prompt);
+    return CommandLine().Read(HostToUser(prompt));
 }
 
 void SetCompleter(Completer completer) { CommandLine().SetCompleter(std::move(completer)); }
@@ -333,10 +338,10 @@ std::optional<std::string> ReadFormAnswer(const std::string& prompt, bool secret
         WriteOut(prompt);
         return ReadPlainLine(&ClassifyInputEnd);
     }
-    std::string line = secret ? std::string() : initial;
+    std::string line = secret ? std::string() : HostToUser(initial);
     LineEditor editor;
-    if (editor.Edit(prompt, secret, line) != Ending::Enter) return std::nullopt;
-    return line;
+    if (editor.Edit(HostToUser(prompt), secret, line) != Ending::Enter) return std::nullopt;
+    return UserToHost(line);
 }
 
 }  // namespace ftpsh
