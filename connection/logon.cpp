@@ -30,9 +30,17 @@ bool SendsAccountUnasked(uint8_t hostType) {
     return hostType == HOST_VM || hostType == HOST_AUTOMATIC;
 }
 
+// A reply that never came: the host's cancel, or -60 for a connection that broke or
+// timed out (the stream is then closed). 0 for a reply that was read.
+int32_t NoReply(const Reply& reply) {
+    if (reply.error == FSE_CANCELLED) return FSE_CANCELLED;
+    return reply.error != 0 ? FSE_LOGON_BROKEN : 0;
+}
+
 // The result of a logon by the reply that ended it: a refusal, a broken connection, or
 // anything else, which decides nothing and counts as logged on.
 int32_t LogonResult(const Reply& last) {
+    if (const int32_t missing = NoReply(last); missing < 0) return missing;
     if (last.Is(ReplyClass::Permanent)) return FSE_LOGON_REFUSED;
     if (last.broken()) return FSE_LOGON_BROKEN;
     return 0;
@@ -57,7 +65,7 @@ int32_t Logon(char* user, char* password, char* account, FtpConnection* connecti
                 return 0;
             }
         } else {
-            if (reply.broken()) return FSE_LOGON_BROKEN;
+            if (const int32_t missing = NoReply(reply); missing < 0) return missing;
             if (reply.Is(ReplyClass::Complete)) return 0;
             confirmed = AskFor(connection, Question::UserName, user);
             if (!confirmed) return FSE_USER_PROMPT_CANCELLED;
@@ -67,6 +75,7 @@ int32_t Logon(char* user, char* password, char* account, FtpConnection* connecti
     if (reply.Is(ReplyClass::Intermediate) && confirmed) {
         for (;;) {
             reply = SendAccount(account, connection);
+            if (NoReply(reply) < 0) break;
             if (!reply.Is(ReplyClass::Complete) && !reply.broken()) {
                 confirmed = AskFor(connection, Question::Account, account);
                 if (confirmed) {

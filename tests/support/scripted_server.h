@@ -34,7 +34,8 @@ struct UrgentByte {
 class ScriptedServer {
 public:
     enum class Step { Send, Expect, Prefix, Any, Urgent, Pause, Close, Reset, Passive, Port,
-                      DefaultPort, DataSend, DataReceive, DataClose, DataReset };
+                      DefaultPort, DataSend, DataReceive, DataClose, DataReset,
+                      Hold, Flood, Intruder, DataHold };
 
     ScriptedServer();
     ~ScriptedServer();
@@ -61,13 +62,22 @@ public:
     ScriptedServer& Close() { return Add(Step::Close); }
     // Closes with SO_LINGER 0, so that the client sees a reset.
     ScriptedServer& Reset() { return Add(Step::Reset); }
+    // Says nothing more and waits for the client to close the control connection.
+    ScriptedServer& HoldUntilClientCloses() { return Add(Step::Hold); }
+    // Sends the bytes over and over until the client closes the control connection.
+    ScriptedServer& SendUntilClientCloses(std::string_view bytes) { return Add(Step::Flood, bytes); }
 
     // ---- data connection steps
-    // Opens a passive listener and announces it: before + "127,0,0,1,p1,p2" + after.
+    // Opens a passive listener on 127.0.0.1 and announces it: before + host + ",p1,p2" +
+    // after, the host "127,0,0,1" unless another is named.
     ScriptedServer& Passive(std::string_view before = "227 Entering Passive Mode (",
-                            std::string_view after = ").\r\n") {
-        return Add(Step::Passive, before, after);
+                            std::string_view after = ").\r\n", std::string_view host = {}) {
+        Add(Step::Passive, before, after);
+        return Named(host);
     }
+    // A third host: connects from 127.0.0.2 to the address of the last PORT command, sends
+    // the bytes and closes.
+    ScriptedServer& IntrudeOnPort(std::string_view bytes) { return Add(Step::Intruder, bytes); }
     // Connects to the address of the last PORT command received on the control connection.
     ScriptedServer& ConnectToPort() { return Add(Step::Port); }
     // Connects to the client's end of the control connection: its default data port.
@@ -77,6 +87,8 @@ public:
     ScriptedServer& DataReceiveUntilClose() { return Add(Step::DataReceive); }
     ScriptedServer& DataClose() { return Add(Step::DataClose); }
     ScriptedServer& DataReset() { return Add(Step::DataReset); }
+    // Keeps the data connection open, reading nothing more, until the server is stopped.
+    ScriptedServer& DataHold() { return Add(Step::DataHold); }
 
     // Starts playing the transcript; the client may connect before or after.
     void Start();
@@ -95,6 +107,7 @@ public:
 private:
     ScriptedServer& Add(Step step, std::string_view bytes = {}, std::string_view after = {},
                         size_t count = 0);
+    ScriptedServer& Named(std::string_view host);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
