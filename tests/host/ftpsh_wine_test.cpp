@@ -4,6 +4,9 @@
 // by ftpsh's Windows side, and the remote system, path commands, listings and copies as on
 // Linux. Runs when TVFTP_WINE_FTPSH names the program (the native test run sets it).
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -49,11 +52,13 @@ protected:
                "@" + server_->Host() + ":" + std::to_string(server_->Port());
     }
     // ftpsh.exe run to its end under Wine with these arguments after the program.
-    Outcome Run(const std::vector<std::string>& arguments) const {
+    Outcome Run(const std::vector<std::string>& arguments,
+                std::map<std::string, std::string> environment = {}) const {
         std::vector<std::string> command = {"-a", "-s", "-screen 0 1024x768x24",
                                             FTPSH_WINE_RUNNER, program_};
         command.insert(command.end(), arguments.begin(), arguments.end());
-        ftpsh_test::Process wine("/usr/bin/xvfb-run", command, {{"TVFTP_WINE_TIMEOUT", "150"}});
+        environment["TVFTP_WINE_TIMEOUT"] = "150";
+        ftpsh_test::Process wine("/usr/bin/xvfb-run", command, environment);
         return wine.Finish(170000);
     }
 
@@ -139,6 +144,31 @@ TEST_F(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
         EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
         ftpsh_test::CheckListingScenario(outcome.out, server_->Root(), parsed);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A server that takes the connection (its listening queue does) and never greets: with
+// Winsock's own waits the open fails once the time-out of the settings has passed, instead
+// of hanging. A listening socket of its own: Wine's start outlasts the scripted server's
+// wait for a client.
+TEST_F(FtpshUnderWine, ASilentServerTimesOut) {
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+    getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    ftpsh_test::TempFile settings("[FTP_Protocol]\nTimeoutSeconds=2\n");
+    Outcome outcome = Run({"--batch", "-c", "open ftp://u:p@127.0.0.1:" + std::to_string(ntohs(address.sin_port))},
+                          {{"TARVO_ORR_INI", OnDriveZ(settings.path())}});
+    close(silent);
+    EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
+    EXPECT_NE(outcome.err.find("open: error -60"), std::string::npos) << Describe(outcome);
 }
 
 }  // namespace

@@ -9,11 +9,14 @@ namespace tvtest {
 
 inline std::string Unescape(std::string text) {
     static const std::regex repeat(R"(\{([^{}]*)\*(\d+)\})");
-    for (std::smatch match; std::regex_search(text, match, repeat);) {
-        std::string repeated;
-        for (int i = std::stoi(match[2]); i > 0; --i) repeated += match[1];
-        text = match.prefix().str() + repeated + match.suffix().str();
+    // The search goes on behind each repetition, never through what it made (megabytes).
+    std::string expanded;
+    auto rest = text.cbegin();
+    for (std::smatch match; std::regex_search(rest, text.cend(), match, repeat); rest = match.suffix().first) {
+        expanded.append(match.prefix().first, match.prefix().second);
+        for (int i = std::stoi(match[2]); i > 0; --i) expanded += match[1];
     }
+    text = expanded.append(rest, text.cend());
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : (out += text[i], 0);
