@@ -8,6 +8,7 @@
 
 #include "connection/message_pump.h"
 #include "connection/wait.h"
+#include "records/module_state.h"
 #include "util/memory_guards.h"
 #include "util/orr.h"
 
@@ -22,6 +23,9 @@ constexpr uint16_t kEnteringPassiveMode = 227;
 
 
 constexpr int kPassiveNumbers = 6;
+
+// The setting that lets a passive data connection go to the address the 227 reply names.
+constexpr const char* kTrustPassiveAddressKey = "PasvTrustAddress";
 
 
 // Reports the socket failure that just happened, then closes the slot: the close must not
@@ -65,6 +69,13 @@ int32_t ListenOn(const sockaddr_in& address, bool defaultPort, HWND window, SOCK
         return FailAndCloseSlot(slot);
     }
     return 0;
+}
+
+// The server's address: the control connection's peer. False when the socket cannot tell.
+bool ControlPeer(const FtpConnection* connection, sockaddr_in* peer) {
+    int length = sizeof *peer;
+    return getpeername(connection->controlSocket, reinterpret_cast<sockaddr*>(peer), &length) !=
+           SOCKET_ERROR;
 }
 
 bool IsDigit(char character) { return character >= '0' && character <= '9'; }
@@ -143,16 +154,12 @@ int32_t AcceptDataConnection(FtpConnection* connection, SOCKET* listeningSlot,
     // connection's peer; a connection from any other address is closed at once and the
     // accept goes on waiting.
     sockaddr_in server{};
-    int length = sizeof server;
-    if (getpeername(connection->controlSocket, reinterpret_cast<sockaddr*>(&server), &length) ==
-        SOCKET_ERROR) {
-        return FailAndCloseSlot(listeningSlot);
-    }
+    if (!ControlPeer(connection, &server)) return FailAndCloseSlot(listeningSlot);
     SocketWait wait(*listeningSlot, &connection->stream, WaitOn::Accept);
     SOCKET accepted;
     for (;;) {
         sockaddr_in from{};
-        length = sizeof from;
+        int length = sizeof from;
         accepted = accept(*listeningSlot, reinterpret_cast<sockaddr*>(&from), &length);
         if (accepted != INVALID_SOCKET) {
             if (from.sin_addr.s_addr == server.sin_addr.s_addr) break;
@@ -199,6 +206,8 @@ int32_t ParsePassiveAddress(const char* replyText, sockaddr_in* address) {
         complete = field != nullptr && ParseAddressByte(field, &numbers[i]);
     }
     if (!complete) return FSE_FAILED;
+    // No server listens on port 0: a reply naming it is as unusable as one naming no port.
+    if (numbers[4] == 0 && numbers[5] == 0) return FSE_FAILED;
 
     *address = sockaddr_in{};
     address->sin_family = AF_INET;
@@ -259,6 +268,17 @@ int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket) {
     sockaddr_in address;
     int32_t result = RequestPassive(connection, &address);
     if (result != 0) return result;
+    // The data of a listing or a transfer comes from the server the user connected to.
+    // Following whatever host a 227 reply names would let a server (or whoever rewrites its
+    // replies) point the module at another machine, inside the user's network, and show
+    // what that machine sends as the server's files; servers behind address translation
+    // also name addresses the module cannot reach. So the connection goes to the control
+    // connection's peer, on the port the reply names, unless the user trusts the replies.
+    if (ReadSetting(kTrustPassiveAddressKey, 0) == 0) {
+        sockaddr_in peer{};
+        if (!ControlPeer(connection, &peer)) return SocketFailure();
+        address.sin_addr = peer.sin_addr;
+    }
     SOCKET connected;
     result = ConnectDataSocket(address, &connected);
     if (result < 0) return result;

@@ -222,6 +222,8 @@ def sample_files():
         b"file with blanks.txt": b"a name with blanks\n",
         b"colon:name.txt": b"a name with a colon\n",
         b"-dash-leading.txt": b"a name with a leading dash\n",
+        b"c:d.txt": b"a colon in a short name\n",
+        b"a b.txt": b"a blank in a short name\n",
         "grüße-€.txt".encode("utf-8"): b"a UTF-8 name\n",
         b"caf\xe9-latin1.txt": b"a Latin-1 name\n",
         b"dir/alpha.txt": b"alpha\n",
@@ -233,7 +235,7 @@ def sample_files():
 
 def build_tree(tree, uid, gid):
     os.mkdir(tree, 0o755)
-    for directory in (b"dir", b"dir/sub", b"empty", b"upload", b"readonly"):
+    for directory in (b"dir", b"dir/sub", b"empty", b"upload", b"readonly", b"my dir", b"-dash"):
         os.mkdir(os.path.join(os.fsencode(tree), directory), 0o755)
     for relative, contents in sample_files().items():
         with open(os.path.join(os.fsencode(tree), relative), "wb") as out:
@@ -242,6 +244,7 @@ def build_tree(tree, uid, gid):
     # Relative targets, so that the links resolve inside a chroot too.
     os.symlink(b"dir", os.path.join(base, b"link-to-dir"))
     os.symlink(b"lf.txt", os.path.join(base, b"link-to-file"))
+    os.symlink(b"my dir", os.path.join(base, b"link-to-my-dir"))
     for path, dirs, files in os.walk(base, topdown=False):
         for name in files + dirs:
             full = os.path.join(path, name)

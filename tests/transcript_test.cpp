@@ -37,7 +37,6 @@
 //   cancel MS  the host's idle callback answers -1 once, MS after the call before began
 //   pasv [TEXT, % for the address], port, port default, D: LINE, D~ BYTES, data close,
 //   data reset, D< BYTES (all the client sends until it closes)   the data connection
-//   pasv naming H1,H2,H3,H4   a 227 naming that host; the server listens on 127.0.0.1
 //   intruder BYTES   a third host connects from 127.0.0.2 to the PORT address, sends, closes
 //   data hold  the data connection stays open, unread, to the end of the case
 //   port LINE  "C: PORT 127,0,0,1,...  S: 200 PORT ok.", "C: LINE  S: 150 Here it comes.", port
@@ -144,8 +143,7 @@ std::vector<std::string> Words(const std::string& line, bool unescape = true) {
 }
 
 enum class Act { Send, Expect, Prefix, Pause, Close, Reset, Urgent, Passive, Port, DefaultPort,
-                 DataSend, DataReceive, DataClose, DataReset, Hold, Flood, Intruder, PassiveNaming,
-                 DataHold };
+                 DataSend, DataReceive, DataClose, DataReset, Hold, Flood, Intruder, DataHold };
 struct Step {
     Act act;
     std::string text, after;
@@ -278,8 +276,6 @@ Case ParseCase(const std::string& file, const std::string& name,
             step(Act::Flood, Unescape(rest) + "\r\n");
         } else if (head == "intruder") {
             step(Act::Intruder, Unescape(rest));
-        } else if (head == "pasv" && rest.starts_with("naming ")) {
-            step(Act::PassiveNaming, rest.substr(7));
         } else if (head == "cancel" && !c.calls.empty()) {
             c.calls.back().cancelAfterMs = std::stoi(rest);
         } else if (head == "S:" || head == "S~" || head == "D:" || head == "D~") {
@@ -685,10 +681,6 @@ TEST_P(Transcript, Plays) {
             case Act::Hold: server.HoldUntilClientCloses(); ended = true; break;
             case Act::Flood: server.SendUntilClientCloses(step.text); ended = true; break;
             case Act::Intruder: server.IntrudeOnPort(step.text); break;
-            case Act::PassiveNaming:
-                server.Passive("227 Entering Passive Mode (", ").\r\n", step.text);
-                ++dataConnections;
-                break;
             case Act::DataHold: server.DataHold(); break;
         }
     }

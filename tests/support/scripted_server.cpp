@@ -76,7 +76,6 @@ struct ScriptedServer::Impl {
         Step step;
         std::string bytes, after;
         size_t count;
-        std::string host = "127,0,0,1";
     };
     std::vector<Entry> steps;
     int listener = -1, control = -1, passiveListener = -1, data = -1;
@@ -214,7 +213,7 @@ struct ScriptedServer::Impl {
         uint16_t passivePort = 0;
         passiveListener = ListenOnLoopback(&passivePort);
         if (passiveListener < 0) return Fail("cannot open the passive listener");
-        return SendAll(control, step.bytes + step.host + "," + std::to_string(passivePort >> 8) + "," +
+        return SendAll(control, step.bytes + (step.bytes.ends_with(',') ? "" : "127,0,0,1,") + std::to_string(passivePort >> 8) + "," +
                                     std::to_string(passivePort & 0xff) + step.after, "control");
     }
 
@@ -419,11 +418,6 @@ uint16_t ScriptedServer::Port() const { return impl_->port; }
 ScriptedServer& ScriptedServer::Add(Step step, std::string_view bytes, std::string_view after,
                                     size_t count) {
     impl_->steps.push_back({step, std::string(bytes), std::string(after), count});
-    return *this;
-}
-
-ScriptedServer& ScriptedServer::Named(std::string_view host) {
-    if (!host.empty()) impl_->steps.back().host = host;
     return *this;
 }
 

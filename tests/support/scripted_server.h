@@ -68,12 +68,10 @@ public:
     ScriptedServer& SendUntilClientCloses(std::string_view bytes) { return Add(Step::Flood, bytes); }
 
     // ---- data connection steps
-    // Opens a passive listener on 127.0.0.1 and announces it: before + host + ",p1,p2" +
-    // after, the host "127,0,0,1" unless another is named.
+    // Opens a passive listener, announced: before + "127,0,0,1," (none after a ",") + "p1,p2" + after.
     ScriptedServer& Passive(std::string_view before = "227 Entering Passive Mode (",
-                            std::string_view after = ").\r\n", std::string_view host = {}) {
-        Add(Step::Passive, before, after);
-        return Named(host);
+                            std::string_view after = ").\r\n") {
+        return Add(Step::Passive, before, after);
     }
     // A third host: connects from 127.0.0.2 to the address of the last PORT command, sends
     // the bytes and closes.
@@ -107,7 +105,6 @@ public:
 private:
     ScriptedServer& Add(Step step, std::string_view bytes = {}, std::string_view after = {},
                         size_t count = 0);
-    ScriptedServer& Named(std::string_view host);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
