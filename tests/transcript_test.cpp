@@ -540,9 +540,8 @@ LONG Passthru(FsStateRecord* record, const std::vector<std::string>& args, Outpu
 // The host's idle callback: -1 once, when the call's cancel time has come.
 std::optional<std::chrono::steady_clock::time_point> gCancelAt;
 LONG CALLBACK CancellingIdle() {
-    if (!gCancelAt || std::chrono::steady_clock::now() < *gCancelAt) return 0;
-    gCancelAt.reset();
-    return -1;
+    const bool cancel = gCancelAt && std::chrono::steady_clock::now() >= *gCancelAt;
+    return cancel ? (gCancelAt.reset(), -1) : 0;
 }
 
 LONG Open(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host, Outputs& out) {
@@ -629,19 +628,14 @@ TEST_P(Transcript, Plays) {
     setenv("TARVO_ORR_INI", (folder / "ORR.INI").c_str(), 1);
 
     // A case with a time-out of its own also checks that its sockets are all closed.
-    long timeout = 0;
-    for (const std::string& line : c.ini) {
-        if (line.starts_with("TimeoutSeconds=")) timeout = std::stol(line.substr(15));
-    }
+    const auto timed = std::ranges::find_if(c.ini, [](auto& line) { return line.starts_with("TimeoutSeconds="); });
+    const long timeout = timed == c.ini.end() ? 0 : std::stol(timed->substr(15));
     auto openSockets = [] {
-        size_t count = 0;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-            count += std::filesystem::is_socket(std::filesystem::status(entry.path()));
-        }
-        return count;
+        return std::ranges::count_if(std::filesystem::directory_iterator("/proc/self/fd"),
+                                     [](auto& fd) { return std::filesystem::is_socket(fd.status()); });
     };
     ScriptedServer server;
-    const size_t socketsBefore = openSockets();
+    const auto socketsBefore = openSockets();
     bool ended = false;
     std::string urgent;
     // Where each urgent byte must come in the control stream, while that is known.

@@ -94,7 +94,7 @@ TEST(DataConnection, DefaultDataPortHeldElsewhereIsRetriedUntilTheTimeOut) {
     ScriptedServer server;
     server.Start();
     TestConnection unshared(server.Port());
-    TimeoutSetting oneSecond(1);
+    gModule.timeoutSeconds = 1;
     SOCKET listener = INVALID_SOCKET;
     const auto started = Clock::now();
     const double cpuBefore = ThreadCpuSeconds();
@@ -103,6 +103,7 @@ TEST(DataConnection, DefaultDataPortHeldElsewhereIsRetriedUntilTheTimeOut) {
     EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(1000));
     EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(1500));
     EXPECT_LT(ThreadCpuSeconds() - cpuBefore, 0.1);
+    gModule.timeoutSeconds = TIMEOUT_SECONDS_DEFAULT;
 }
 
 TEST(DataConnection, PassiveAddressesAreReadFromTheReplyAndHostileOnesRefused) {

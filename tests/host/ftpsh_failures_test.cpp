@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "tests/host/ftpsh_process.h"
-#include "tests/support/scripted_server.h"
 
 namespace {
 
@@ -80,29 +79,6 @@ TEST(FtpshFailures, CtrlCCancelsABlockingConnect) {
     EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
     EXPECT_NE(outcome.err.find("open: error -86 (cancelled)"), std::string::npos) << outcome.err;
     EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::seconds(3));
-}
-
-TEST(FtpshFailures, ASilentServerTimesOutOrIsCancelledByCtrlC) {
-    TempFile settings("[FTP_Protocol]\nTimeoutSeconds=1\n");
-    for (bool pressCtrlC : {false, true}) {
-        tvtest::ScriptedServer silent;
-        silent.HoldUntilClientCloses().Start();
-        const auto started = std::chrono::steady_clock::now();
-        ftpsh_test::Process ftpsh(ftpsh_test::FtpshPath(),
-                                  {"-c", "open ftp://u:p@127.0.0.1:" + std::to_string(silent.Port())},
-                                  pressCtrlC ? std::map<std::string, std::string>{} : settings.SettingsEnvironment());
-        if (pressCtrlC) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(700));
-            ftpsh.Signal(SIGINT);
-        }
-        Outcome outcome = ftpsh.Finish(10000);
-        EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
-        EXPECT_NE(outcome.err.find(pressCtrlC ? "open: error -86 (cancelled)"
-                                              : "open: error -60 (connection broken or timed out)"),
-                  std::string::npos) << outcome.err;
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
-        EXPECT_EQ(silent.Finish(), "");
-    }
 }
 
 TEST(FtpshFailures, MistakesInTheUsersInputAreRefusedBeforeAnythingIsSent) {

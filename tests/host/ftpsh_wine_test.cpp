@@ -146,23 +146,14 @@ TEST_F(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
     }
 }
 
-}  // namespace
-
-namespace {
-
-// A server that takes the connection (its listening queue does) and never greets: with
-// Winsock's own waits the open fails once the time-out of the settings has passed, instead
-// of hanging. A listening socket of its own: Wine's start outlasts the scripted server's
-// wait for a client.
+// A server whose listening queue takes the connection and that never greets: the open
+// fails once the time-out of the settings has passed, instead of hanging.
 TEST_F(FtpshUnderWine, ASilentServerTimesOut) {
     const int silent = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(listen(silent, 4), 0);
-    getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    ASSERT_TRUE(bind(silent, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(silent, 4) == 0 &&
+                getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length) == 0);
     ftpsh_test::TempFile settings("[FTP_Protocol]\nTimeoutSeconds=2\n");
     Outcome outcome = Run({"--batch", "-c", "open ftp://u:p@127.0.0.1:" + std::to_string(ntohs(address.sin_port))},
                           {{"TARVO_ORR_INI", OnDriveZ(settings.path())}});

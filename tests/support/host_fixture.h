@@ -40,20 +40,6 @@ private:
     BOOL attached_;
 };
 
-// The module's TimeoutSeconds for as long as the guard lives.
-class TimeoutSetting {
-public:
-    explicit TimeoutSetting(uint16_t seconds) : saved_(gModule.timeoutSeconds) {
-        gModule.timeoutSeconds = seconds;
-    }
-    ~TimeoutSetting() { gModule.timeoutSeconds = saved_; }
-    TimeoutSetting(const TimeoutSetting&) = delete;
-    TimeoutSetting& operator=(const TimeoutSetting&) = delete;
-
-private:
-    uint16_t saved_;
-};
-
 // A state record as the host prepares one; its connection, if any, is closed at the end.
 // The record stays where it is while it is not locked, so tests read it through get().
 class HostRecord {
