@@ -9,26 +9,11 @@ namespace {
 
 constexpr DWORD kMillisecondsPerSecond = 1000;
 
-timeval Slice(DWORD milliseconds) {
+timeval SliceTimeval(DWORD milliseconds) {
     return timeval{static_cast<long>(milliseconds / kMillisecondsPerSecond),
                    static_cast<long>((milliseconds % kMillisecondsPerSecond) * 1000)};
 }
 
-bool WaitReady(SOCKET socket, bool forWriting, DWORD milliseconds) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(socket, &set);
-    timeval timeout = Slice(milliseconds);
-    int ready = select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr,
-                       &timeout);
-    if (ready == SOCKET_ERROR) {
-        // select() refused the socket; the caller's retry reports the real error. Sleep
-        // the slice so that a caller that keeps retrying does not spin.
-        Sleep(milliseconds);
-        return false;
-    }
-    return ready > 0;
-}
 
 // The control streams of the data connections open now, and how a wait on each ended. A
 // handful of transfers at once is what a host runs; should more be open, the oldest entry
@@ -58,11 +43,18 @@ WatchedTransfer WatchedTransferOf(SOCKET data) {
 }  // namespace
 
 bool WaitReadable(SOCKET socket, DWORD milliseconds) {
-    return WaitReady(socket, false, milliseconds);
-}
-
-bool WaitWritable(SOCKET socket, DWORD milliseconds) {
-    return WaitReady(socket, true, milliseconds);
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(socket, &set);
+    timeval timeout = SliceTimeval(milliseconds);
+    const int ready = select(0, &set, nullptr, nullptr, &timeout);
+    if (ready == SOCKET_ERROR) {
+        // select() refused the socket; the caller's retry reports the real error. Sleep
+        // the slice so that a caller that keeps retrying does not spin.
+        Sleep(milliseconds);
+        return false;
+    }
+    return ready > 0;
 }
 
 WaitLimit::WaitLimit() : start_(GetTickCount()) {}
@@ -148,9 +140,10 @@ int32_t SocketWait::WaitSlice(bool forWriting) {
     FD_ZERO(&writeSet);
     FD_SET(socket_, forWriting ? &writeSet : &readSet);
     if (watching && !controlSettled_) FD_SET(control_->socket, &readSet);
-    timeval timeout = ::Slice(WAIT_SLICE_MS);
+    timeval timeout = SliceTimeval(WAIT_SLICE_MS);
     const int ready = select(0, &readSet, &writeSet, nullptr, &timeout);
     if (ready == SOCKET_ERROR) {
+        // As in WaitReadable: the retry reports the real error; no spinning meanwhile.
         Sleep(WAIT_SLICE_MS);
     } else if (watching && FD_ISSET(control_->socket, &readSet) &&
                !FD_ISSET(socket_, forWriting ? &writeSet : &readSet)) {
@@ -173,7 +166,7 @@ ConnectProgress WaitForConnect(SOCKET socket) {
     FD_ZERO(&exceptSet);
     FD_SET(socket, &writeSet);
     FD_SET(socket, &exceptSet);
-    timeval timeout = Slice(WAIT_SLICE_MS);
+    timeval timeout = SliceTimeval(WAIT_SLICE_MS);
     int ready = select(0, nullptr, &writeSet, &exceptSet, &timeout);
     // A failed connect shows in the exception set; a socket select() refuses will never
     // connect either.

@@ -23,9 +23,6 @@ constexpr DWORD WAIT_SLICE_MS = 50;
 // peer's close or an error are waiting). True when the socket is ready.
 bool WaitReadable(SOCKET socket, DWORD milliseconds = WAIT_SLICE_MS);
 
-// Waits at most `milliseconds` until a send on the socket would not block. True when ready.
-bool WaitWritable(SOCKET socket, DWORD milliseconds = WAIT_SLICE_MS);
-
 // The bound of one wait: the time-out counted from its start or its last progress, and the
 // host's cancel.
 class WaitLimit {
