@@ -34,11 +34,6 @@ WatchedTransfer* WatchedEntryOf(SOCKET data) {
     return nullptr;
 }
 
-// What a wait on the data connection found: the control stream, and an earlier end.
-WatchedTransfer WatchedTransferOf(SOCKET data) {
-    const WatchedTransfer* entry = WatchedEntryOf(data);
-    return entry == nullptr ? WatchedTransfer{} : *entry;
-}
 
 }  // namespace
 
@@ -88,9 +83,12 @@ SocketWait::SocketWait(SOCKET socket, ControlStream* control, WaitOn on)
     : socket_(socket), control_(control), on_(on) {}
 
 SocketWait::SocketWait(SOCKET data) : socket_(data), on_(WaitOn::Data) {
-    const WatchedTransfer watched = WatchedTransferOf(data);
-    control_ = watched.control;
-    ended_ = watched.ended;
+    WatchedTransfer* watched = WatchedEntryOf(data);
+    if (watched == nullptr) return;
+    control_ = watched->control;
+    ended_ = watched->ended;
+    // The host's stop ends one wait only: a drain after it goes on receiving.
+    if (ended_ == FSE_STOPPED) watched->ended = 0;
 }
 
 int32_t SocketWait::WatchControl() {

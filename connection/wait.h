@@ -73,7 +73,8 @@ public:
     // How an earlier wait on the data connection ended (or a failure End recorded): 0 while
     // none did.
     int32_t Ended() const { return ended_; }
-    // Records the data connection's failure for every later wait on it. The failure.
+    // Records the data connection's failure for every later wait on it (FSE_STOPPED, the
+    // host's stop, for the next one only). The failure.
     int32_t End(int32_t failure);
 
 private:

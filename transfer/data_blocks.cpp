@@ -35,10 +35,11 @@ int32_t FillInput(SOCKET data, CopyContext* context) {
             const int32_t failure = wait.End(FsErrorFromSocket(error));
             return context->inputCount > 0 ? static_cast<int32_t>(context->inputCount) : failure;
         }
-        if (const int32_t stop = retries.Pass(context); stop < 0) return stop;
-        // The bytes that came before the wait ended go on to the copy; the next fill meets
-        // the end again at once.
-        if (const int32_t ended = wait.Slice(false); ended < 0) {
+        // The bytes that came before the host's stop or the wait's end go on to the copy;
+        // the next fill meets the end again at once.
+        int32_t ended = retries.Pass(context);
+        ended = ended < 0 ? wait.End(ended) : wait.Slice(false);
+        if (ended < 0) {
             return context->inputCount > 0 ? static_cast<int32_t>(context->inputCount) : ended;
         }
     }
