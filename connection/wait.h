@@ -84,7 +84,7 @@ private:
     int32_t WaitSlice(bool forWriting);
 
     SOCKET socket_;
-    ControlStream* control_;
+    ControlStream* control_ = nullptr;
     WaitOn on_;
     // Set once the control connection held a reply that does not end the transfer (a
     // completion that came before the data's end): it is not watched again in this wait,
