@@ -2,6 +2,7 @@
 #include "host/answers.h"
 
 #include <cctype>
+#include <cstdio>
 
 #include "host/person.h"
 
@@ -94,6 +95,8 @@ std::optional<DialogAnswer> AnswerFromWords(std::span<const std::string> words,
             step.action = AnswerStep::Action::Type;
             step.id = std::stoi(word.substr(0, equals));
             step.text = word.substr(equals + 1);
+        } else if (word == "?") {
+            step.action = AnswerStep::Action::Print;
         } else if (AllDigits(word)) {
             step.action = AnswerStep::Action::Click;
             step.id = std::stoi(word);
@@ -109,6 +112,11 @@ std::optional<DialogAnswer> AnswerFromWords(std::span<const std::string> words,
 void AnswerBook::Add(DialogAnswer answer) {
     std::string key = Upper(answer.templateName);
     answers_[key].push_back(std::move(answer));
+}
+
+void AnswerBook::AddFirst(DialogAnswer answer) {
+    std::string key = Upper(answer.templateName);
+    answers_[key].push_front(std::move(answer));
 }
 
 std::optional<DialogAnswer> AnswerBook::Take(const std::string& templateName) {
@@ -130,6 +138,11 @@ std::string ApplyAnswer(HWND dialog, const DialogAnswer& answer) {
         if (!IsWindow(dialog) || !IsWindowVisible(dialog))
             return Problem(answer, i, "the dialog has already closed");
         const AnswerStep& step = answer.steps[i];
+        if (step.action == AnswerStep::Action::Print) {
+            std::fputs(DialogContent(dialog).c_str(), stdout);
+            std::fflush(stdout);
+            continue;
+        }
         if (step.action == AnswerStep::Action::ClickLabel) {
             HWND button = ButtonLabelled(dialog, step.text);
             if (button == nullptr) return Problem(answer, i, "no button \"" + step.text + "\"");
@@ -144,7 +157,13 @@ std::string ApplyAnswer(HWND dialog, const DialogAnswer& answer) {
             continue;
         }
         ControlKind kind = KindOf(control);
-        if (kind == ControlKind::ListBox || kind == ControlKind::ComboBox) {
+        if (kind == ControlKind::CheckBox || kind == ControlKind::RadioButton) {
+            if (step.text != "on" && step.text != "off")
+                return Problem(answer, i, "control " + id + " is on or off");
+            const bool on = SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            if (on != (step.text == "on") && !Click(control))
+                return Problem(answer, i, "control " + id + " cannot be clicked");
+        } else if (kind == ControlKind::ListBox || kind == ControlKind::ComboBox) {
             std::vector<std::string> items = ItemsOf(control);
             int index = -1;
             for (size_t item = 0; item < items.size() && index < 0; ++item) {

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "host/dialogs.h"
 #include "host/fs_error_text.h"
 #include "host/host_window.h"
 #include "host/protocol_window.h"
@@ -16,9 +17,11 @@
 namespace ftpsh {
 
 constexpr Shell::Command Shell::kCommands[] = {
-    {"open", "[ftp://][user[:password]@]host[:port] [account]", 1, 2,
-     "connect and log on; log off", &Shell::Open},
-    {"close", "", 0, SIZE_MAX, nullptr, &Shell::Close},
+    {"open", "[-n NAME] [ftp://][user[:password]@]host[:port] [account]", 1, 4,
+     "connect and log on (one more connection, named `NAME` or by its host, made current); "
+     "log off the current or the named connection",
+     &Shell::Open},
+    {"close", "[NAME]", 0, 1, nullptr, &Shell::Close},
     {"quit", "", 0, SIZE_MAX, nullptr, &Shell::Leave, "exit bye "},
     {"cd", "DIR", 1, 1, "remote paths (names with blanks in double quotes)",
      &Shell::ChangeRemoteDirectory},
@@ -59,12 +62,37 @@ constexpr Shell::Command Shell::kCommands[] = {
     {"cat", "REMOTE", 1, 1, "print a remote file's bytes as the server stores them", &Shell::Cat},
     {"lcd", "DIR", 1, 1, "change the local directory; show it", &Shell::ChangeLocalDirectory},
     {"lpwd", "", 0, 0, nullptr, &Shell::PrintLocalDirectory},
+    {"use", "NAME", 1, 1, "make the named connection the current one", &Shell::UseConnection},
+    {"connections", "", 0, 0,
+     "the open connections: name (`*` the current one), user, host, port, remote system, "
+     "current directory",
+     &Shell::ListConnections},
+    {"copy", "[NAME:]REMOTE NAME:REMOTE", 2, 2,
+     "copy a file from one server to another (the first without `NAME:` on the current "
+     "connection); says whether the servers exchanged the data directly or ftpsh relayed it; "
+     "Ctrl-C stops a relayed copy",
+     &Shell::CopyBetween},
     {"quote", "LINE", 1, 1,
      "a command typed into the protocol window; show or close that window", &Shell::Quote, "",
      true},
     {"protocol", "on|off", 1, 1, nullptr, &Shell::Protocol},
     {"answer", "DIALOG STEP...", 0, SIZE_MAX, "the answer for the next dialog of that name",
      &Shell::Answer},
+    {"options", "", 0, 0,
+     "the transfer options dialog of the connection; in scripts answer `FTP_OPTIONS_DLG`",
+     &Shell::Options},
+    {"type", "ascii|binary|auto", 1, 1,
+     "fix the transfer type, or leave it to the module; fix the structure (through the "
+     "options dialog on a connection, and for the next connections)",
+     &Shell::ChooseOption},
+    {"stru", "file|record", 1, 1, nullptr, &Shell::ChooseOption},
+    {"passive", "on|off", 1, 1,
+     "data connections by `PASV` on the next connections whose remote system is detected "
+     "(`SupportPasv` in the settings file)",
+     &Shell::Passive},
+    {"status", "", 0, 0,
+     "the status dialog: host, remote system, remote directory and the server's greeting",
+     &Shell::Status},
     {"help", "", 0, SIZE_MAX, "these commands and what they do", &Shell::Help, "? "},
 };
 
@@ -75,11 +103,12 @@ using Command = Shell::Command;
 constexpr const char* kHelpNotes =
     "\n"
     "Names with blanks go in double quotes: cd \"my dir\". In an answer ID=TEXT types or\n"
-    "chooses, a number or a button's label clicks: answer USER_PASSWORD 500=secret OK.\n"
+    "chooses (ID=on or ID=off sets a check box or radio button), a number or a button's\n"
+    "label clicks, and ? prints the dialog: answer USER_PASSWORD 500=secret OK.\n"
     "\n"
     "Passive mode: with SupportPasv=1 in section FTP_Protocol of the settings file\n"
     "  %s\n"
-    "data connections are opened with PASV. The module reads the key only when it detects\n"
+    "(passive on writes it) data connections are opened with PASV. The module reads the key only when it detects\n"
     "the remote system itself, so not for a connection opened with --host-type. They go to\n"
     "the server's own address, on the port the PASV reply names; PasvTrustAddress=1 in the\n"
     "same section connects to the address the reply names instead.\n"
@@ -195,10 +224,10 @@ Shell::Shell(ProtocolModule& module, HWND owner, AnswerBook& answers, ShellChoic
 
 std::string Shell::Prompt() const {
     if (!session_.Connected()) return "ftpsh> ";
-    return "ftpsh " + session_.HostName() + "> ";
+    return "ftpsh " + session_.CurrentName() + "> ";
 }
 
-void Shell::End() { session_.Close(); }
+void Shell::End() { session_.CloseAll(); }
 
 CommandResult Shell::OpenAddress(const std::string& address) {
     return Open(*Find("open"), {"open", address});
@@ -242,56 +271,6 @@ bool Shell::ReadyFor(const Command& command, bool offered) {
         return false;
     }
     return true;
-}
-
-CommandResult Shell::Open(const Command&, const Words& words) {
-    if (module_.open == nullptr) {
-        Complain("open: the module offers no xfsopen");
-        return CommandResult::Failed;
-    }
-    if (session_.Connected()) {
-        Complain("open: already connected to " + session_.HostName() + "; close first");
-        return CommandResult::Failed;
-    }
-    std::string error;
-    auto address = ParseFtpAddress(words[1], error);
-    if (!address) {
-        Complain("open: " + error);
-        return CommandResult::Failed;
-    }
-    const std::string account = words.size() == 3 ? words[2] : "";
-    if (address->user.value_or("").size() >= kLogonTextRoom ||
-        address->password.value_or("").size() >= kLogonTextRoom ||
-        account.size() >= kLogonTextRoom) {
-        Complain("open: user name, password and account hold at most " +
-                 std::to_string(kLogonTextRoom - 1) + " characters");
-        return CommandResult::Failed;
-    }
-
-    uint32_t flags = choices_.overrides.Apply(OpenFlagsFromSettings(SettingsPath()));
-    if (choices_.showProtocol) flags |= OPEN_SHOW_PROTOCOL;
-    const int32_t result = session_.Open(*address, account, flags, choices_.hostType);
-    if (result < 0) {
-        Complain("open: " + DescribeFsError(result));
-        return CommandResult::Failed;
-    }
-    std::printf("Connected to %s port %u as %s (remote system %s).\n", session_.HostName().c_str(),
-                static_cast<unsigned>(session_.Port()), session_.User().c_str(),
-                HostTypeName(session_.HostType()).c_str());
-    std::fflush(stdout);
-    return CommandResult::Done;
-}
-
-CommandResult Shell::Close(const Command&, const Words&) {
-    if (!session_.Connected()) {
-        Complain("close: not connected");
-        return CommandResult::Failed;
-    }
-    std::string host = session_.HostName();
-    session_.Close();
-    std::printf("Closed the connection to %s.\n", host.c_str());
-    std::fflush(stdout);
-    return CommandResult::Done;
 }
 
 CommandResult Shell::Quote(const Command&, const Words& words) {
@@ -378,6 +357,10 @@ CommandResult Shell::Protocol(const Command& command, const Words& words) {
     if (module_.showProtocol == nullptr) {
         Complain("protocol: not available yet (the module offers no protocol window)");
         return CommandResult::Failed;
+    }
+    // The window as it was, with its lines, before it closes.
+    if (!choices_.showProtocol) {
+        if (HWND window = FindProtocolWindow(owner_)) RecordWindow(window, "PROTOCOL_WINDOW");
     }
     LockedRecord record(session_.recordHandle());
     int32_t result = module_.showProtocol(choices_.showProtocol ? 1 : 0, record.get());

@@ -1,7 +1,8 @@
 // ftpsh's commands, from one table: open, close, the commands on remote paths (cd, pwd,
 // mkdir, rmdir, rm, rename) and system, the listing commands (ls, dir, glob, info, attr),
 // the copies (get, put, append, mget, mput, cat) and the local directory (lcd, lpwd),
-// quote, protocol, answer, help, quit. One command line in, its messages out, and whether
+// quote, protocol, answer, the transfer options (options, type, stru, passive), status,
+// help, quit. One command line in, its messages out, and whether
 // it worked.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "host/answers.h"
+#include "host/connections.h"
 #include "host/module.h"
 #include "host/session.h"
 #include "host/settings.h"
@@ -55,6 +57,10 @@ private:
     CommandResult Protocol(const Command& command, const Words& words);
     CommandResult Help(const Command& command, const Words& words);
     CommandResult Leave(const Command& command, const Words& words);
+    // Several connections at once (connections.cpp): use, connections, copy between two.
+    CommandResult UseConnection(const Command& command, const Words& words);
+    CommandResult ListConnections(const Command& command, const Words& words);
+    CommandResult CopyBetween(const Command& command, const Words& words);
 
     // The commands on remote paths and the remote system (path_commands.cpp).
     CommandResult ChangeRemoteDirectory(const Command& command, const Words& words);
@@ -100,6 +106,17 @@ private:
     // 0 or more, or the module's FsError.
     int32_t ListRemote(const std::string& pattern, bool glob, std::vector<RemoteEntry>& entries);
 
+    // The transfer options and status (option_commands.cpp): options shows the options
+    // dialog; type, stru and passive choose one option (type and stru through the dialog
+    // on a connection, and for the connections opened later); status prints the status
+    // dialog.
+    CommandResult Options(const Command& command, const Words& words);
+    CommandResult ChooseOption(const Command& command, const Words& words);
+    CommandResult Passive(const Command& command, const Words& words);
+    CommandResult Status(const Command& command, const Words& words);
+    // Runs the options dialog of the connection and tells its outcome as `command`'s.
+    CommandResult RunOptionsDialog(const Command& command);
+
     // Whether the command may run: a connection, and the export it needs (`offered`: the
     // module has it). Says what is wrong when not.
     bool ReadyFor(const Command& command, bool offered);
@@ -108,7 +125,8 @@ private:
     HWND owner_;
     AnswerBook& answers_;
     ShellChoices choices_;
-    Session session_;
+    // The open connections; the commands on one connection reach the current one.
+    Connections session_;
 };
 
 // One row of the command table.

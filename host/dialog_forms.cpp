@@ -24,6 +24,7 @@ struct Person {
     AnswerBook* answers = nullptr;
     DialogChoices choices;
     std::set<HWND> answered;
+    int recorded = 0;
 };
 
 Person gPerson;
@@ -203,6 +204,8 @@ private:
             std::string off = Reachable(control) ? "" : " (disabled)";
             switch (kind) {
                 case ControlKind::Static: {
+                    // An icon's text names its picture; there is nothing to read.
+                    if ((GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) break;
                     // A text shown as it is (a file name) keeps its '&'.
                     const bool asItIs = (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX) != 0;
                     std::string text = asItIs ? TextOf(control) : WithoutMnemonic(TextOf(control));
@@ -258,9 +261,11 @@ BOOL Drive(HWND dialog, LPCSTR templateName, void*) {
         Say("ftpsh: dialog " + name + " is still open after its answer; cancelled\n");
         return FALSE;
     }
+    RecordWindow(dialog, name);
     if (auto answer = gPerson.answers->Take(name)) {
         gPerson.answered.insert(dialog);
-        Say("[dialog " + name + " \"" + TextOf(dialog) + "\" answered from the script]\n");
+        if (!answer->quiet)
+            Say("[dialog " + name + " \"" + TextOf(dialog) + "\" answered from the script]\n");
         std::string problem = ApplyAnswer(dialog, *answer);
         if (!problem.empty()) {
             Say("ftpsh: " + problem + "; dialog cancelled\n");
@@ -317,6 +322,12 @@ int AnswerMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 }  // namespace
+
+// No screen to take a picture of: the record of the controls only.
+void RecordWindow(HWND window, const std::string& name) {
+    if (gPerson.choices.screenshotFolder.empty()) return;
+    SaveControlRecord(gPerson.choices.screenshotFolder, ++gPerson.recorded, name, window);
+}
 
 void StartAnsweringDialogs(AnswerBook& answers, DialogChoices choices) {
     gPerson.answers = &answers;

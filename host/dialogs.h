@@ -7,15 +7,20 @@
 #include <string>
 
 #include "host/answers.h"
+#include "platform/platform.h"
 
 namespace ftpsh {
 
 struct DialogChoices {
     bool interactive = false;       // a person can answer dialogs
-    std::string screenshotFolder;   // Windows: a picture of each dialog before it is answered
+    // A record of the controls of each dialog before it is answered (NN-NAME.txt) and, on
+    // Windows, its picture (NN-NAME.bmp).
+    std::string screenshotFolder;
 };
 
 void StartAnsweringDialogs(AnswerBook& answers, DialogChoices choices);
 void StopAnsweringDialogs();
+// Saves the window's record (and picture) as the next dialog's, when there is a folder.
+void RecordWindow(HWND window, const std::string& name);
 
 }  // namespace ftpsh

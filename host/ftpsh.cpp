@@ -46,7 +46,9 @@ constexpr const char* kUsage =
     "  --port-mode          send PORT for data connections (--no-port-mode: default port)\n"
     "  --parse-dirs, --no-parse-dirs\n"
     "  --local-byte8, --no-local-byte8\n"
-    "  --screenshots DIR    Windows: save a picture of each dialog before answering it\n"
+    "  --screenshots DIR    save a record of each dialog's controls before answering it\n"
+    "                       (NN-NAME.txt), on Windows its picture too (NN-NAME.bmp)\n"
+    "  --version            the version of ftpsh and the module it comes with\n"
     "The transfer options start from those saved in ORR.INI (section FTP_Protocol).\n";
 
 struct Arguments {
@@ -98,6 +100,10 @@ bool ParseArguments(int argc, char** argv, Arguments& arguments) {
         if (known) continue;
         if (argument == "-h" || argument == "--help") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (argument == "--version") {
+            // The number the version resources of ftpsh.exe and the DLLs carry.
+            std::printf("ftpsh (Tarvo FTP) %s\n", TVFTP_VERSION);
             std::exit(0);
         } else if (argument == "--commands-markdown") {
             // Not for users: the README's command table as the commands make it, which the

@@ -40,6 +40,8 @@ bool ProtocolModule::Load() {
     passthru = FindExport<decltype(&FTP_Passthru)>(library_, "FTP_Passthru");
     forgetFileType =
         FindExport<decltype(&FS_State_Record_Initialize)>(library_, "FS_State_Record_Initialize");
+    option = FindExport<decltype(&FTP_Option)>(library_, "FTP_Option");
+    status = FindExport<decltype(&FTP_Status)>(library_, "FTP_Status");
     return true;
 }
 

@@ -66,6 +66,9 @@ public:
     decltype(&FTP_File_Close) fileClose = nullptr;
     decltype(&FTP_Passthru) passthru = nullptr;
     decltype(&FS_State_Record_Initialize) forgetFileType = nullptr;
+    // The transfer options and status dialogs; null while the module does not offer them.
+    decltype(&FTP_Option) option = nullptr;
+    decltype(&FTP_Status) status = nullptr;
 
 private:
     HMODULE library_ = nullptr;

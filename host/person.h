@@ -33,6 +33,17 @@ std::vector<std::string> ItemsOf(HWND control);
 // Whether a person can act on the control: shown and enabled.
 bool Reachable(HWND control);
 
+// The dialog as a person finds it before touching anything: its title, then a line for
+// each control in their order with its id, kind, text and what else shows (the default
+// button, a check mark, a disabled or hidden control, a list's items with the chosen one
+// marked). Windows and the POSIX stand-in give the same lines for the same template and
+// initialisation, so that one record of each dialog holds for both.
+std::string ControlRecord(HWND dialog);
+// Writes ControlRecord(dialog) as FOLDER/NN-NAME.txt, NN the dialog's number in the run;
+// returns the path, or "" when the file could not be written.
+std::string SaveControlRecord(const std::string& folder, int number, const std::string& name,
+                              HWND dialog);
+
 // A control's label without its mnemonic marks ("&Save As Default" -> "Save As Default",
 // "&&" -> "&").
 std::string WithoutMnemonic(const std::string& label);

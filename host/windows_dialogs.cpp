@@ -4,7 +4,7 @@
 // unnoticed). A dialog is recognised by its controls, since Windows keeps no template
 // name, then answered from the script as a person would answer it (typing, clicking),
 // left to the person at the screen, or cancelled as Escape would cancel it. Each can be
-// saved as a picture first.
+// saved as a picture and a record of its controls first.
 #include <cstdio>
 #include <set>
 #include <string>
@@ -28,7 +28,7 @@ struct Person {
     HWND window = nullptr;
     std::set<HWND> seen;
     std::set<HWND> answered;
-    int pictures = 0;
+    int recorded = 0;
 };
 
 Person gPerson;
@@ -80,10 +80,14 @@ std::string TemplateOf(HWND dialog) {
     return TextOf(dialog);
 }
 
-// The dialog as it is on the screen, as a 24-bit BMP file.
-void SavePicture(HWND dialog, const std::string& name) {
+// The dialog's inside as it is on the screen, as the 24-bit BMP file FOLDER\NN-NAME.bmp:
+// without its frame and caption, which on a display without a window manager nobody draws
+// (the caption is the first line of the record).
+void SavePicture(HWND dialog, int number, const std::string& name) {
     RECT rect;
-    if (!GetWindowRect(dialog, &rect)) return;
+    if (!GetClientRect(dialog, &rect)) return;
+    POINT corner = {0, 0};
+    ClientToScreen(dialog, &corner);
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return;
@@ -94,7 +98,7 @@ void SavePicture(HWND dialog, const std::string& name) {
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, corner.x, corner.y, SRCCOPY);
     SelectObject(memory, previous);
 
     BITMAPINFOHEADER info = {};
@@ -112,9 +116,9 @@ void SavePicture(HWND dialog, const std::string& name) {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
 
-    char number[16];
-    std::snprintf(number, sizeof number, "%02d-", ++gPerson.pictures);
-    std::string path = gPerson.choices.screenshotFolder + "\\" + number + name + ".bmp";
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "\\%02d-", number);
+    std::string path = gPerson.choices.screenshotFolder + prefix + name + ".bmp";
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return;
     BITMAPFILEHEADER header = {};
@@ -139,11 +143,12 @@ void LookAt(HWND dialog) {
     if (gPerson.answered.count(dialog) != 0) return;
     gPerson.answered.insert(dialog);
     const std::string name = TemplateOf(dialog);
-    if (!gPerson.choices.screenshotFolder.empty()) SavePicture(dialog, name);
+    RecordWindow(dialog, name);
     if (name == "MESSAGEBOX") Say("[" + TextOf(dialog) + "] " + TextOf(GetDlgItem(dialog, 0xFFFF)) + "\n");
 
     if (auto answer = gPerson.answers->Take(name)) {
-        Say("[dialog " + name + " \"" + TextOf(dialog) + "\" answered from the script]\n");
+        if (!answer->quiet)
+            Say("[dialog " + name + " \"" + TextOf(dialog) + "\" answered from the script]\n");
         std::string problem = ApplyAnswer(dialog, *answer);
         if (problem.empty() && IsWindow(dialog) && IsWindowVisible(dialog))
             problem = "the dialog is still open after its answer";
@@ -157,7 +162,9 @@ void LookAt(HWND dialog) {
         Say("[dialog " + name + " \"" + TextOf(dialog) + "\" waits on the screen]\n");
         return;
     }
-    Say("[dialog " + name + " \"" + TextOf(dialog) + "\" cancelled: no answer given]\n");
+    // A message box has been told above, and goes as a person dismisses it, as on POSIX.
+    if (name != "MESSAGEBOX")
+        Say("[dialog " + name + " \"" + TextOf(dialog) + "\" cancelled: no answer given]\n");
     Cancel(dialog);
 }
 
@@ -190,6 +197,13 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+void RecordWindow(HWND window, const std::string& name) {
+    if (gPerson.choices.screenshotFolder.empty()) return;
+    const int number = ++gPerson.recorded;
+    SavePicture(window, number, name);
+    SaveControlRecord(gPerson.choices.screenshotFolder, number, name, window);
+}
 
 void StartAnsweringDialogs(AnswerBook& answers, DialogChoices choices) {
     gPerson.answers = &answers;

@@ -448,3 +448,31 @@ TVFTP_EXPORT LONG WINAPI FTP_Passthru(HostHandleBlock* source, HostHandleBlock* 
                                       CopyContext* context);
 
 }  // extern "C"
+
+// ---------------------------------------------------------------------------------------
+// Transfer options and status of a connection
+// ---------------------------------------------------------------------------------------
+extern "C" {
+
+// Shows FTP_OPTIONS_DLG over the connection's transfer options. Not confirmed: the
+// dialog's result (3 after Cancel, -1 when it could not be shown), nothing changed but a
+// toggled "Disable Text File Data Conversion", which holds for every connection at once.
+// Confirmed: a fixed type and structure are sent (TYPE, STRU; TYPE L 8 for local byte 8
+// on an Other host) and what the server accepted is stored with the other options; the
+// result is the class of the last reply (2 accepted, 5 refused, after a message box
+// telling which option), 1 when nothing was sent, or FSE_CONNECTION_BROKEN at once when
+// the connection broke. FSE_INVALID for a record without a connection.
+TVFTP_EXPORT LONG WINAPI FTP_Option(FsStateRecord* record);
+// The dialog procedure of FTP_OPTIONS_DLG; its creation parameter is the state record.
+TVFTP_EXPORT INT_PTR CALLBACK FTPOptionProc(HWND dialog, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+
+// Shows FTP_STATUS_DLG: the host name, the remote system, the working directory (empty
+// when it cannot be had) and the server's greeting line by line. 1 once it is closed, -1
+// when it could not be shown, FSE_WINDOW_FAILED for a result of 0.
+TVFTP_EXPORT LONG WINAPI FTP_Status(FsStateRecord* record);
+// The dialog procedure of FTP_STATUS_DLG; its creation parameter is the state record.
+TVFTP_EXPORT INT_PTR CALLBACK FTPStatusProc(HWND dialog, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+
+}  // extern "C"

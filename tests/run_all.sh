@@ -6,8 +6,12 @@
 #        build-x64       TARVOFTP.DLL and the smoke program for 64-bit Windows
 #        build-native    the module and its tests on the POSIX platform layer
 #        build-sanitize  the same with AddressSanitizer and UndefinedBehaviorSanitizer
-#   3. runs the native tests (with the export checks of both DLLs and the smoke program
-#      under Wine) and the sanitizer tests, and prints their summaries.
+#   3. makes the i386 Debian root with 32-bit Wine in which the i686 build runs
+#      (tests/wine/i386_root.sh; where it cannot be made, the i686 runs are skipped with
+#      the reason);
+#   4. runs the native tests (with the export checks of both DLLs, the smoke program and
+#      the ftpsh scenarios under Wine for both builds) and the sanitizer tests, and prints
+#      their summaries.
 # Exits non-zero when a build or a test fails.
 #
 # Settings (environment): TVFTP_BUILD_ROOT (where the build directories go; default the
@@ -24,7 +28,7 @@ packages=(
     cmake make g++ python3
     libgtest-dev libgmock-dev googletest libbenchmark-dev curl
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-    wine64 wine
+    wine64 wine debootstrap bubblewrap
     xvfb xauth
 )
 
@@ -66,11 +70,14 @@ fi
 
 configure_and_build build-i686 -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-i686-w64-mingw32.cmake"
 configure_and_build build-x64 -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-x86_64-w64-mingw32.cmake"
+bash "$source_dir/tests/wine/i386_root.sh" "$build_root/i386-root" || true
 # The native build also compiles the benchmarks (bench/), so that they keep building; they
 # are run by hand, never by ctest.
 configure_and_build build-native -DTVFTP_BENCH=ON \
     -DTVFTP_WINDOWS_DLLS="$build_root/build-i686/TARVOFTP.DLL;$build_root/build-x64/TARVOFTP.DLL" \
-    -DTVFTP_WINE_SMOKE="$build_root/build-x64/tests/wine/smoke.exe"
+    -DTVFTP_WINE_SMOKE="$build_root/build-x64/tests/wine/smoke.exe" \
+    -DTVFTP_WINE_SMOKE32="$build_root/build-i686/tests/wine/smoke.exe" \
+    -DTVFTP_WINE32_ROOT="$build_root/i386-root"
 configure_and_build build-sanitize -DTVFTP_SANITIZE=ON
 
 run_tests build-native

@@ -82,5 +82,5 @@ extern "C" TVFTP_EXPORT INT_PTR CALLBACK FTPAutoDetect(HWND dialog, UINT message
 int32_t AskRemoteSystemDialog(FtpConnection*) {
     // A question that cannot be shown at all gives -1 too: the open cannot go on without
     // an answer.
-    return static_cast<int32_t>(RunDialog(kAutodetectTemplate, nullptr, FTPAutoDetect));
+    return static_cast<int32_t>(RunModuleDialog(kAutodetectTemplate, nullptr, FTPAutoDetect));
 }

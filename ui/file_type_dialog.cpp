@@ -8,13 +8,11 @@
 #include "records/tarvoftp.h"
 #include "transfer/converters.h"
 #include "transfer/file_type.h"
+#include "ui/module_dialogs.h"
 #include "ui/resources/resource_ids.h"
 #include "util/orr.h"
 
 namespace {
-
-// A host-type name is read with room for 31 characters.
-constexpr int kHostTypeNameSize = 31 + 1;
 
 constexpr int kLineEndButtons[] = {IDC_FILETYPE_CR, IDC_FILETYPE_LF, IDC_FILETYPE_CRLF,
                                    IDC_FILETYPE_CR_CRLF_FF};
@@ -160,33 +158,6 @@ bool Command(HWND dialog, int id) {
 }
 
 }  // namespace
-
-void SetHostTypeName(HWND dialog, const FsStateRecord* record) {
-    const int type = record->hostType;
-    const UINT entry = type >= HOST_AUTOMATIC && type <= HOST_OTHER
-                           ? static_cast<UINT>(type - 1)
-                           : IDS_HOST_OTHER_UNDETECTED;
-    char name[kHostTypeNameSize];
-    if (LoadStringA(ResourceInstance(), entry, name, kHostTypeNameSize) > 0)
-        SetDlgItemTextA(dialog, IDC_HOST_TYPE_NAME, name);
-}
-
-INT_PTR RunModuleDialog(const char* templateName, HWND owner, DLGPROC procedure,
-                        LPARAM parameter) {
-    HINSTANCE resources = ResourceInstance();
-    HRSRC found = FindResourceA(resources, templateName, RT_DIALOG);
-    if (found == nullptr) return -1;
-    HGLOBAL loaded = LoadResource(resources, found);
-    if (loaded == nullptr) return -1;
-    const auto* dialogTemplate = static_cast<LPCDLGTEMPLATEA>(LockResource(loaded));
-    const INT_PTR result =
-        dialogTemplate == nullptr
-            ? -1
-            : DialogBoxIndirectParamA(gModule.moduleInstance, dialogTemplate, owner, procedure,
-                                      parameter);
-    FreeResource(loaded);
-    return result;
-}
 
 // The dialog's creation parameter is a FileTypeQuestion; the window keeps its state record.
 // Ends with 1 (Transfer), FSE_SKIP_FILE (Skip This File) or FSE_STOPPED (Cancel).

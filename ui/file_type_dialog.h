@@ -8,6 +8,7 @@
 
 #include "connection/ftp_connection.h"
 #include "platform/platform.h"
+#include "ui/module_dialogs.h"
 
 constexpr const char* FILE_TYPE_TEMPLATE = "FTP_FILETYPE_DLG";
 
@@ -28,16 +29,6 @@ struct FileTypeQuestion {
     FsStateRecord* record;
     const char* fileName;
 };
-
-// Shows the host-type name of the record's HostType in control 301 (IDC_HOST_TYPE_NAME) of
-// a dialog: "OTHER" for a type without a name of its own; nothing when the resource module
-// lacks the text.
-void SetHostTypeName(HWND dialog, const FsStateRecord* record);
-
-// Shows a template of the resource module as a modal dialog of the module's own instance,
-// so that a template of one of the module's window classes finds its class: the dialog's
-// result, or -1 when it could not be shown.
-INT_PTR RunModuleDialog(const char* templateName, HWND owner, DLGPROC procedure, LPARAM parameter);
 
 // The hook that asks: runs FTP_FILETYPE_DLG over the connection's owner window. 1 after
 // Transfer (the connection's TextFormat, LineEndConvention and same-type flag then hold the

@@ -1,10 +1,11 @@
-// The user-name and password prompts: their dialog procedures, the questions they answer,
-// and the runner that shows a dialog template of the resource module.
+// The user-name and password prompts: their dialog procedures and the questions they
+// answer.
 #include "ui/prompts.h"
 
 #include "connection/ftp_connection.h"
 #include "records/module_state.h"
 #include "records/tarvoftp.h"
+#include "ui/module_dialogs.h"
 #include "ui/resources/resource_ids.h"
 
 namespace {
@@ -50,16 +51,12 @@ extern "C" TVFTP_EXPORT INT_PTR CALLBACK FTPChdirProc(HWND dialog, UINT message,
     return PromptProc<IDC_PROMPT_PASSWORD>(dialog, message, wParam, lParam);
 }
 
-INT_PTR RunDialog(const char* templateName, HWND owner, DLGPROC procedure, LPARAM parameter) {
-    return DialogBoxParamA(ResourceInstance(), templateName, owner, procedure, parameter);
-}
-
 bool AskQuestion(FtpConnection* connection, Question question, char* answer) {
     const auto parameter = reinterpret_cast<LPARAM>(answer);
     // The account a change of directory needs is asked over the connection's window and
     // only an OK confirms it.
     if (question == Question::AccountForDirectory) {
-        return RunDialog(ACCOUNT_PASSWORD_PROMPT, connection->ownerWindow, FTPChdirProc,
+        return RunModuleDialog(ACCOUNT_PASSWORD_PROMPT, connection->ownerWindow, FTPChdirProc,
                          parameter) == 1;
     }
     // At logon any result but 0 confirms, except the -1 of a dialog that could not be
@@ -67,8 +64,8 @@ bool AskQuestion(FtpConnection* connection, Question question, char* answer) {
     // again and ask again, without end, whenever the resource module lacks the template.
     INT_PTR result =
         question == Question::UserName
-            ? RunDialog(USER_NAME_PROMPT, nullptr, UserNamePromptProc, parameter)
-            : RunDialog(question == Question::Password ? USER_PASSWORD_PROMPT
+            ? RunModuleDialog(USER_NAME_PROMPT, nullptr, UserNamePromptProc, parameter)
+            : RunModuleDialog(question == Question::Password ? USER_PASSWORD_PROMPT
                                                        : ACCOUNT_PASSWORD_PROMPT,
                         nullptr, FTPChdirProc, parameter);
     return result != 0 && result != -1;

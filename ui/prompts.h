@@ -1,7 +1,6 @@
 // The small modal prompts that ask the user for a missing user name, password or account
-// (each writes its answer into the asker's buffer), the AUTODETECT_DLG question, and the
-// plain runner that shows these and the module's other modal dialogs from the resource
-// module.
+// (each writes its answer into the asker's buffer) and the AUTODETECT_DLG question, shown
+// through the module's dialog loader (ui/module_dialogs.h).
 
 #pragma once
 
@@ -9,6 +8,7 @@
 
 #include "connection/connection_hooks.h"
 #include "platform/platform.h"
+#include "ui/module_dialogs.h"
 
 // The templates of the prompts.
 constexpr const char* USER_NAME_PROMPT = "FTP_UN_DLG";
@@ -21,10 +21,6 @@ constexpr const char* ACCOUNT_PASSWORD_PROMPT = "FTP_CD_DLG";
 // parameter, and end the dialog with 1 on OK, after copying the edit's text into it, and with
 // 0 on Cancel, leaving it as it was.
 INT_PTR CALLBACK UserNamePromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Shows the template of the resource module as a modal dialog with `procedure` and
-// `parameter`: the dialog's result, or -1 when it could not be shown.
-INT_PTR RunDialog(const char* templateName, HWND owner, DLGPROC procedure, LPARAM parameter = 0);
 
 // Shows the prompt of a question (the logon prompts without an owner window, the account
 // a change of directory needs over the connection's window): true when the user confirmed

@@ -53,21 +53,9 @@ ptrdiff_t MaskedArgumentStart(const char* request, size_t lineLength) {
     return -1;
 }
 
-// The line's width in the log font, with the margin.
-LONG MeasuredWidth(HWND listBox, const char* line) {
-    HDC dc = GetDC(listBox);
-    if (dc == nullptr) return 0;
-    HGDIOBJ previous = SelectObject(dc, gModule.protocolFont);
-    SIZE extent{};
-    if (!GetTextExtentPointA(dc, line, lstrlenA(line), &extent)) extent.cx = 0;
-    if (previous != nullptr) SelectObject(dc, previous);
-    ReleaseDC(listBox, dc);
-    return extent.cx + kLineWidthMargin;
-}
-
 // Lets the list box scroll sideways as far as the widest line needs.
 void WidenFor(HWND window, HWND listBox, const char* line) {
-    LONG width = MeasuredWidth(listBox, line);
+    LONG width = LogLineWidth(listBox, line);
     if (width <= ProtocolWindowWidestLine(window)) return;
     SetProtocolWindowWidestLine(window, width);
     SendMessageA(listBox, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
@@ -90,6 +78,17 @@ void AfterAdding(HWND window, HWND listBox, LRESULT lastIndex) {
 }
 
 }  // namespace
+
+LONG LogLineWidth(HWND listBox, const char* line) {
+    HDC dc = GetDC(listBox);
+    if (dc == nullptr) return 0;
+    HGDIOBJ previous = SelectObject(dc, gModule.protocolFont);
+    SIZE extent{};
+    if (!GetTextExtentPointA(dc, line, lstrlenA(line), &extent)) extent.cx = 0;
+    if (previous != nullptr) SelectObject(dc, previous);
+    ReleaseDC(listBox, dc);
+    return extent.cx + kLineWidthMargin;
+}
 
 void LogRequest(FtpConnection* connection, const char* text) {
     HWND window = connection->protocolWindow;

@@ -26,5 +26,9 @@ void LogRequest(FtpConnection* connection, const char* text);
 // Logs each LF-ended line of a reply, when "Include Replies" is checked.
 void LogReply(FtpConnection* connection, const char* text);
 
+// A line's width in the log font, with a margin of 4 pixels so that its last character is
+// not under the edge: what a list box of log lines must scroll sideways to show it.
+LONG LogLineWidth(HWND listBox, const char* line);
+
 // Empties the log of a protocol window.
 void ClearProtocolLog(HWND window);

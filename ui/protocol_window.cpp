@@ -12,22 +12,16 @@
 #include "records/module_state.h"
 #include "ui/protocol_log.h"
 #include "ui/resources/resource_ids.h"
+#include "ui/window_layout.h"
 #include "util/memory_guards.h"
 #include "util/orr.h"
 
 namespace {
 
-// Taken from a window when it is shown, shared by all protocol windows: the smallest size
-// the user may give a window (its size as the template made it), the margin below the
-// bottom row of controls, and the height of its buttons.
-struct LayoutMeasures {
-    bool valid = false;
-    LONG minWidth = 0;
-    LONG minHeight = 0;
-    LONG bottomMargin = 0;
-    LONG buttonHeight = 0;
-};
-LayoutMeasures gLayout;
+// Taken from a window when it is shown, shared by all protocol windows: its size limits
+// with the margin below the bottom row of controls, and the height of its buttons.
+SizeLimits gLayout;
+LONG gButtonHeight = 0;
 
 // The controls along the bottom edge, which keep their place relative to it.
 constexpr int kBottomRow[] = {IDC_PROTOCOL_COPY, IDC_PROTOCOL_CLEAR, IDC_PROTOCOL_REQUESTS,
@@ -46,29 +40,10 @@ HWND OwnerOf(HWND window) {
     return GetWindow(window, GW_OWNER);
 }
 
-// A control's rectangle in the client coordinates of the window.
-RECT ClientRectOf(HWND window, HWND control) {
-    RECT rect{};
-    GetWindowRect(control, &rect);
-    POINT topLeft{rect.left, rect.top};
-    POINT bottomRight{rect.right, rect.bottom};
-    ScreenToClient(window, &topLeft);
-    ScreenToClient(window, &bottomRight);
-    return RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
-}
-
 void TakeLayoutMeasures(HWND window) {
-    RECT frame{};
-    RECT client{};
-    GetWindowRect(window, &frame);
-    GetClientRect(window, &client);
-    RECT copy = ClientRectOf(window, GetDlgItem(window, IDC_PROTOCOL_COPY));
-    RECT clear = ClientRectOf(window, GetDlgItem(window, IDC_PROTOCOL_CLEAR));
-    gLayout.minWidth = frame.right - frame.left;
-    gLayout.minHeight = frame.bottom - frame.top;
-    gLayout.bottomMargin = client.bottom - copy.bottom;
-    gLayout.buttonHeight = clear.bottom - clear.top;
-    gLayout.valid = true;
+    gLayout = MeasureSizeLimits(window, GetDlgItem(window, IDC_PROTOCOL_COPY));
+    const RECT clear = ClientRectOf(window, GetDlgItem(window, IDC_PROTOCOL_CLEAR));
+    gButtonHeight = clear.bottom - clear.top;
 }
 
 // The log takes the width less its margins and the height down to one margin above the
@@ -82,7 +57,7 @@ void LayOut(HWND window) {
     RECT list = ClientRectOf(window, listBox);
     MoveWindow(listBox, list.left, list.top, std::max<LONG>(0, client.right - 2 * list.left),
                std::max<LONG>(0, height - list.top - 2 * gLayout.bottomMargin -
-                                     gLayout.buttonHeight),
+                                     gButtonHeight),
                TRUE);
     for (int id : kBottomRow) {
         HWND control = GetDlgItem(window, id);
@@ -275,12 +250,7 @@ extern "C" TVFTP_EXPORT LRESULT CALLBACK FTP_ProtocolWP(HWND window, UINT messag
             break;
         case WM_CLOSE: DestroyWindow(window); return 0;
         case WM_GETMINMAXINFO:
-            if (gLayout.valid) {
-                auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-                limits->ptMinTrackSize.x = gLayout.minWidth;
-                limits->ptMinTrackSize.y = gLayout.minHeight;
-                return 0;
-            }
+            if (ApplyMinimumSize(gLayout, lParam)) return 0;
             break;
         case WM_COMMAND:
             if (Command(window, LOWORD(wParam), HIWORD(wParam))) return 0;

@@ -221,6 +221,25 @@ Outcome RunFtpsh(const std::vector<std::string>& arguments,
     return process.Finish(timeoutMs);
 }
 
+Outcome RunFtpshUnderWine(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::map<std::string, std::string>& environment) {
+    std::vector<std::string> command = {"-a", "-s", "-screen 0 1024x768x24", FTPSH_WINE_RUNNER,
+                                        program};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::map<std::string, std::string> variables = {{"TVFTP_WINE_TIMEOUT", "150"}};
+    variables.insert(environment.begin(), environment.end());
+    Process wine("/usr/bin/xvfb-run", command, variables);
+    return wine.Finish(170000);
+}
+
+std::optional<std::string> WineSkipReason() {
+    const char* root = std::getenv("TVFTP_WINE32_ROOT");
+    if (root == nullptr || std::filesystem::exists(std::string(root) + "/.ready")) return std::nullopt;
+    std::ifstream reason(std::string(root) + "/.unusable");
+    std::string text((std::istreambuf_iterator<char>(reason)), std::istreambuf_iterator<char>());
+    return "32-bit Windows programs cannot run here: " + (text.empty() ? "no i386 root" : text);
+}
+
 TempFile::TempFile(const std::string& content, const std::string& name) {
     std::string pattern = (std::filesystem::temp_directory_path() / "ftpsh-test.XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

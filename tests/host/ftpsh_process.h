@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,14 @@ std::string FtpshPath();
 Outcome RunFtpsh(const std::vector<std::string>& arguments,
                  const std::map<std::string, std::string>& environment = {},
                  int timeoutMs = 30000);
+
+// Runs ftpsh.exe of a Windows build to its end under Wine (tests/wine/run_under_wine.sh) on
+// a virtual X display.
+Outcome RunFtpshUnderWine(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::map<std::string, std::string>& environment = {});
+// Why the Windows program cannot run here, if so: the i686 build's i386 root
+// (TVFTP_WINE32_ROOT) could not be made.
+std::optional<std::string> WineSkipReason();
 
 // A file holding `content` in a fresh temporary folder, both removed by the destructor: a
 // settings file (ORR.INI), a script, a file of dialog answers.

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <regex>
 
 #include "tests/host/ftpsh_process.h"
 #include "tests/host/listing_scenario.h"
@@ -65,6 +66,23 @@ TEST_P(FtpshOnRealServer, ListsTheSampleTreeFromLinesAndFromNameLists) {
         EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
         ftpsh_test::CheckListingScenario(outcome.out, server_->Root(), parsed);
     }
+}
+
+// Options set in ftpsh steer the next copies and listing; status shows the greeting by line.
+TEST_P(FtpshOnRealServer, OptionsSteerTheNextCopyAndListingAndStatusShowsTheGreeting) {
+    ftpsh_test::TempFile settings;
+    const std::string get = "; get lf.txt " + settings.folder() + "/lf.txt";
+    Outcome outcome = RunFtpsh({"--batch", "--show-protocol", "-c", "passive on; " + Open() +
+                                "; status; type ascii" + get + "; ls dir; type binary" + get},
+                               settings.SettingsEnvironment());
+    ASSERT_EQ(outcome.exitCode, 0) << Describe(outcome);
+    std::string sent;
+    for (const std::string& line : ftpsh_test::ProtocolLines(outcome.out))
+        if (line.starts_with("--> ")) sent += line.substr(4) + "|";
+    EXPECT_TRUE(std::regex_search(sent, std::regex(R"(PWD\|TYPE A\|STRU F\|(PORT [0-9,]+\|)?RETR lf\.txt\|PASV\|LIST dir\|.*TYPE I\|STRU F\|(PORT [0-9,]+\|)?RETR lf\.txt\|)"))) << sent;
+    std::smatch status;
+    ASSERT_TRUE(std::regex_search(outcome.out, status, std::regex("Host Operating System: UNIX\nCurrent Path: /\n.*\nServer Logon Message:\n((  220-.*\n)*)  220 .*\n"))) << outcome.out;
+    EXPECT_EQ(status[1].length() > 0, std::string(GetParam()) == "pure-ftpd") << status[0];
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FtpshOnRealServer,

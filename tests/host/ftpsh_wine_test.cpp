@@ -1,8 +1,9 @@
-// ftpsh.exe of the x86_64 Windows build under Wine on a virtual X display: the real
-// TARVOFTP.DLL, QUENTL32.DLL and BKCS32.DLL beside it, real Winsock to a loopback server,
-// a password prompt and the file type question as real Windows dialogs, found and answered
-// by ftpsh's Windows side, and the remote system, path commands, listings and copies as on
-// Linux. Runs when TVFTP_WINE_FTPSH names the program (the native test run sets it).
+// ftpsh.exe of a Windows build (x86_64 under wine64, i686 under 32-bit Wine) on a virtual
+// X display: the real TARVOFTP.DLL, QUENTL32.DLL and BKCS32.DLL beside it, real Winsock to
+// a loopback server, a password prompt and the file type question as real Windows dialogs,
+// found and answered by ftpsh's Windows side, and the remote system, path commands,
+// listings and copies as on Linux. Runs when TVFTP_WINE_FTPSH names the program (the
+// native test run sets it, once for each build).
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <regex>
 
 #include "tests/host/ftpsh_process.h"
 #include "tests/host/listing_scenario.h"
@@ -43,6 +45,7 @@ protected:
         program_ = std::getenv("TVFTP_WINE_FTPSH");
         if (program_ == nullptr || program_[0] == '\0')
             GTEST_SKIP() << "TVFTP_WINE_FTPSH is not set";
+        if (auto skipped = ftpsh_test::WineSkipReason()) GTEST_SKIP() << *skipped;
         TVTEST_REQUIRE_SERVER("pyftpdlib");
         server_.emplace("pyftpdlib");
     }
@@ -53,13 +56,8 @@ protected:
     }
     // ftpsh.exe run to its end under Wine with these arguments after the program.
     Outcome Run(const std::vector<std::string>& arguments,
-                std::map<std::string, std::string> environment = {}) const {
-        std::vector<std::string> command = {"-a", "-s", "-screen 0 1024x768x24",
-                                            FTPSH_WINE_RUNNER, program_};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        environment["TVFTP_WINE_TIMEOUT"] = "150";
-        ftpsh_test::Process wine("/usr/bin/xvfb-run", command, environment);
-        return wine.Finish(170000);
+                const std::map<std::string, std::string>& environment = {}) const {
+        return ftpsh_test::RunFtpshUnderWine(program_, arguments, environment);
     }
 
     const char* program_ = nullptr;
@@ -134,6 +132,17 @@ TEST_F(FtpshUnderWine, CopiesBinaryAndTextAndAsksTheFileTypeOnTheScreen) {
     EXPECT_EQ(ReadFile(typed / "line.txt"), line);
     EXPECT_EQ(ReadFile(typed / "unix.txt"), unix);
     ExpectPicture(typed / "01-FTP_FILETYPE_DLG.bmp");
+}
+
+// Real options and status dialogs hold the same controls, texts and states as on Linux.
+TEST_F(FtpshUnderWine, OptionsAndStatusDialogsAreTheSameAsOnLinux) {
+    const std::vector<std::string> arguments = {
+        "--batch", "-c", Open(true) + "; answer FTP_OPTIONS_DLG ? 407=off 401=on 404=on ? "
+        "Cancel; options; type binary; status; stru record"};
+    const Outcome windows = Run(arguments), linux = ftpsh_test::RunFtpsh(arguments);
+    EXPECT_EQ(linux.exitCode, 1) << Describe(linux);  // the server refused STRU R
+    EXPECT_EQ(windows.exitCode, linux.exitCode) << Describe(windows);
+    EXPECT_EQ(std::regex_replace(windows.out, std::regex("\r"), ""), linux.out);
 }
 
 TEST_F(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {

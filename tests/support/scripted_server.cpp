@@ -27,6 +27,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kSliceMs = 50;
+constexpr int kFirstClientTimeoutMs = 90000;
 
 void CloseSocket(int& fd, bool reset = false) {
     if (fd < 0) return;
@@ -100,8 +101,8 @@ struct ScriptedServer::Impl {
         failures += message + "\n";
         return false;
     }
-    static Clock::time_point Deadline() {
-        return Clock::now() + std::chrono::milliseconds(kStepTimeoutMs);
+    static Clock::time_point Deadline(int milliseconds = kStepTimeoutMs) {
+        return Clock::now() + std::chrono::milliseconds(milliseconds);
     }
     bool TimeLeft(Clock::time_point deadline) const { return !stop && Clock::now() < deadline; }
     // Waits at most a slice (never past the deadline) for events on fd; what happened.
@@ -112,8 +113,8 @@ struct ScriptedServer::Impl {
         return ::poll(&entry, 1, wait) > 0 ? entry.revents : 0;
     }
 
-    int AcceptFrom(int from) {
-        for (auto deadline = Deadline(); TimeLeft(deadline);) {
+    int AcceptFrom(int from, int milliseconds = kStepTimeoutMs) {
+        for (auto deadline = Deadline(milliseconds); TimeLeft(deadline);) {
             if (PollSlice(from, POLLIN, deadline) == 0) continue;
             int fd = ::accept(from, nullptr, nullptr);
             if (fd < 0) continue;
@@ -273,7 +274,8 @@ struct ScriptedServer::Impl {
             int error = 0;
             socklen_t size = sizeof error;
             getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
-            result = (revents & POLLOUT) && error == 0 ? 0 : -1;
+            // A client that accepted and at once broke the connection off did connect.
+            result = (revents & POLLOUT) && (error == 0 || error == ECONNRESET) ? 0 : -1;
         }
         if (result < 0) {
             CloseSocket(fd);
@@ -370,7 +372,9 @@ struct ScriptedServer::Impl {
     }
 
     void Run() {
-        control = AcceptFrom(listener);
+        // The client may be a program that starts slowly (ftpsh.exe under Wine sets up its
+        // prefix first); only a client that never comes waits this long.
+        control = AcceptFrom(listener, kFirstClientTimeoutMs);
         bool followed = control >= 0 || Fail("no client connected");
         for (size_t i = 0; followed && i < steps.size(); ++i) {
             followed = Play(steps[i]);

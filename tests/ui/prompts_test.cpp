@@ -23,7 +23,7 @@ protected:
         lstrcpyA(answer_, "previous");
     }
     INT_PTR Run() {
-        return RunDialog(USER_NAME_PROMPT, nullptr, UserNamePromptProc,
+        return RunModuleDialog(USER_NAME_PROMPT, nullptr, UserNamePromptProc,
                          reinterpret_cast<LPARAM>(answer_));
     }
     AttachedModule module_;
@@ -51,7 +51,6 @@ TEST_F(Prompts, OkCopiesTheAnswerCancelKeepsThePreviousOne) {
     EXPECT_EQ(std::string(answer_), std::string(QUESTION_ANSWER_SIZE - 1, 'u'));
     EXPECT_TRUE(person.finished());
     EXPECT_TRUE(person.problems().empty()) << person.problems()[0];
-    EXPECT_EQ(RunDialog("NO_SUCH_DLG", nullptr, FTPChdirProc), -1);
     // Messages the prompts do not handle are left to the dialog's default handling.
     EXPECT_EQ(FTPChdirProc(nullptr, WM_COMMAND, 300, 0), FALSE);
     EXPECT_EQ(FTPChdirProc(nullptr, WM_TIMER, 0, 0), FALSE);

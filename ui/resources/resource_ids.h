@@ -68,3 +68,29 @@
 #define IDC_FILETYPE_TRANSFER 602
 #define IDC_FILETYPE_SKIP 603
 #define IDC_FILETYPE_HELP 200
+
+// The transfer options dialog: the type and structure radio pairs with their labels, the
+// check boxes of local byte 8, port selection, directory parsing, the program's choice of
+// type and disabled text conversion (in its group box), and the buttons (OK and Cancel
+// are IDOK and IDCANCEL).
+#define IDC_OPTIONS_ASCII 400
+#define IDC_OPTIONS_BINARY 401
+#define IDC_OPTIONS_LOCAL_BYTE8 402
+#define IDC_OPTIONS_FILE 403
+#define IDC_OPTIONS_RECORD 404
+#define IDC_OPTIONS_SELECT_PORT 405
+#define IDC_OPTIONS_PARSE_DIRS 406
+#define IDC_OPTIONS_DETERMINE 407
+#define IDC_OPTIONS_SAVE 408
+#define IDC_OPTIONS_TYPE_LABEL 409
+#define IDC_OPTIONS_STRUCTURE_LABEL 410
+#define IDC_OPTIONS_CHARSET_GROUP 412
+#define IDC_OPTIONS_NO_CONVERSION 413
+#define IDC_OPTIONS_HELP 200
+
+// The status dialog: the host name, the remote system's name (IDC_HOST_TYPE_NAME, as in
+// the file type question), the working directory, the logon message and the icon.
+#define IDC_STATUS_HOST 300
+#define IDC_STATUS_PATH 302
+#define IDC_STATUS_LOGON 303
+#define IDC_STATUS_ICON 106
