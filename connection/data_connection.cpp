@@ -8,6 +8,7 @@
 
 #include "connection/message_pump.h"
 #include "connection/wait.h"
+#include "records/module_state.h"
 #include "util/memory_guards.h"
 #include "util/orr.h"
 
@@ -27,6 +28,9 @@ constexpr uint16_t kEnteringPassiveMode = 227;
 
 
 constexpr int kPassiveNumbers = 6;
+
+// The setting that lets a passive data connection go to the address the 227 reply names.
+constexpr const char* kTrustPassiveAddressKey = "PasvTrustAddress";
 
 
 // Reports the socket failure that just happened, then closes the slot: the close must not
@@ -175,6 +179,8 @@ int32_t ParsePassiveAddress(const char* replyText, sockaddr_in* address) {
         complete = field != nullptr && ParseAddressByte(field, &numbers[i]);
     }
     if (!complete) return FSE_FAILED;
+    // No server listens on port 0: a reply naming it is as unusable as one naming no port.
+    if (numbers[4] == 0 && numbers[5] == 0) return FSE_FAILED;
 
     *address = sockaddr_in{};
     address->sin_family = AF_INET;
@@ -243,6 +249,21 @@ int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket) {
     sockaddr_in address;
     int32_t result = RequestPassive(connection, &address);
     if (result != 0) return result;
+    // The data of a listing or a transfer comes from the server the user connected to.
+    // Following whatever host a 227 reply names would let a server (or whoever rewrites its
+    // replies) point the module at another machine, inside the user's network, and show
+    // what that machine sends as the server's files; servers behind address translation
+    // also name addresses the module cannot reach. So the connection goes to the control
+    // connection's peer, on the port the reply names, unless the user trusts the replies.
+    if (ReadSetting(kTrustPassiveAddressKey, 0) == 0) {
+        sockaddr_in peer{};
+        int length = sizeof peer;
+        if (getpeername(connection->controlSocket, reinterpret_cast<sockaddr*>(&peer),
+                        &length) == SOCKET_ERROR) {
+            return SocketFailure();
+        }
+        address.sin_addr = peer.sin_addr;
+    }
     SOCKET connected;
     result = ConnectDataSocket(address, &connected);
     if (result < 0) return result;

@@ -53,7 +53,7 @@ int32_t OpenListeningSocket(FtpConnection* connection, SOCKET* listeningSlot);
 int32_t AcceptDataConnection(FtpConnection* connection, SOCKET* listeningSlot,
                              SOCKET* dataSocket);
 
-// Sends PASV and reads the server's address from its 227 reply. 0 with *address filled;
+// Sends PASV and reads the server's address from its 227 reply, as the reply names it. 0 with *address filled;
 // FSE_NOT_FOUND when the reply code is not 227; FSE_FAILED when the reply does not hold six
 // numbers of 0 to 255; FSE_CONNECTION_BROKEN when the control connection broke;
 // FSE_STREAM_CLOSED on a closed stream; FSE_NO_MEMORY when memory is short.
@@ -62,8 +62,8 @@ int32_t RequestPassive(FtpConnection* connection, sockaddr_in* address);
 // The server's address from the whole text of a 227 reply: the first decimal digit after
 // the code and its separator starts six numbers parted by ",", "." or ")", four address
 // bytes and the port's high and low byte. 0 with *address filled; FSE_FAILED when a number
-// is missing, empty or above 255, or the text holds no digit; FSE_NO_MEMORY when memory is
-// short.
+// is missing, empty, signed or above 255, the port is 0, or the text holds no digit;
+// FSE_NO_MEMORY when memory is short.
 int32_t ParsePassiveAddress(const char* replyText, sockaddr_in* address);
 
 // Connects a fresh non-blocking socket to the address and puts it in *connected. While the
@@ -71,8 +71,10 @@ int32_t ParsePassiveAddress(const char* replyText, sockaddr_in* address);
 // FSE_FAILED when the connect failed; or a socket failure of making the socket.
 int32_t ConnectDataSocket(const sockaddr_in& address, SOCKET* connected);
 
-// RequestPassive, then ConnectDataSocket to the address given: 0 with the data socket in
-// *dataSocket and STATE_PASSIVE_CONNECTION_OPEN set, or the first failure.
+// RequestPassive, then ConnectDataSocket to the port given at the control connection's
+// peer address (at the reply's own address with PasvTrustAddress=1 in the settings): 0
+// with the data socket in *dataSocket and STATE_PASSIVE_CONNECTION_OPEN set, or the first
+// failure.
 int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket);
 
 // Whether "word argument\r\n" (or "word\r\n" for a null argument) fits the 320-byte

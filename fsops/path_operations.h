@@ -32,8 +32,9 @@ bool FormatCommandLine(char* line, int32_t size, const char* format, const char*
 
 // The FsError of a reply that did not succeed, from its code and the reply text the
 // connection keeps: FSE_NO_SPACE for 452, FSE_NOT_SUPPORTED for 502, for 550
-// FSE_ACCESS_DENIED or (when the text speaks of no space and of no denial) FSE_NO_SPACE,
-// else FSE_NOT_FOUND. When no reply was read, the reply's own error (FSE_CONNECTION_BROKEN
+// FSE_ACCESS_DENIED, or (when the text speaks of no denial) FSE_NO_SPACE for a text that
+// speaks of no space and FSE_NOT_FOUND for one that says the name does not exist, else
+// FSE_NOT_FOUND. When no reply was read, the reply's own error (FSE_CONNECTION_BROKEN
 // for a broken connection).
 int32_t ClassifyFailedReply(const FtpConnection* connection, const Reply& reply);
 

@@ -35,5 +35,10 @@ int32_t ClassifyFailedReply(const FtpConnection* connection, const Reply& reply)
         return FSE_ACCESS_DENIED;
     }
     if (OrrFindString(text, "no space") != nullptr) return FSE_NO_SPACE;
+    // A 550 that says the name is not there reports a missing name: taken for a denial, a
+    // delete or change into a name that is gone would read as a matter of permissions.
+    for (const char* missing : {"no such file", "not found", "does not exist"}) {
+        if (OrrFindString(text, missing) != nullptr) return FSE_NOT_FOUND;
+    }
     return FSE_ACCESS_DENIED;
 }

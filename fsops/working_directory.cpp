@@ -23,14 +23,35 @@ size_t CollectReplyText(const char* reply, char* out) {
     return static_cast<size_t>(out - start);
 }
 
-// The directory a 257 reply names: between the first double quote and the next one, else
-// between the first single quote and the next one, else everything before the first
-// blank. False when a quote is left open or the text has neither quote nor blank.
-bool FindDirectoryInReply(std::string_view text, std::string_view* directory) {
-    for (char quote : {'"', '\''}) {
-        size_t open = text.find(quote);
-        if (open == std::string_view::npos) continue;
-        size_t close = text.find(quote, open + 1);
+// The directory between the double quote at `open` and its closing quote, where two
+// quotes in a row stand for one quote of the name (servers double the quotes of a name so
+// that it can hold them): undoubled in place. False when no quote closes it.
+bool UndoubleQuotedDirectory(char* text, size_t size, size_t open, std::string_view* directory) {
+    size_t written = open + 1;
+    for (size_t read = open + 1; read < size; ++read) {
+        if (text[read] == '"') {
+            if (read + 1 >= size || text[read + 1] != '"') {
+                *directory = std::string_view(text + open + 1, written - open - 1);
+                return true;
+            }
+            ++read;
+        }
+        text[written++] = text[read];
+    }
+    return false;
+}
+
+// The directory a 257 reply names: between the first double quote and the next one that is
+// not doubled, else between the first single quote and the next one, else everything
+// before the first blank. False when a quote is left open or the text has neither quote
+// nor blank. The text is writable: a doubled quote is made one in place.
+bool FindDirectoryInReply(char* writable, size_t size, std::string_view* directory) {
+    const std::string_view text(writable, size);
+    if (size_t open = text.find('"'); open != std::string_view::npos) {
+        return UndoubleQuotedDirectory(writable, size, open, directory);
+    }
+    if (size_t open = text.find('\''); open != std::string_view::npos) {
+        size_t close = text.find('\'', open + 1);
         if (close == std::string_view::npos) return false;
         *directory = text.substr(open + 1, close - open - 1);
         return true;
@@ -101,9 +122,9 @@ int32_t PrintWorkingDirectory(FtpConnection* connection, char* directory, int32_
     const char* replyText = connection->replyText != nullptr ? connection->replyText : "";
     ScratchBlock text(static_cast<uint32_t>(lstrlenA(replyText)) + 1);
     if (text.get() == nullptr) return fail(FSE_NO_MEMORY);
-    const std::string_view collected(text.get(), CollectReplyText(replyText, text.get()));
+    const size_t collected = CollectReplyText(replyText, text.get());
     std::string_view found;
-    if (!FindDirectoryInReply(collected, &found)) return fail(FSE_NOT_SUPPORTED);
+    if (!FindDirectoryInReply(text.get(), collected, &found)) return fail(FSE_NOT_SUPPORTED);
     if (static_cast<int32_t>(found.size()) + 1 > limit) return fail(FSE_DIRECTORY_TOO_LONG);
 
     OrrCopyBytes(found.data(), directory, static_cast<int32_t>(found.size()));

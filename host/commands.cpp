@@ -16,9 +16,11 @@
 namespace ftpsh {
 
 constexpr Shell::Command Shell::kCommands[] = {
-    {"open", "[ftp://][user[:password]@]host[:port] [account]", 1, 2,
-     "connect and log on; log off", &Shell::Open},
-    {"close", "", 0, SIZE_MAX, nullptr, &Shell::Close},
+    {"open", "[-n NAME] [ftp://][user[:password]@]host[:port] [account]", 1, 4,
+     "connect and log on (one more connection, named `NAME` or by its host, made current); "
+     "log off the current or the named connection",
+     &Shell::Open},
+    {"close", "[NAME]", 0, 1, nullptr, &Shell::Close},
     {"quit", "", 0, SIZE_MAX, nullptr, &Shell::Leave, "exit bye "},
     {"cd", "DIR", 1, 1, "remote paths (names with blanks in double quotes)",
      &Shell::ChangeRemoteDirectory},
@@ -59,6 +61,16 @@ constexpr Shell::Command Shell::kCommands[] = {
     {"cat", "REMOTE", 1, 1, "print a remote file's bytes as the server stores them", &Shell::Cat},
     {"lcd", "DIR", 1, 1, "change the local directory; show it", &Shell::ChangeLocalDirectory},
     {"lpwd", "", 0, 0, nullptr, &Shell::PrintLocalDirectory},
+    {"use", "NAME", 1, 1, "make the named connection the current one", &Shell::UseConnection},
+    {"connections", "", 0, 0,
+     "the open connections: name (`*` the current one), user, host, port, remote system, "
+     "current directory",
+     &Shell::ListConnections},
+    {"copy", "[NAME:]REMOTE NAME:REMOTE", 2, 2,
+     "copy a file from one server to another (the first without `NAME:` on the current "
+     "connection); says whether the servers exchanged the data directly or ftpsh relayed it; "
+     "Ctrl-C stops a relayed copy",
+     &Shell::CopyBetween},
     {"quote", "LINE", 1, 1,
      "a command typed into the protocol window; show or close that window", &Shell::Quote, "",
      true},
@@ -80,7 +92,9 @@ constexpr const char* kHelpNotes =
     "Passive mode: with SupportPasv=1 in section FTP_Protocol of the settings file\n"
     "  %s\n"
     "data connections are opened with PASV. The module reads the key only when it detects\n"
-    "the remote system itself, so not for a connection opened with --host-type.\n"
+    "the remote system itself, so not for a connection opened with --host-type. They go to\n"
+    "the server's own address, on the port the PASV reply names; PasvTrustAddress=1 in the\n"
+    "same section connects to the address the reply names instead.\n"
     "\n"
     "Listings: the module reads the server's LIST lines. Started with --no-parse-dirs (or\n"
     "with ParseDirectories=0 in the settings file) it asks for bare names (NLST) instead\n"
@@ -193,10 +207,10 @@ Shell::Shell(ProtocolModule& module, HWND owner, AnswerBook& answers, ShellChoic
 
 std::string Shell::Prompt() const {
     if (!session_.Connected()) return "ftpsh> ";
-    return "ftpsh " + session_.HostName() + "> ";
+    return "ftpsh " + session_.CurrentName() + "> ";
 }
 
-void Shell::End() { session_.Close(); }
+void Shell::End() { session_.CloseAll(); }
 
 CommandResult Shell::OpenAddress(const std::string& address) {
     return Open(*Find("open"), {"open", address});
@@ -240,56 +254,6 @@ bool Shell::ReadyFor(const Command& command, bool offered) {
         return false;
     }
     return true;
-}
-
-CommandResult Shell::Open(const Command&, const Words& words) {
-    if (module_.open == nullptr) {
-        Complain("open: the module offers no xfsopen");
-        return CommandResult::Failed;
-    }
-    if (session_.Connected()) {
-        Complain("open: already connected to " + session_.HostName() + "; close first");
-        return CommandResult::Failed;
-    }
-    std::string error;
-    auto address = ParseFtpAddress(words[1], error);
-    if (!address) {
-        Complain("open: " + error);
-        return CommandResult::Failed;
-    }
-    const std::string account = words.size() == 3 ? words[2] : "";
-    if (address->user.value_or("").size() >= kLogonTextRoom ||
-        address->password.value_or("").size() >= kLogonTextRoom ||
-        account.size() >= kLogonTextRoom) {
-        Complain("open: user name, password and account hold at most " +
-                 std::to_string(kLogonTextRoom - 1) + " characters");
-        return CommandResult::Failed;
-    }
-
-    uint32_t flags = choices_.overrides.Apply(OpenFlagsFromSettings(SettingsPath()));
-    if (choices_.showProtocol) flags |= OPEN_SHOW_PROTOCOL;
-    const int32_t result = session_.Open(*address, account, flags, choices_.hostType);
-    if (result < 0) {
-        Complain("open: " + DescribeFsError(result));
-        return CommandResult::Failed;
-    }
-    std::printf("Connected to %s port %u as %s (remote system %s).\n", session_.HostName().c_str(),
-                static_cast<unsigned>(session_.Port()), session_.User().c_str(),
-                HostTypeName(session_.HostType()).c_str());
-    std::fflush(stdout);
-    return CommandResult::Done;
-}
-
-CommandResult Shell::Close(const Command&, const Words&) {
-    if (!session_.Connected()) {
-        Complain("close: not connected");
-        return CommandResult::Failed;
-    }
-    std::string host = session_.HostName();
-    session_.Close();
-    std::printf("Closed the connection to %s.\n", host.c_str());
-    std::fflush(stdout);
-    return CommandResult::Done;
 }
 
 CommandResult Shell::Quote(const Command&, const Words& words) {

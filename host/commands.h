@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/answers.h"
+#include "host/connections.h"
 #include "host/module.h"
 #include "host/session.h"
 #include "host/settings.h"
@@ -55,6 +56,10 @@ private:
     CommandResult Protocol(const Command& command, const Words& words);
     CommandResult Help(const Command& command, const Words& words);
     CommandResult Leave(const Command& command, const Words& words);
+    // Several connections at once (connections.cpp): use, connections, copy between two.
+    CommandResult UseConnection(const Command& command, const Words& words);
+    CommandResult ListConnections(const Command& command, const Words& words);
+    CommandResult CopyBetween(const Command& command, const Words& words);
 
     // The commands on remote paths and the remote system (path_commands.cpp).
     CommandResult ChangeRemoteDirectory(const Command& command, const Words& words);
@@ -108,7 +113,8 @@ private:
     HWND owner_;
     AnswerBook& answers_;
     ShellChoices choices_;
-    Session session_;
+    // The open connections; the commands on one connection reach the current one.
+    Connections session_;
 };
 
 // One row of the command table.

@@ -47,11 +47,14 @@ int32_t RunDeferredLinkPass(DirEntry* entries, ListingHandle* handle, int32_t fr
 
     // The prefix "directory/" stays in the block; each probe writes its name behind it. A
     // directory that fills the block leaves no room for the "/": then no link can be probed.
+    // A directory that ends in "/" already (the root directory) gets no second one: "//name"
+    // is a different path to some servers, or none at all.
     char* path = directory.get();
     const std::size_t directoryLength = std::strlen(path);
-    const std::size_t prefixLength = directoryLength + 1;
+    const bool endsInSlash = directoryLength > 0 && path[directoryLength - 1] == '/';
+    const std::size_t prefixLength = directoryLength + (endsInSlash ? 0 : 1);
     const bool prefixFits = prefixLength < static_cast<std::size_t>(kDirectoryBlockSize);
-    if (prefixFits) {
+    if (prefixFits && !endsInSlash) {
         path[directoryLength] = '/';
         path[prefixLength] = '\0';
     }

@@ -49,9 +49,13 @@ int32_t ReadListLines(FsStateRecord* record, FtpConnection* connection, ListingH
                 if (got == LISTING_LINE) {
                     const int32_t parsed =
                         ParseIntoEntry(parser, &entries[filled], line, handle, record->hostType);
+                    // A line of no shape the parser knows is passed over like a line
+                    // without an entry: one odd line (a server's remark, a line of blanks,
+                    // a name the server wrote oddly) must not cost the host every entry
+                    // behind it.
                     if (parsed >= 0) {
                         ++filled;
-                    } else if (parsed != PARSE_SKIP) {
+                    } else if (parsed != PARSE_SKIP && parsed != PARSE_NOT_THIS_FORMAT) {
                         pending = parsed;
                         handle->readState = READ_STATE_ABORT;
                     }
@@ -84,8 +88,6 @@ int32_t ReadListLines(FsStateRecord* record, FtpConnection* connection, ListingH
             case READ_STATE_ABORT:
                 if (handle->dataState == DATA_STATE_OPEN) DrainDataConnection(connection, handle);
                 handle->readState = READ_STATE_FINISHED;
-                // A line of no shape the parser knows ends the listing, not the read.
-                if (pending == PARSE_NOT_THIS_FORMAT) pending = 0;
                 break;
             default:
                 handle->readState = READ_STATE_FINISHED;

@@ -12,7 +12,7 @@
 
 // Results of a listing parser besides a name length (0 or more):
 constexpr int32_t PARSE_SKIP = -1;            // no entry in this line; read the next one
-constexpr int32_t PARSE_NOT_THIS_FORMAT = FSE_BAD_LISTING;  // the listing ends quietly here
+constexpr int32_t PARSE_NOT_THIS_FORMAT = FSE_BAD_LISTING;  // no line of this format: passed over
 // Any other negative value, FSE_NO_MEMORY among them, ends the read with that value.
 
 // A listing parser: fills `entry` from `line` (NUL-terminated, without its CR LF, writable:

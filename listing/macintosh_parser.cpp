@@ -16,10 +16,6 @@ constexpr size_t kNameColumn = 39;  // offset of column 40
 constexpr size_t kTypeCodeLength = 4;
 constexpr size_t kCreatorEnd = 10;  // the working line is also cut after character 10
 
-// The Macintosh parser's own result for a line without a second word: the read ends with
-// it, and the host gets "not found".
-constexpr int32_t kNotMacintoshListing = FSE_NOT_FOUND;
-
 // Entry kinds the host tells Macintosh files apart by.
 constexpr uint8_t kEntryUnknownType = 0;
 constexpr uint8_t kEntryOtherType = 4;
@@ -31,11 +27,13 @@ int32_t ParseMacintoshLine(DirEntry* entry, char* line, ListingHandle* handle,
     const size_t length = std::strlen(line);
     if (length < kShortestLine || length > kLongestLine) return PARSE_SKIP;
 
-    // The second word: a line of this length that has only one word is no Macintosh
-    // listing at all, and the read ends. The first word is found as everywhere else, past
-    // leading blanks, so the summary line "    12 File(s) ..." shows its "File(s)" here.
+    // The second word: a line of this length that has only one word, or none (a line of
+    // blanks), is no Macintosh listing line. It is passed over rather than taken for the
+    // end of the listing, which would cost the host every entry after one odd line. The
+    // first word is found as everywhere else, past leading blanks, so the summary line
+    // "    12 File(s) ..." shows its "File(s)" here.
     const char* secondWord = OrrSkipBlanks(OrrSkipWord(line));
-    if (secondWord == nullptr) return kNotMacintoshListing;
+    if (secondWord == nullptr) return PARSE_NOT_THIS_FORMAT;
     if (OrrCompareN(secondWord, "File(s)", 7) == 0) return PARSE_SKIP;
 
     if (StoreLineCopy(line, entry) < 0) return FSE_NO_MEMORY;

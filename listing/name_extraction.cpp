@@ -1,8 +1,10 @@
-// Name extraction: the host's copy of a listing line and the name taken from it. UNIX-style
-// lines (Brannock, UNIX, Windows NT in UNIX style) are read by where their name usually
-// stands: the word before a link's arrow, the last word on Brannock servers, the text after
-// the time of day, or the text after eight fields when the date shows a year. VMS lines
-// name the file after their directory part; every other host's line is its own name.
+// Name extraction: the host's copy of a listing line and the name taken from it. UNIX and
+// Windows NT lines in UNIX style that show the usual columns name their entry in all the
+// text after the date (a link's name ends before its arrow). Other UNIX-style lines
+// (Brannock's among them) are read by where their name usually stands: the word before a
+// link's arrow, the last word on Brannock servers, the text after the time of day, or the
+// text after eight fields when the date shows a year. VMS lines name the file after their
+// directory part; every other host's line is its own name.
 #include <cstring>
 
 #include "listing/listing_parser.h"
@@ -76,10 +78,78 @@ Found FindAfterFieldsSpan(char* line, NameSpan* span) {
     return Found::Name;
 }
 
+bool IsDigits(const char* start, const char* end) {
+    if (start == end) return false;
+    for (; start < end; ++start) {
+        if (*start < '0' || *start > '9') return false;
+    }
+    return true;
+}
+
+bool IsMonth(const char* start, const char* end) {
+    constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    if (end - start != 3) return false;
+    for (const char* month : kMonths) {
+        if (OrrCompareBytes(start, month, 3) == 0) return true;
+    }
+    return false;
+}
+
+// A time of day ("9:05", "12:34") or a year ("1995").
+bool IsTimeOrYear(const char* start, const char* end) {
+    const char* colon = start;
+    while (colon < end && *colon != ':') ++colon;
+    if (colon == end) return end - start == 4 && IsDigits(start, end);
+    return colon - start >= 1 && colon - start <= 2 && end - colon == 3 &&
+           IsDigits(start, colon) && IsDigits(colon + 1, end);
+}
+
+// The columns of a UNIX line before its name: permissions (ten characters, an eleventh
+// for an access-list mark), links, owner, group, size, month, day, and the time of day or
+// the year. Where the line has them all, the name is known to start after the date: a ":"
+// or a blank inside the name (or in a link's target) cannot move it, as it moves the rules
+// that look for the last ":" or count blanks back from the line's end. The start of the
+// name (past the blanks after the date, as in every UNIX rule), or null for a line without
+// these columns.
+char* FindNameAfterColumns(char* line) {
+    enum { kPermissions, kLinks, kOwner, kGroup, kSize, kMonth, kDay, kTime, kColumns };
+    char* starts[kColumns];
+    char* ends[kColumns];
+    char* scan = line;
+    for (int column = 0; column < kColumns; ++column) {
+        if (*scan == '\0' || IsBlank(*scan)) return nullptr;
+        starts[column] = scan;
+        ends[column] = SkipNonBlanks(scan);
+        scan = SkipBlanks(ends[column]);
+    }
+    const auto width = [&](int column) { return ends[column] - starts[column]; };
+    const auto digits = [&](int column) { return IsDigits(starts[column], ends[column]); };
+    const bool usual = (width(kPermissions) == 10 || width(kPermissions) == 11) &&
+                       digits(kLinks) && digits(kSize) && IsMonth(starts[kMonth], ends[kMonth]) &&
+                       width(kDay) <= 2 && digits(kDay) &&
+                       IsTimeOrYear(starts[kTime], ends[kTime]);
+    return usual ? scan : nullptr;
+}
+
+// The name of a line with the usual columns: the rest of the line, for a link what stands
+// before its first " -> ", so that a target holding blanks leaves the name whole.
+Found FindAfterColumnsSpan(char* start, bool link, NameSpan* span) {
+    char* end = start + std::strlen(start);
+    if (char* arrow = link ? OrrFindString(start, " -> ") : nullptr; arrow != nullptr) {
+        end = arrow;
+    }
+    *span = {start, end};
+    return Found::Name;
+}
+
 Found FindUnixStyleSpan(char* line, const ListingHandle* handle, uint8_t hostType,
                         NameSpan* span) {
     Found found;
-    if (line[0] == 'l' || line[0] == 'L') {
+    char* afterColumns = hostType == HOST_BRANNOCK ? nullptr : FindNameAfterColumns(line);
+    if (afterColumns != nullptr) {
+        found = FindAfterColumnsSpan(afterColumns, line[0] == 'l' || line[0] == 'L', span);
+    } else if (line[0] == 'l' || line[0] == 'L') {
         found = FindLinkSpan(line, span);
     } else if (hostType == HOST_BRANNOCK) {
         found = FindLastWordSpan(line, span);

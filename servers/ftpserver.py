@@ -2,6 +2,7 @@
 """Starts one real FTP server on loopback for the interoperability tests and the demo.
 
     ftpserver.py start KIND [--port N] [--pasv MIN-MAX] [--timeout S] [--no-anonymous]
+                            [--foreign-data]
                             [--stop-on-eof | --daemon --pidfile FILE]
     ftpserver.py stop (--pidfile FILE | --folder DIR)
     ftpserver.py check KIND
@@ -222,6 +223,8 @@ def sample_files():
         b"file with blanks.txt": b"a name with blanks\n",
         b"colon:name.txt": b"a name with a colon\n",
         b"-dash-leading.txt": b"a name with a leading dash\n",
+        b"c:d.txt": b"a colon in a short name\n",
+        b"a b.txt": b"a blank in a short name\n",
         "grüße-€.txt".encode("utf-8"): b"a UTF-8 name\n",
         b"caf\xe9-latin1.txt": b"a Latin-1 name\n",
         b"dir/alpha.txt": b"alpha\n",
@@ -233,7 +236,7 @@ def sample_files():
 
 def build_tree(tree, uid, gid):
     os.mkdir(tree, 0o755)
-    for directory in (b"dir", b"dir/sub", b"empty", b"upload", b"readonly"):
+    for directory in (b"dir", b"dir/sub", b"empty", b"upload", b"readonly", b"my dir", b"-dash"):
         os.mkdir(os.path.join(os.fsencode(tree), directory), 0o755)
     for relative, contents in sample_files().items():
         with open(os.path.join(os.fsencode(tree), relative), "wb") as out:
@@ -242,6 +245,7 @@ def build_tree(tree, uid, gid):
     # Relative targets, so that the links resolve inside a chroot too.
     os.symlink(b"dir", os.path.join(base, b"link-to-dir"))
     os.symlink(b"lf.txt", os.path.join(base, b"link-to-file"))
+    os.symlink(b"my dir", os.path.join(base, b"link-to-my-dir"))
     for path, dirs, files in os.walk(base, topdown=False):
         for name in files + dirs:
             full = os.path.join(path, name)
@@ -271,7 +275,10 @@ def fill_template(name, values, destination):
 class Instance:
     """One prepared server: its folder, account and the command that runs it."""
 
-    def __init__(self, kind, folder, port, pasv, anonymous):
+    def __init__(self, kind, folder, port, pasv, anonymous, foreign=False):
+        # Data connections to and from addresses other than the client's (a copy between
+        # two servers), where the kind can be told to allow them.
+        self.foreign = foreign
         self.kind = kind
         self.folder = folder
         self.tree = os.path.join(folder, "tree")
@@ -304,6 +311,9 @@ class Instance:
                        "NOPRIV_ACCOUNT": system_account(["nobody"])[0]})
         config = os.path.join(self.folder, "vsftpd.conf")
         fill_template("vsftpd.conf.in", values, config)
+        if self.foreign:
+            with open(config, "a") as out:
+                out.write("pasv_promiscuous=YES\nport_promiscuous=YES\n")
         self.command = [find_program("vsftpd", "vsftpd"), config]
 
     def prepare_proftpd(self):
@@ -373,7 +383,8 @@ class Instance:
         settings = {"host": HOST, "port": self.port, "tree": self.tree, "user": ACCOUNT,
                     "password": PASSWORD, "pasv": list(self.pasv),
                     "anonymous": self.anonymous, "uid": self.uid, "gid": self.gid,
-                    "log": os.path.join(self.folder, "pyftpdlib.log")}
+                    "log": os.path.join(self.folder, "pyftpdlib.log"),
+                    "foreign": self.foreign}
         path = os.path.join(self.folder, "pyftpdlib.json")
         with open(path, "w") as out:
             json.dump(settings, out)
@@ -404,6 +415,7 @@ def serve_pyftpdlib(settings_path):
     handler.authorizer = authorizer
     handler.passive_ports = range(settings["pasv"][0], settings["pasv"][1] + 1)
     handler.banner = "pyftpdlib ready."
+    handler.permit_foreign_addresses = settings.get("foreign", False)
     # Names travel as the bytes on disk: UTF-8 where they are, Latin-1 bytes untouched.
     handler.unicode_errors = "surrogateescape"
     handler.timeout = 120
@@ -578,7 +590,7 @@ def start_instance(args):
         with open(os.path.join(folder, "launcher.pid"), "w") as marker:
             marker.write("%d\n" % os.getpid())
         instance = Instance(args.kind, folder, args.port or free_port(), pasv,
-                            not args.no_anonymous)
+                            not args.no_anonymous, args.foreign_data)
         process = None
         try:
             instance.prepare()
@@ -806,6 +818,8 @@ def main():
     start.add_argument("--pasv", help="passive port range MIN-MAX")
     start.add_argument("--timeout", type=float, default=15.0, help="start time limit (s)")
     start.add_argument("--no-anonymous", action="store_true")
+    start.add_argument("--foreign-data", action="store_true",
+                       help="allow data connections with other addresses (vsftpd, pyftpdlib)")
     start.add_argument("--stop-on-eof", action="store_true",
                        help="stop when standard input reaches end of file")
     start.add_argument("--daemon", action="store_true", help="detach after the ready line")

@@ -27,6 +27,9 @@
 //       [mode=M] [stop=N]: PATH opened in mode M (FILE_READ, FILE_WRITE), copied to a fresh
 //       local file / from one holding BYTES, the Nth yield answered with a stop, closed
 //       (local: the local file afterwards; totals: each total told; close).
+//       FTP_Passthru copy N:PATH M:PATH [stop=N]: a copy between the records of servers N
+//       and M, the source opened to read, the destination to write, closed source first
+//       (totals; closes: the two results parted by '|').
 //       (null) is a null argument. RESULT is a number or an FsError name.
 //   C: LINE    the client's next line (CR LF added); ending in "..." the line's beginning;
 //              "C: LINE  S: REPLY" the line and the reply line it gets
@@ -42,6 +45,9 @@
 //   answer DIALOG STEP...  the next dialog and what the person does in it: ID=TEXT types
 //       (or chooses a list item; ID= chooses none), ID?=TEXT checks a control (a list's
 //       items parted by '|', '*' before the selected), OK, Cancel, or an id to click
+//
+//   server N  the lines from here on (exchange, open and calls) are server N's (1, the
+//       default, or 2); each server has its own record, and its script runs on its own
 //
 // Texts take \r \n \t \0 \xHH \\ \" and {TEXT*N} (TEXT N times); quoted words keep blanks.
 // The record is closed at the end of a case, which sends QUIT unless the server closed
@@ -139,6 +145,7 @@ enum class Act { Send, Expect, Prefix, Pause, Close, Reset, Urgent, Passive, Por
 struct Step {
     Act act;
     std::string text, after;
+    int server = -1;  // 0 or 1; -1 until the line that added it is done
 };
 struct Call {
     int line = 0;
@@ -148,6 +155,7 @@ struct Call {
     std::vector<std::pair<std::string, std::string>> outputs;
     bool ownLines = false;
     std::string convert;
+    int server = 0;
     size_t stepsEnd = 0;  // the steps before it are this call's or earlier calls'
 };
 struct Case {
@@ -195,9 +203,14 @@ Case ParseCase(const std::string& file, const std::string& name,
     auto fail = [&](int line, const std::string& why) {
         if (c.error.empty()) c.error = file + ":" + std::to_string(line) + ": " + why;
     };
+    int server = 0;
+    auto stamp = [&](int on) {
+        for (Step& s : c.steps) s.server = s.server < 0 ? on : s.server;
+    };
     auto endOpen = [&] {
         if (!c.calls.empty() && c.calls.back().name == "open" && !c.calls.back().ownLines) {
             StandardLogon(c.calls.back(), c.steps);
+            stamp(c.calls.back().server);
         }
     };
     static const std::map<std::string, Act> kBare = {
@@ -220,7 +233,7 @@ Case ParseCase(const std::string& file, const std::string& name,
         if (head == "call" || head == "open") {
             endOpen();
             if (!c.calls.empty()) c.calls.back().stepsEnd = c.steps.size();
-            Call call{number, head, "0", {}, {}, {}, false, "", 0};
+            Call call{number, head, "0", {}, {}, {}, false, "", server, 0};
             const size_t arrow = text.find(" => ");
             std::vector<std::string> words = Words(text.substr(0, arrow));
             if (head == "call" && (words.size() < 2 || arrow == std::string::npos)) {
@@ -275,11 +288,14 @@ Case ParseCase(const std::string& file, const std::string& name,
             step(Act::DataClose), step(Act::Send, "226 Done.\r\n");
         } else if (head == "convert" && !c.calls.empty()) {
             c.calls.back().convert = rest;
+        } else if (head == "server" && (rest == "1" || rest == "2")) {
+            server = rest[0] - '1';
         } else if (head == "answer" || head == "ini") {
             (head == "ini" ? c.ini : c.answers).push_back(head == "ini" ? Unescape(rest) : rest);
         } else {
             fail(number, "unknown directive \"" + head + "\"");
         }
+        stamp(server);
     }
     endOpen();
     if (c.calls.empty()) fail(0, "a case without calls");
@@ -514,6 +530,28 @@ LONG Passthru(FsStateRecord* record, const std::vector<std::string>& args, Outpu
     return result;
 }
 
+// A copy between two servers as a host makes one: both remote files opened, the copy, both
+// closed, the source first.
+LONG CopyBetween(const std::unique_ptr<HostRecord>* hosts, const std::vector<std::string>& args, Outputs& out) {
+    gTotals.clear(), gYields = 0, gStopAt = args.size() > 3 ? std::stoi(args[3].substr(5)) : 0;
+    HostHandleBlock files[2]{};
+    FsStateRecord* records[2];
+    LONG result = 0;
+    for (int i = 0; i < 2 && result >= 0; ++i) {
+        const std::string& side = args.at(i + 1);
+        records[i] = hosts[side[0] - '1']->get();
+        result = FTP_File_Open(&files[i], side.substr(2).c_str(), records[i], i == 0 ? 1 : 2, 0);
+    }
+    if (result < 0) return result;
+    auto context = std::make_unique<CopyContext>();
+    context->source = records[0], context->destination = records[1];
+    context->progress = CopyProgress;
+    result = FTP_Passthru(&files[0], &files[1], context.get());
+    out["closes"] = std::to_string(FTP_File_Close(&files[0])) + "|" + std::to_string(FTP_File_Close(&files[1]));
+    out["totals"] = gTotals;
+    return result;
+}
+
 LONG Open(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host, Outputs& out) {
     auto key = [&](const char* name, const char* otherwise) {
         return call.keys.count(name) ? call.keys.at(name) : otherwise;
@@ -537,8 +575,10 @@ LONG Open(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host, Ou
     return result;
 }
 
-LONG Perform(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host, Outputs& out) {
+LONG Perform(const Call& call, uint16_t port, std::unique_ptr<HostRecord>* hosts, Outputs& out) {
+    std::unique_ptr<HostRecord>& host = hosts[call.server];
     if (call.name == "open") return Open(call, port, host, out);
+    if (call.name == "FTP_Passthru" && call.args.at(0) == "copy") return CopyBetween(hosts, call.args, out);
     const auto& a = call.args;
     const char* arg[2];
     for (size_t i = 0; i < 2; ++i) arg[i] = i < a.size() && a[i] != "(null)" ? a[i].c_str() : nullptr;
@@ -596,17 +636,21 @@ TEST_P(Transcript, Plays) {
     WriteFile(folder / "ORR.INI", settings);
     setenv("TARVO_ORR_INI", (folder / "ORR.INI").c_str(), 1);
 
-    ScriptedServer server;
-    bool ended = false;
+    ScriptedServer servers[2];
+    bool used[2] = {false, false}, ends[2] = {false, false};
+    for (const Call& call : c.calls) used[call.server] = true;
     std::string urgent;
     // Where each urgent byte must come in the control stream, while that is known.
     std::vector<size_t> offsets;
     size_t received = 0;
     bool exact = true;
     // What each data connection must have received, by its number.
-    std::map<size_t, std::string> dataWanted;
-    size_t dataConnections = 0;
+    std::map<size_t, std::string> dataWanted[2];
+    size_t dataCounts[2] = {0, 0};
     for (const Step& step : c.steps) {
+        ScriptedServer& server = servers[step.server];
+        bool& ended = ends[step.server];
+        size_t& dataConnections = dataCounts[step.server];
         switch (step.act) {
             case Act::Send: server.Send(step.text); break;
             case Act::Expect:
@@ -629,14 +673,16 @@ TEST_P(Transcript, Plays) {
             case Act::DataSend: server.DataSend(step.text); break;
             case Act::DataReceive:
                 server.DataReceiveUntilClose();
-                dataWanted[dataConnections - 1] = step.text;
+                dataWanted[step.server][dataConnections - 1] = step.text;
                 break;
             case Act::DataClose: server.DataClose(); break;
             case Act::DataReset: server.DataReset(); break;
         }
     }
-    if (!ended) ExpectQuit(server);
-    server.Start();
+    for (int i = 0; i < 2; ++i) {
+        if (used[i] && !ends[i]) ExpectQuit(servers[i]);
+        if (used[i]) servers[i].Start();
+    }
     {
         AttachedModule module;
         DialogScript person;
@@ -654,13 +700,15 @@ TEST_P(Transcript, Plays) {
                 }
             }
         }
-        std::unique_ptr<HostRecord> host;
+        std::unique_ptr<HostRecord> hosts[2];
         gFile = HostHandleBlock{};
         std::optional<StandInConversion> conversion;
-        size_t step = 0, lines = 0;
+        size_t step = 0, lines[2] = {0, 0};
         for (const Call& call : c.calls) {
             SCOPED_TRACE(c.file + ":" + std::to_string(call.line));
             Outputs outputs;
+            ScriptedServer& server = servers[call.server];
+            std::unique_ptr<HostRecord>& host = hosts[call.server];
             for (const std::string& rule : Words(call.convert)) {
                 if (!conversion) conversion.emplace(StandInRules{.plainDestination = host->connection()->stream.receiveBuffer});
                 StandInRules& rules = StandInConversion::rules();
@@ -675,18 +723,18 @@ TEST_P(Transcript, Plays) {
             // Every wait of a call, for the server or for a dialog, leaves the processor alone.
             const double cpu = ThreadCpuSeconds();
             const auto started = std::chrono::steady_clock::now();
-            const long result = Perform(call, server.Port(), host, outputs);
+            const long result = Perform(call, server.Port(), hosts, outputs);
             const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
             EXPECT_LT(ThreadCpuSeconds() - cpu, 0.1 + wall.count() / 10) << call.name << " spins";
             // The client lines of a listing call are sent while it runs.
             for (; step < call.stepsEnd; ++step) {
                 const Step& s = c.steps[step];
-                lines += s.act == Act::Prefix ? 1 : s.act == Act::Expect ? std::ranges::count(s.text, '\n') : 0;
+                lines[s.server] += s.act == Act::Prefix ? 1 : s.act == Act::Expect ? std::ranges::count(s.text, '\n') : 0;
             }
             size_t sent = 0;
             const bool listing = call.name.starts_with("FTP_Dir") || call.name.starts_with("FTP_Glob") || call.name == "FTP_Get_File_Info";
-            for (int waits = 0; listing && (sent = std::ranges::count(server.ControlReceived(), '\n')) < lines && waits < 200; ++waits) Sleep(10);
-            EXPECT_TRUE(!listing || sent >= lines) << call.name << " returned before it sent its lines";
+            for (int waits = 0; listing && (sent = std::ranges::count(server.ControlReceived(), '\n')) < lines[call.server] && waits < 200; ++waits) Sleep(10);
+            EXPECT_TRUE(!listing || sent >= lines[call.server]) << call.name << " returned before it sent its lines";
             if (host && host->connection()) {
                 const bool due = host->connection()->stateFlags & (STATE_DATA_TRANSFER | STATE_PASSIVE_CONNECTION_OPEN);
                 outputs["transfer"] = due ? "open" : "none";
@@ -702,16 +750,19 @@ TEST_P(Transcript, Plays) {
             EXPECT_EQ(gListingBlock->handleSlot, nullptr) << "a listing is left open";
             GlobalUnlock(gListing), GlobalFree(gListing), gListing = nullptr;
         }
-        host.reset();
+        hosts[0].reset(), hosts[1].reset();
         EXPECT_TRUE(person.finished()) << "a dialog answered in the transcript did not come";
         EXPECT_EQ(person.problems(), std::vector<std::string>{});
     }
-    EXPECT_EQ(server.Finish(), "");
-    const std::vector<std::string> data = server.DataReceived();
-    for (const auto& [number, bytes] : dataWanted) {
-        EXPECT_EQ(number < data.size() ? data[number] : "(none)", bytes) << "data connection " << number;
+    for (int i = 0; i < 2; ++i) {
+        if (!used[i]) continue;
+        EXPECT_EQ(servers[i].Finish(), "") << "server " << i + 1;
+        const std::vector<std::string> data = servers[i].DataReceived();
+        for (const auto& [number, bytes] : dataWanted[i]) {
+            EXPECT_EQ(number < data.size() ? data[number] : "(none)", bytes) << "server " << i + 1 << " data connection " << number;
+        }
     }
-    const std::vector<UrgentByte> got = server.UrgentReceived();
+    const std::vector<UrgentByte> got = servers[0].UrgentReceived();
     EXPECT_EQ(got.size(), urgent.size()) << "urgent bytes";
     for (size_t i = 0; i < got.size() && i < urgent.size(); ++i) {
         EXPECT_EQ(got[i].byte, urgent[i]) << "urgent byte " << i;

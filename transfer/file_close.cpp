@@ -45,7 +45,7 @@ LONG WINAPI FTP_File_Close(HostHandleBlock* file) {
         LockedStateRecord record(handle->stateRecord);
         FtpConnection* connection = record ? record->connection : nullptr;
         if (connection != nullptr && handle->dataSocket != INVALID_SOCKET &&
-            StoresFile(handle)) {
+            StoresFile(handle) && handle->relayed == 0) {
             // A text write may still hold a CR it could not decide, and a record-structured
             // file has no end-of-file mark yet. Both go out before the data connection
             // closes, as an upload sends them: the CR is a byte of the file (dropped, the

@@ -2,6 +2,7 @@
 // file-system kinds of the two sides.
 #include "connection/ftp_connection.h"
 #include "transfer/download.h"
+#include "transfer/server_copy.h"
 #include "transfer/upload.h"
 
 namespace {
@@ -22,8 +23,7 @@ extern "C" TVFTP_EXPORT LONG WINAPI FTP_Passthru(HostHandleBlock* source,
     context->outputSize = COPY_BUFFER_SIZE;
     const uint8_t from = KindOf(context->source);
     const uint8_t to = KindOf(context->destination);
-    // Copies between two servers are not offered yet; like every other pair of kinds the
-    // module does not handle, they are refused before anything is sent.
+    // Every other pair of kinds than these three is refused before anything is sent.
     if (from == FS_KIND_LOCAL && to == FS_KIND_FTP) {
         auto* local = SlotOf<HostLocalFile>(source);
         auto* remote = SlotOf<RemoteFileHandle>(destination);
@@ -39,6 +39,13 @@ extern "C" TVFTP_EXPORT LONG WINAPI FTP_Passthru(HostHandleBlock* source,
         if (local == nullptr || remote == nullptr) return FSE_RETRIEVE_REFUSED;
         if (!remote->firstTransferPending) return FSE_INVALID;
         return DownloadToLocalFile(remote, local, context);
+    }
+    if (from == FS_KIND_FTP && to == FS_KIND_FTP) {
+        auto* fromServer = SlotOf<RemoteFileHandle>(source);
+        auto* toServer = SlotOf<RemoteFileHandle>(destination);
+        if (fromServer == nullptr || toServer == nullptr) return FSE_RETRIEVE_REFUSED;
+        if (!fromServer->firstTransferPending || !toServer->firstTransferPending) return FSE_INVALID;
+        return CopyBetweenServers(fromServer, toServer, context);
     }
     return FSE_KIND_UNSUPPORTED;
 }

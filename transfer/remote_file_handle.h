@@ -54,4 +54,7 @@ struct RemoteFileHandle {
     uint16_t openMode;     // FILE_MODE_* bits
     int32_t firstTransferPending;  // 1 from the open until the data connection is opened
     int32_t lastByteWasCr;         // line-end state of the server-to-server text relay
+    // Set by the server-to-server relay, which sends the source's bytes as they come: they
+    // hold the source's own end-of-file mark, so the close adds nothing of its own.
+    int32_t relayed;
 };

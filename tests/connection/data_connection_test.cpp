@@ -111,7 +111,7 @@ TEST(DataConnection, PassiveAddressesAreReadFromTheReplyAndHostileOnesRefused) {
     }
     const std::string hostile[] = {
         "227 (10,0,0,7,19)\n", "227 (10,0,0,7,19,)\n", "227 (10,0,0,256,19,137)\n",
-        "227 (10,0,0,7,19,-137)\n", "227 (10,0,0,7,x,137)\n", "227 (1,2,3,4,4294967297,1)\n",
+        "227 (10,0,0,7,19,-137)\n", "227 (10,0,0,7,0,0)\n", "227 (10,0,0,7,x,137)\n", "227 (1,2,3,4,4294967297,1)\n",
         "227 (" + std::string(300, '9') + ",0,0,7,19,137)\n", "227", "",
     };
     for (const std::string& text : hostile) {

@@ -20,15 +20,12 @@ Names Sorted(Names lines) {
     return lines;
 }
 
-// What ls prints for a folder on disk: "/" after directories and links to them. A UNIX
-// LIST line shows a colon only in a time of day, so the module takes the name of a line
-// with a colon from three characters after the last one.
+// What ls prints for a folder on disk: "/" after directories and links to them.
 Names ExpectedNames(const std::string& folder, bool parsed) {
     namespace fs = std::filesystem;
     Names names;
     for (const auto& entry : fs::directory_iterator(folder)) {
         std::string name = entry.path().filename().string();
-        if (parsed && name.rfind(':') != std::string::npos) name = name.substr(name.rfind(':') + 3);
         names.push_back(name + (fs::is_directory(entry.path()) ? "/" : ""));
     }
     return names;

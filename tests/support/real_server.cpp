@@ -160,9 +160,13 @@ std::string Value(const std::string& line, std::string_view key) {
 
 }  // namespace
 
-RealServer::RealServer(std::string_view kind) : kind_(kind) {
-    pid_ = Launch({PythonPath(), LauncherPath(), "start", kind_, "--stop-on-eof"}, &stdinFd_,
-                  &stdoutFd_);
+RealServer::RealServer(std::string_view kind) : RealServer(kind, {}) {}
+
+RealServer::RealServer(std::string_view kind, const std::vector<std::string>& options)
+    : kind_(kind) {
+    std::vector<std::string> command{PythonPath(), LauncherPath(), "start", kind_, "--stop-on-eof"};
+    command.insert(command.end(), options.begin(), options.end());
+    pid_ = Launch(command, &stdinFd_, &stdoutFd_);
     std::string errors;
     const std::string line =
         ReadLine(stdoutFd_, Clock::now() + std::chrono::milliseconds(kStartLimitMs), errors,

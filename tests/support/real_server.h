@@ -31,6 +31,8 @@ class RealServer {
 public:
     // Starts a server of this kind; bounded by the launcher's start time (15 s).
     explicit RealServer(std::string_view kind);
+    // With launcher options of its own, such as "--foreign-data" or "--pasv MIN-MAX".
+    RealServer(std::string_view kind, const std::vector<std::string>& options);
     ~RealServer();
     RealServer(const RealServer&) = delete;
     RealServer& operator=(const RealServer&) = delete;

@@ -211,7 +211,7 @@ struct ScriptedServer::Impl {
         uint16_t passivePort = 0;
         passiveListener = ListenOnLoopback(&passivePort);
         if (passiveListener < 0) return Fail("cannot open the passive listener");
-        return SendAll(control, step.bytes + "127,0,0,1," + std::to_string(passivePort >> 8) + "," +
+        return SendAll(control, step.bytes + (step.bytes.ends_with(',') ? "" : "127,0,0,1,") + std::to_string(passivePort >> 8) + "," +
                                     std::to_string(passivePort & 0xff) + step.after, "control");
     }
 
@@ -244,7 +244,8 @@ struct ScriptedServer::Impl {
             int error = 0;
             socklen_t size = sizeof error;
             getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
-            result = (revents & POLLOUT) && error == 0 ? 0 : -1;
+            // A client that accepted and at once broke the connection off did connect.
+            result = (revents & POLLOUT) && (error == 0 || error == ECONNRESET) ? 0 : -1;
         }
         if (result < 0) {
             CloseSocket(fd);

@@ -63,7 +63,7 @@ public:
     ScriptedServer& Reset() { return Add(Step::Reset); }
 
     // ---- data connection steps
-    // Opens a passive listener and announces it: before + "127,0,0,1,p1,p2" + after.
+    // Opens a passive listener, announced: before + "127,0,0,1," (none after a ",") + "p1,p2" + after.
     ScriptedServer& Passive(std::string_view before = "227 Entering Passive Mode (",
                             std::string_view after = ").\r\n") {
         return Add(Step::Passive, before, after);

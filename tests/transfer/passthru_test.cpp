@@ -55,7 +55,8 @@ TEST(Passthru, RefusesPairsOfKindsItDoesNotCopyAndSidesWithoutTheirRecords) {
     auto context = std::make_unique<CopyContext>();
     context->source = &from, context->destination = &to;
     const struct { uint8_t from, to; HostHandleBlock *source, *destination; LONG result; } kCases[] = {
-        {1, 1, &local, &local, FSE_KIND_UNSUPPORTED}, {2, 2, &remote, &remote, FSE_KIND_UNSUPPORTED},
+        {1, 1, &local, &local, FSE_KIND_UNSUPPORTED}, {2, 2, &remote, &remote, FSE_INVALID},
+        {2, 2, &remote, &empty, FSE_RETRIEVE_REFUSED}, {2, 2, &remote, &used, FSE_INVALID},
         {1, 2, &empty, &remote, FSE_RETRIEVE_REFUSED}, {2, 1, &remote, &empty, FSE_RETRIEVE_REFUSED},
         {2, 1, &used, &local, FSE_INVALID}};
     for (const auto& c : kCases) {
