@@ -72,11 +72,13 @@ int32_t ControlStreamReceive(ControlStream* stream, char* destination, int32_t c
 }
 
 // Sends every byte. Command lines are short, so a send that would block is simply
-// retried once the socket takes bytes again. The count reported is a 16-bit number; the
-// loop itself counts in full.
+// retried once the socket takes bytes again, until the time-out. The count reported is a
+// 16-bit number; the loop itself counts in full.
 int32_t SendAll(ControlStream* stream, const char* bytes, int32_t length) {
     int32_t sent = 0;
-    const int32_t result = SendWhole(stream->socket, bytes, length, &sent, [] { return 0; });
+    SocketWait wait(stream->socket, stream, WaitOn::Control);
+    const int32_t result =
+        SendWhole(wait, stream->socket, bytes, length, &sent, [] { return 0; });
     return result < 0 ? result : static_cast<uint16_t>(sent);
 }
 
@@ -191,6 +193,7 @@ int32_t ControlStreamRead(ControlStream* stream, char* destination, int32_t coun
 
 int32_t ControlStreamClose(ControlStream* stream) {
     if (stream->socket == INVALID_SOCKET) return FSE_STREAM_CLOSED;
+    ForgetControl(stream);
     int result = closesocket(stream->socket);
     stream->socket = INVALID_SOCKET;
     return result == SOCKET_ERROR ? SocketFailure() : 0;

@@ -87,7 +87,9 @@ Reply SendFormattedCommand(const char* argument, const char* format, FtpConnecti
 // Reads one complete reply: its class and the code of its last line, also kept as the
 // connection's last reply code. FSE_CONNECTION_BROKEN when the connection broke or failed
 // meanwhile (or the last line starts with a 6), FSE_STREAM_CLOSED on a closed stream.
-// Messages of the thread are dispatched while the reply is awaited; there is no time-out.
+// Messages of the thread are dispatched while the reply is awaited. A reply not complete
+// within the time-out gives FSE_TIMED_OUT, a cancel by the host FSE_CANCELLED; either
+// closes the stream, which is out of step with the server from then on.
 Reply ReadReply(FtpConnection* connection, char* text = nullptr);
 
 // Resizes the connection's reply-text block through its memory handle and records the new

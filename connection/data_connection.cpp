@@ -17,11 +17,6 @@ namespace {
 // Attempts at making the passive connect's socket before giving up.
 constexpr int kSocketAttempts = 5;
 
-// A bind refused with address-in-use is tried again after a short pause. What is worth
-// waiting for is a previous data connection of the same port that the system still holds
-// for a moment; a port that is still taken after a second is held for good (a socket
-// without reuse-address owns it), and waiting on without a limit would hang the host.
-constexpr int kBindAttempts = 20;
 
 // The reply code that carries the server's passive address.
 constexpr uint16_t kEnteringPassiveMode = 227;
@@ -53,15 +48,20 @@ int32_t ListenOn(const sockaddr_in& address, bool defaultPort, HWND window, SOCK
         !SetSocketOption(*slot, SO_KEEPALIVE)) {
         return FailAndCloseSlot(slot);
     }
-    for (int attempt = 1;; ++attempt) {
-        if (bind(*slot, reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
-            SOCKET_ERROR) {
-            break;
+    // A bind refused with address-in-use is tried again after a pause, until the time-out.
+    // On the default data port the refusal comes from an earlier data connection of the
+    // same port that the system holds in TIME-WAIT, which can last a minute; it ends on its
+    // own. A port held for good (by a socket without reuse-address) is still refused with
+    // address-in-use once the time-out has passed: that, not a silent server, is what the
+    // user must hear about.
+    const WaitLimit limit;
+    while (bind(*slot, reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+           SOCKET_ERROR) {
+        if (WSAGetLastError() != WSAEADDRINUSE) return FailAndCloseSlot(slot);
+        if (const int32_t over = WaitBeforeBindRetry(window, limit); over < 0) {
+            CloseSlot(slot);
+            return over == FSE_TIMED_OUT ? FsErrorFromSocket(WSAEADDRINUSE) : over;
         }
-        if (WSAGetLastError() != WSAEADDRINUSE || attempt == kBindAttempts) {
-            return FailAndCloseSlot(slot);
-        }
-        WaitBeforeBindRetry(window);
     }
     int length = sizeof *bound;
     if (listen(*slot, 1) == SOCKET_ERROR || !MakeNonBlocking(*slot) ||
@@ -69,6 +69,13 @@ int32_t ListenOn(const sockaddr_in& address, bool defaultPort, HWND window, SOCK
         return FailAndCloseSlot(slot);
     }
     return 0;
+}
+
+// The server's address: the control connection's peer. False when the socket cannot tell.
+bool ControlPeer(const FtpConnection* connection, sockaddr_in* peer) {
+    int length = sizeof *peer;
+    return getpeername(connection->controlSocket, reinterpret_cast<sockaddr*>(peer), &length) !=
+           SOCKET_ERROR;
 }
 
 bool IsDigit(char character) { return character >= '0' && character <= '9'; }
@@ -142,13 +149,33 @@ int32_t OpenListeningSocket(FtpConnection* connection, SOCKET* listeningSlot) {
 
 int32_t AcceptDataConnection(FtpConnection* connection, SOCKET* listeningSlot,
                              SOCKET* dataSocket) {
+    // Only the server may connect: anyone else who reaches the listening port first would
+    // have their bytes taken for the listing or the file. The server is the control
+    // connection's peer; a connection from any other address is closed at once and the
+    // accept goes on waiting.
+    sockaddr_in server{};
+    if (!ControlPeer(connection, &server)) return FailAndCloseSlot(listeningSlot);
+    SocketWait wait(*listeningSlot, &connection->stream, WaitOn::Accept);
     SOCKET accepted;
-    while ((accepted = accept(*listeningSlot, nullptr, nullptr)) == INVALID_SOCKET) {
+    for (;;) {
+        sockaddr_in from{};
+        int length = sizeof from;
+        accepted = accept(*listeningSlot, reinterpret_cast<sockaddr*>(&from), &length);
+        if (accepted != INVALID_SOCKET) {
+            if (from.sin_addr.s_addr == server.sin_addr.s_addr) break;
+            closesocket(accepted);
+            continue;
+        }
         if (WSAGetLastError() != WSAEWOULDBLOCK) return FailAndCloseSlot(listeningSlot);
-        WaitForDataConnection(*listeningSlot, connection->ownerWindow);
+        if (const int32_t ended = wait.Slice(false); ended < 0) {
+            CloseSlot(listeningSlot);
+            return ended;
+        }
+        YieldTick(connection->ownerWindow);
     }
     SocketGuard data(accepted);
     if (!MakeNonBlocking(data.get())) return FailAndCloseSlot(listeningSlot);
+    WatchControlOf(data.get(), &connection->stream);
     connection->stateFlags |= STATE_DATA_TRANSFER;
     *dataSocket = data.Release();
     return 0;
@@ -230,17 +257,9 @@ int32_t ConnectDataSocket(const sockaddr_in& address, SOCKET* connected) {
 
     SocketGuard data(made);
     if (!MakeNonBlocking(data.get())) return SocketFailure();
-    if (connect(data.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
-        SOCKET_ERROR) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK) return FSE_FAILED;
-        // No time-out of its own: the system's connect time-out ends a connect that
-        // never completes, and it shows as a failure.
-        ConnectProgress progress;
-        do {
-            progress = WaitForConnect(data.get());
-        } while (progress == ConnectProgress::Pending);
-        if (progress == ConnectProgress::Failed) return FSE_FAILED;
-    }
+    const int32_t result = ConnectWithin(data.get(), address);
+    if (result == FSE_TIMED_OUT || result == FSE_CANCELLED) return result;
+    if (result < 0) return FSE_FAILED;
     *connected = data.Release();
     return 0;
 }
@@ -257,16 +276,13 @@ int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket) {
     // connection's peer, on the port the reply names, unless the user trusts the replies.
     if (ReadSetting(kTrustPassiveAddressKey, 0) == 0) {
         sockaddr_in peer{};
-        int length = sizeof peer;
-        if (getpeername(connection->controlSocket, reinterpret_cast<sockaddr*>(&peer),
-                        &length) == SOCKET_ERROR) {
-            return SocketFailure();
-        }
+        if (!ControlPeer(connection, &peer)) return SocketFailure();
         address.sin_addr = peer.sin_addr;
     }
     SOCKET connected;
     result = ConnectDataSocket(address, &connected);
     if (result < 0) return result;
+    WatchControlOf(connected, &connection->stream);
     *dataSocket = connected;
     connection->stateFlags |= STATE_PASSIVE_CONNECTION_OPEN;
     return 0;
@@ -279,13 +295,14 @@ void CloseDataConnection(DataConnection* connection) {
 }
 
 int32_t ReceiveData(SOCKET data, char* into, int32_t limit, HWND window) {
+    SocketWait wait(data);
     for (;;) {
         const int received = recv(data, into, limit, 0);
         const int error = received == SOCKET_ERROR ? WSAGetLastError() : 0;
         YieldTick(window);
         if (received != SOCKET_ERROR) return received;
         if (error != WSAEWOULDBLOCK) return FsErrorFromSocket(error);
-        WaitReadable(data);
+        if (const int32_t ended = wait.Slice(false); ended < 0) return ended;
     }
 }
 

@@ -48,8 +48,11 @@ int32_t OpenListeningSocket(FtpConnection* connection, SOCKET* listeningSlot);
 // Waits for the server to connect to *listeningSlot and puts the non-blocking data socket
 // in *dataSocket, setting STATE_DATA_TRANSFER. The listening socket stays open for the
 // caller to close at the end of the transfer. While nothing has arrived the owner window's
-// messages keep flowing (YieldTick). 0, or a socket failure, after which the listening
-// socket is closed and *listeningSlot is INVALID_SOCKET.
+// messages keep flowing (YieldTick). A connection from any address but the control
+// connection's peer is closed and the wait goes on. 0; or a socket failure, or the end of
+// the wait (SocketWait::Slice: time-out, cancel, the control connection's end or class-4
+// reply), after which the listening socket is closed and *listeningSlot is INVALID_SOCKET.
+// The data socket is named for WatchControlOf.
 int32_t AcceptDataConnection(FtpConnection* connection, SOCKET* listeningSlot,
                              SOCKET* dataSocket);
 
@@ -68,13 +71,14 @@ int32_t ParsePassiveAddress(const char* replyText, sockaddr_in* address);
 
 // Connects a fresh non-blocking socket to the address and puts it in *connected. While the
 // connect is pending one message of the focus window is dispatched per wait. 0;
-// FSE_FAILED when the connect failed; or a socket failure of making the socket.
+// FSE_FAILED when the connect failed; FSE_TIMED_OUT; FSE_CANCELLED; or a socket failure of
+// making the socket.
 int32_t ConnectDataSocket(const sockaddr_in& address, SOCKET* connected);
 
 // RequestPassive, then ConnectDataSocket to the port given at the control connection's
 // peer address (at the reply's own address with PasvTrustAddress=1 in the settings): 0
-// with the data socket in *dataSocket and STATE_PASSIVE_CONNECTION_OPEN set, or the first
-// failure.
+// with the data socket in *dataSocket (named for WatchControlOf) and
+// STATE_PASSIVE_CONNECTION_OPEN set, or the first failure.
 int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket);
 
 // Whether "word argument\r\n" (or "word\r\n" for a null argument) fits the 320-byte
@@ -83,8 +87,9 @@ int32_t OpenPassiveConnection(FtpConnection* connection, SOCKET* dataSocket);
 bool CommandLineFits(const char* word, const char* argument);
 
 // One receive of at most `limit` bytes from a data connection into `into`: the count
-// received, 0 when the server ended the connection, or the socket failure as an FsError.
-// While nothing has arrived it waits for the socket (never spinning), and after every
+// received, 0 when the server ended the connection, the socket failure as an FsError, or
+// the end of the wait (SocketWait::Slice) while nothing arrived. While nothing has arrived
+// it waits for the socket (never spinning), and after every
 // receive it runs YieldTick for `window`, so the host's windows keep working throughout a
 // transfer.
 int32_t ReceiveData(SOCKET data, char* into, int32_t limit, HWND window);

@@ -9,6 +9,7 @@
 #include "connection/detection.h"
 #include "connection/logon.h"
 #include "connection/socket_guard.h"
+#include "connection/wait.h"
 #include "util/memory_guards.h"
 #include "util/orr.h"
 
@@ -47,18 +48,16 @@ int32_t TryAddress(u_long address, uint16_t port, SOCKET* connected, bool* fatal
     server.sin_port = htons(port);
     server.sin_addr.s_addr = address;
 
-    // The connect blocks; meanwhile the hook runs the host's idle callback, which may
-    // cancel it.
-    WSASetBlockingHook(LocalBlockingHook);
-    int connectResult =
-        connect(socketGuard.get(), reinterpret_cast<const sockaddr*>(&server), sizeof server);
-    int32_t noted = connectResult == SOCKET_ERROR ? SocketFailure() : 0;
-    WSAUnhookBlockingHook();
-    if (connectResult != SOCKET_ERROR) {
+    // The connect waits in slices, bounded by the time-out; each slice asks the host's
+    // idle callback, which may cancel it. A cancel ends the open; an address that refused
+    // or timed out lets the next one be tried.
+    if (!MakeNonBlocking(socketGuard.get())) return SocketFailure();
+    const int32_t noted = ConnectWithin(socketGuard.get(), server);
+    if (noted == 0) {
         *connected = socketGuard.Release();
         return 0;
     }
-    if (noted == FsErrorFromSocket(WSAEINTR)) return FSE_CANCELLED;
+    if (noted == FSE_CANCELLED) return FSE_CANCELLED;
     *fatal = false;
     return noted;
 }
@@ -120,6 +119,8 @@ int32_t GreetAndLogOn(FsStateRecord* record, LogonTexts& texts, const OpenParame
                       char* greetingText) {
     FtpConnection* connection = record->connection;
     const Reply greeting = ReadReply(connection, greetingText);
+    // A greeting that never came (or never ended) is told as such, not as an odd reply.
+    if (greeting.error == FSE_TIMED_OUT || greeting.error == FSE_CANCELLED) return greeting.error;
     if (!greeting.Is(ReplyClass::Complete)) return FSE_UNEXPECTED_REPLY;
     // Without memory for the copy the connection simply has no greeting.
     connection->greeting = static_cast<char*>(OrrAlloc(connection->replyBufferSize));

@@ -3,6 +3,7 @@
 // without the code columns, and the reply's class and code.
 #include "connection/wait.h"
 #include "connection/ftp_connection.h"
+#include "connection/message_pump.h"
 
 namespace {
 
@@ -69,6 +70,10 @@ Reply ReadReply(FtpConnection* connection, char* text) {
         block.Terminate();
     };
 
+    // The whole reply, not just each silence, is bounded: a reply is a few lines, and a
+    // server that never ends one (an endless multi-line reply, a line that never ends)
+    // holds the connection as surely as one that sends nothing.
+    SocketWait wait(stream->socket, stream, WaitOn::Control);
     int32_t firstLineCode = 0;
     bool multiLine = false;
     // Whether the last line that carried a code had something other than a blank after
@@ -84,7 +89,11 @@ Reply ReadReply(FtpConnection* connection, char* text) {
             char character;
             int32_t result = ControlStreamRead(stream, &character, 1);
             if (result == FSE_WOULD_BLOCK) {
-                WaitForReplyBytes(stream->socket);
+                if (const int32_t ended = wait.Slice(false); ended < 0) {
+                    finishTexts();
+                    return Reply::Failed(ended);
+                }
+                DispatchThreadMessages();
                 continue;
             }
             if (result < 1) {

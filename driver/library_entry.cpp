@@ -61,6 +61,9 @@ BOOL StartUp(HINSTANCE instance) {
     gModule.resourceInstance = nullptr;
     OrrGetSettingsPath(gModule.settingsPath, SETTINGS_PATH_SIZE);
     gModule.peekInterval = ReadSetting("PeekInterval", PEEK_INTERVAL_DEFAULT);
+    gModule.timeoutSeconds = ReadSetting("TimeoutSeconds", TIMEOUT_SECONDS_DEFAULT);
+    // No host has opened a connection yet, so none has an idle callback to be asked.
+    gModule.idleCallback = nullptr;
     gModule.protocolFont = GetStockObject(ANSI_FIXED_FONT);
     // Chosen before the code-set library is bound, so by the built-in table record: the
     // second set. The bound code set's record is not consulted later either.

@@ -12,8 +12,8 @@ namespace ftpsh {
 
 namespace {
 
-// The host's idle callback: the module calls it while a name lookup or connect blocks;
-// -1 after a Ctrl-C cancels the blocking call.
+// The host's idle callback: the module calls it during every network wait (name lookup,
+// connect, replies, data connections); -1 after a Ctrl-C cancels the wait.
 LONG CALLBACK IdleWhileBlocking() { return TakeInterrupt() ? -1 : 0; }
 
 void CopyText(std::array<char, kLogonTextRoom>& room, const std::string& text) {

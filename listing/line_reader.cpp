@@ -23,7 +23,8 @@ uint32_t ReceiveLimit(uint32_t fill) { return IncomingPieceLimit(kDataCapacity -
 
 // The data connection has ended, normally (`failure` 0) or with `failure`.
 int32_t EndData(FtpConnection* connection, ListingHandle* handle, int32_t failure) {
-    FinishListingTransfer(connection, handle);
+    const int32_t unanswered = FinishListingTransfer(connection, handle);
+    if (failure == 0) failure = unanswered;
     handle->dataState = failure == 0 ? DATA_STATE_ENDED : DATA_STATE_FAILED;
     return failure;
 }

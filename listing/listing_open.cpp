@@ -158,11 +158,12 @@ void CloseListingSockets(ListingHandle* handle) {
     CloseSlot(&handle->listeningSocket);
 }
 
-void FinishListingTransfer(FtpConnection* connection, ListingHandle* handle) {
+int32_t FinishListingTransfer(FtpConnection* connection, ListingHandle* handle) {
     CloseListingSockets(handle);
-    ReadReply(connection);
+    const int32_t error = ReadReply(connection).error;
     // The reply just read closes the passive connection as much as an accepted one: left
     // set, either flag would make the close of a later file wait for a reply that has
     // already come.
     connection->stateFlags &= ~(STATE_DATA_TRANSFER | STATE_PASSIVE_CONNECTION_OPEN);
+    return error == FSE_TIMED_OUT || error == FSE_CANCELLED ? error : 0;
 }

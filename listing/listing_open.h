@@ -26,5 +26,7 @@ int32_t CloseListing(HostHandleBlock* handleBlock);
 void CloseListingSockets(ListingHandle* handle);
 
 // The end of a listing's data connection: its sockets are closed and the transfer's
-// completion reply is read, after which the connection has no transfer in progress.
-void FinishListingTransfer(FtpConnection* connection, ListingHandle* handle);
+// completion reply is read, after which the connection has no transfer in progress. 0, or
+// FSE_TIMED_OUT or FSE_CANCELLED when the reply did not come: the listing may be whole,
+// but the connection is out of use, and the host hears why.
+int32_t FinishListingTransfer(FtpConnection* connection, ListingHandle* handle);

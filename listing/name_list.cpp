@@ -181,13 +181,14 @@ int32_t FillNameListEntry(char* line, FsStateRecord* record, FtpConnection* conn
 int32_t RetrieveWholeListing(FtpConnection* connection, ListingHandle* handle) {
     uint32_t size = kListingGrowth;
     GlobalBlock block(GlobalAlloc(GHND, size));
-    const int32_t result = block.get() == nullptr
-                               ? FSE_NO_MEMORY
-                               : ReceiveWholeListing(connection, handle->dataSocket, block, &size);
+    int32_t result = block.get() == nullptr
+                         ? FSE_NO_MEMORY
+                         : ReceiveWholeListing(connection, handle->dataSocket, block, &size);
     // The completion reply is read after a failure as well: the server sends it whatever
     // became of the data, and left unread it would be taken for the reply to the next
     // command.
-    FinishListingTransfer(connection, handle);
+    const int32_t unanswered = FinishListingTransfer(connection, handle);
+    if (result >= 0 && unanswered < 0) result = unanswered;
     handle->listingBuffer = result < 0 ? nullptr : block.Release();
     if (result < 0) return result;
     if (ConversionRuns()) return ConvertWholeListing(handle, static_cast<uint32_t>(result));

@@ -9,6 +9,8 @@
 #include "records/tarvoftp.h"
 
 constexpr uint16_t PEEK_INTERVAL_DEFAULT = 8;
+// The silence in seconds after which a network wait gives up; 0 waits without limit.
+constexpr uint16_t TIMEOUT_SECONDS_DEFAULT = 60;
 // The settings file path holds at most 127 characters and its NUL.
 constexpr int SETTINGS_PATH_SIZE = 128;
 
@@ -40,13 +42,15 @@ struct ModuleState {
     // Data loops and YieldTick pump the owner window's messages once every peekInterval
     // passes; 0 means they never pump.
     uint16_t peekInterval = PEEK_INTERVAL_DEFAULT;
+    // Seconds of silence a network wait tolerates (TimeoutSeconds); 0: no limit.
+    uint16_t timeoutSeconds = TIMEOUT_SECONDS_DEFAULT;
     // Passes since the last pump, shared by all connections.
     uint32_t yieldCounter = 0;
     // The stock font of the protocol window; the last connection opened chose it.
     HGDIOBJ protocolFont = nullptr;
     BinaryByteSet binaryByteSet = BinaryByteSet::Second;
     // The host's idle callback of the last connection opened: LocalBlockingHook runs it
-    // while a name lookup or connect waits.
+    // while a name lookup waits, and every network wait asks it once per slice.
     IdleCallback idleCallback = nullptr;
 };
 

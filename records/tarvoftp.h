@@ -38,6 +38,7 @@ enum FsError : int32_t {
     FSE_CONVERSION = -55,           // code-set conversion failed
     FSE_CONNECTION_BROKEN = -57,    // control connection broke while a reply was read
     FSE_LOGON_BROKEN = -60,         // control connection broke during logon
+    FSE_TIMED_OUT = -60,            // a network wait outlasted the time-out
     FSE_HOST_NOT_FOUND = -67,       // the server's host name does not resolve
     FSE_NO_RECORD_MARKER = -72,     // the local file lacks the record-file marker
     FSE_WINDOW_FAILED = -73,        // a dialog, the protocol window or a setting failed

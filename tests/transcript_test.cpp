@@ -9,7 +9,7 @@
 //       host= the record's HostType (default UNIX; AUTOMATIC detects), accounthost=,
 //       flags=A|B (OPEN_ names without OPEN_), user= (default anonymous), password=,
 //       account= (absent: none). The server greets first: greeting= (default "220
-//       Scripted FTP ready."). An open without lines of its own then plays the standard
+//       Scripted FTP ready."; (none) sends nothing). An open without lines of its own then plays the standard
 //       logon: USER, 230, SYST answered with syst= if given, and "options": TYPE A, STRU F.
 //       Outputs: host, user, password, account (as the open left them), connected.
 //   call EXPORT ARG... => RESULT [OUT=VALUE...]
@@ -37,8 +37,13 @@
 //              "C: LINE  S: REPLY" the line and the reply line it gets
 //   C~ BYTES   the client's next bytes           S: LINE / S~ BYTES   the server sends
 //   pause MS, close, reset, urgent BYTE          the control connection
+//   hold       the server says nothing until the client closes the control connection
+//   S+ LINE    the server sends the line over and over until the client closes
+//   cancel MS  the host's idle callback answers -1 once, MS after the call before began
 //   pasv [TEXT, % for the address], port, port default, D: LINE, D~ BYTES, data close,
 //   data reset, D< BYTES (all the client sends until it closes)   the data connection
+//   intruder BYTES   a third host connects from 127.0.0.2 to the PORT address, sends, closes
+//   data hold  the data connection stays open, unread, to the end of the case
 //   port LINE  "C: PORT 127,0,0,1,...  S: 200 PORT ok.", "C: LINE  S: 150 Here it comes.", port
 //   data end   data close, "S: 226 Done."
 //   convert RULE...  from this call on, incoming text goes through a stand-in code-set
@@ -54,6 +59,9 @@
 //       default, or 2); each server has its own record, and its script runs on its own
 //
 // Texts take \r \n \t \0 \xHH \\ \" and {TEXT*N} (TEXT N times); quoted words keep blanks.
+// " ;; " parts a line into several (for the cells of a row).
+// With "ini TimeoutSeconds=N" every call ends within 2N seconds and the case leaves no
+// socket open.
 // The record is closed at the end of a case, which sends QUIT unless the server closed
 // the connection or the case already holds one. Any dialog no answer is given for fails,
 // and so does a call that spins while it waits, or a listing call that returns before it
@@ -101,7 +109,7 @@ const std::pair<std::string, int> kNames[] = {
     {"FSE_EXISTS", -17}, {"FSE_WOULD_BLOCK", -35}, {"FSE_NO_RECORD_MARKER", -72},
     {"FSE_STOPPED", -152}, {"FSE_SKIP_FILE", -153}, {"FILE_READ", 1}, {"FILE_WRITE", 2},
     {"FILE_APPEND", 8}, {"FILE_RECORD", 0x40}, {"FILE_CREATE", 0x80}, {"FILE_ASCII", 0x200},
-    {"FSE_BAD_LISTING", -154}, {"FSE_CONVERSION", -55}, {"KIND_MASK_DIRECTORIES", 1}, {"KIND_MASK_FILES", 2},
+    {"FSE_BAD_LISTING", -154}, {"FSE_TIMED_OUT", -60}, {"FSE_CONVERSION", -55}, {"KIND_MASK_DIRECTORIES", 1}, {"KIND_MASK_FILES", 2},
 };
 
 // A name of the table or a number, or several joined by '|'.
@@ -145,7 +153,7 @@ std::vector<std::string> Words(const std::string& line, bool unescape = true) {
 }
 
 enum class Act { Send, Expect, Prefix, Pause, Close, Reset, Urgent, Passive, Port, DefaultPort,
-                 DataSend, DataReceive, DataClose, DataReset };
+                 DataSend, DataReceive, DataClose, DataReset, Hold, Flood, Intruder, DataHold };
 struct Step {
     Act act;
     std::string text, after;
@@ -160,6 +168,7 @@ struct Call {
     bool ownLines = false;
     std::string convert;
     int server = 0;
+    int cancelAfterMs = -1;
     size_t stepsEnd = 0;  // the steps before it are this call's or earlier calls'
 };
 struct Case {
@@ -219,13 +228,21 @@ Case ParseCase(const std::string& file, const std::string& name,
     };
     static const std::map<std::string, Act> kBare = {
         {"port", Act::Port}, {"port default", Act::DefaultPort}, {"close", Act::Close},
-        {"reset", Act::Reset}, {"data close", Act::DataClose}, {"data reset", Act::DataReset}};
+        {"reset", Act::Reset}, {"data close", Act::DataClose}, {"data reset", Act::DataReset},
+        {"hold", Act::Hold}, {"data hold", Act::DataHold}};
+    std::vector<std::pair<int, std::string>> parted;
     for (auto [number, text] : lines) {
         for (const auto& [variable, value] : variables) {
             for (size_t at; (at = text.find("$" + variable)) != std::string::npos;) {
                 text.replace(at, variable.size() + 1, value);
             }
         }
+        for (size_t start = 0, end; start <= text.size(); start = end + 4) {
+            end = std::min(text.find(" ;; ", start), text.size());
+            if (end > start) parted.emplace_back(number, text.substr(start, end - start));
+        }
+    }
+    for (const auto& [number, text] : parted) {
         const std::string head = text.substr(0, text.find(' '));
         const std::string rest = head.size() < text.size() ? text.substr(head.size() + 1) : "";
         // A line of the exchange: the call before it has lines of its own.
@@ -237,7 +254,7 @@ Case ParseCase(const std::string& file, const std::string& name,
         if (head == "call" || head == "open") {
             endOpen();
             if (!c.calls.empty()) c.calls.back().stepsEnd = c.steps.size();
-            Call call{number, head, "0", {}, {}, {}, false, "", server, 0};
+            Call call{number, head, "0", {}, {}, {}, false, "", server, -1, 0};
             const size_t arrow = text.find(" => ");
             std::vector<std::string> words = Words(text.substr(0, arrow));
             if (head == "call" && (words.size() < 2 || arrow == std::string::npos)) {
@@ -257,7 +274,7 @@ Case ParseCase(const std::string& file, const std::string& name,
             if (c.calls.empty() && head != "open") fail(number, "a case starts with open");
             if (head == "open") {
                 const std::string greeting = call.keys.count("greeting") ? call.keys.at("greeting") : "220 Scripted FTP ready.";
-                c.steps.push_back({Act::Send, greeting + "\r\n", ""});
+                if (greeting != "(none)") c.steps.push_back({Act::Send, greeting + "\r\n", ""});
             }
             c.calls.push_back(call);
         } else if (head == "C:" || head == "C~") {
@@ -272,6 +289,12 @@ Case ParseCase(const std::string& file, const std::string& name,
             if (paired) step(Act::Send, Unescape(reply[2].str()) + "\r\n");
         } else if (head == "D<") {
             step(Act::DataReceive, Unescape(rest));
+        } else if (head == "S+") {
+            step(Act::Flood, Unescape(rest) + "\r\n");
+        } else if (head == "intruder") {
+            step(Act::Intruder, Unescape(rest));
+        } else if (head == "cancel" && !c.calls.empty()) {
+            c.calls.back().cancelAfterMs = std::stoi(rest);
         } else if (head == "S:" || head == "S~" || head == "D:" || head == "D~") {
             step(head[0] == 'S' ? Act::Send : Act::DataSend, Unescape(rest) + (head[1] == ':' ? "\r\n" : ""));
         } else if (head == "pasv") {
@@ -570,6 +593,13 @@ LONG CopyBetween(const std::unique_ptr<HostRecord>* hosts, const std::vector<std
     return result;
 }
 
+// The host's idle callback: -1 once, when the call's cancel time has come.
+std::optional<std::chrono::steady_clock::time_point> gCancelAt;
+LONG CALLBACK CancellingIdle() {
+    const bool cancel = gCancelAt && std::chrono::steady_clock::now() >= *gCancelAt;
+    return cancel ? (gCancelAt.reset(), -1) : 0;
+}
+
 LONG Open(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host, Outputs& out) {
     auto key = [&](const char* name, const char* otherwise) {
         return call.keys.count(name) ? call.keys.at(name) : otherwise;
@@ -577,6 +607,7 @@ LONG Open(const Call& call, uint16_t port, std::unique_ptr<HostRecord>& host, Ou
     host = std::make_unique<HostRecord>("127.0.0.1", Number(key("host", "UNIX")).value_or(0));
     OpenParameters parameters = Parameters(port, Number(key("flags", "0")).value_or(0),
                                            Number(key("accounthost", "UNIX")).value_or(0));
+    parameters.idleCallback = CancellingIdle;
     const char* names[] = {"user", "password", "account"};
     LogonText texts[] = {LogonText(key("user", "anonymous")), LogonText(key("password", "")),
                          LogonText(key("account", ""))};
@@ -657,9 +688,17 @@ TEST_P(Transcript, Plays) {
     else WriteFile(folder / "ORR.INI", settings);
     setenv("TARVO_ORR_INI", (folder / "ORR.INI").c_str(), 1);
 
+    // A case with a time-out of its own also checks that its sockets are all closed.
+    const auto timed = std::ranges::find_if(c.ini, [](auto& line) { return line.starts_with("TimeoutSeconds="); });
+    const long timeout = timed == c.ini.end() ? 0 : std::stol(timed->substr(15));
+    auto openSockets = [] {
+        return std::ranges::count_if(std::filesystem::directory_iterator("/proc/self/fd"),
+                                     [](auto& fd) { return std::filesystem::is_socket(fd.status()); });
+    };
     ScriptedServer servers[2];
     bool used[2] = {false, false}, ends[2] = {false, false};
     for (const Call& call : c.calls) used[call.server] = true;
+    const auto socketsBefore = openSockets();
     std::string urgent;
     // Where each urgent byte must come in the control stream, while that is known.
     std::vector<size_t> offsets;
@@ -698,6 +737,10 @@ TEST_P(Transcript, Plays) {
                 break;
             case Act::DataClose: server.DataClose(); break;
             case Act::DataReset: server.DataReset(); break;
+            case Act::Hold: server.HoldUntilClientCloses(); ended = true; break;
+            case Act::Flood: server.SendUntilClientCloses(step.text); ended = true; break;
+            case Act::Intruder: server.IntrudeOnPort(step.text); break;
+            case Act::DataHold: server.DataHold(); break;
         }
     }
     for (int i = 0; i < 2; ++i) {
@@ -752,11 +795,14 @@ TEST_P(Transcript, Plays) {
             const double cpu = ThreadCpuSeconds();
             const auto started = std::chrono::steady_clock::now();
             gBoxes.clear();
+            if (call.cancelAfterMs >= 0) gCancelAt = started + std::chrono::milliseconds(call.cancelAfterMs);
             const long result = Perform(call, server.Port(), hosts, outputs);
+            gCancelAt.reset();
             std::string& boxes = outputs["message"];
             for (const std::string& box : gBoxes) boxes += (boxes.empty() ? "" : "|") + box;
             const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
             EXPECT_LT(ThreadCpuSeconds() - cpu, 0.1 + wall.count() / 10) << call.name << " spins";
+            EXPECT_TRUE(timeout == 0 || wall.count() < 2.0 * timeout) << call.name << " took " << wall.count() << " s";
             // The client lines of a listing call are sent while it runs.
             for (; step < call.stepsEnd; ++step) {
                 const Step& s = c.steps[step];
@@ -794,6 +840,7 @@ TEST_P(Transcript, Plays) {
             EXPECT_EQ(number < data.size() ? data[number] : "(none)", bytes) << "server " << i + 1 << " data connection " << number;
         }
     }
+    EXPECT_TRUE(timeout == 0 || openSockets() == socketsBefore) << "a socket is left open";
     const std::vector<UrgentByte> got = servers[0].UrgentReceived();
     EXPECT_EQ(got.size(), urgent.size()) << "urgent bytes";
     for (size_t i = 0; i < got.size() && i < urgent.size(); ++i) {

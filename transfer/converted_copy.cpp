@@ -14,7 +14,11 @@ int32_t ConvertedCopy(SOCKET source, const CopyOutput* output, int32_t textForma
         if (const int32_t put = convert(output, &state, context); put < 0) return put;
         if (const int32_t stop = blocks.Pass(context); stop < 0) return stop;
         const int32_t filled = FillInput(source, context);
-        if (filled < 0) return filled;
+        if (filled < 0) {
+            // What the data brought before the failure is written all the same.
+            FlushOutput(output, context);
+            return filled;
+        }
         if (filled == 0) break;
     }
     if (const int32_t last = FinishConverter(output, &state, context); last < 0) return last;

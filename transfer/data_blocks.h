@@ -9,7 +9,9 @@
 
 // Empties the input buffer, then receives into it until it holds its size or the server
 // ends the data. The input count (0 at the end of the data), FSE_STOPPED when the host asked
-// to stop while the server kept it waiting, or the socket failure. The copy that stops
+// to stop while the server kept it waiting, or the socket failure. When the host stops or
+// the wait for more ends (SocketWait::Slice) after some bytes came, they are the count, and
+// the next fill gives that end. The copy that stops
 // resets the data connection itself: it owns the socket and must do it once.
 int32_t FillInput(SOCKET data, CopyContext* context);
 

@@ -65,7 +65,11 @@ int32_t AsciiText(const Download& d, TextRuleStep step, TextRuleFinish finish) {
         if (result = blocks.Pass(context); result < 0) break;
     }
     context->inputSize = wholeSize;
-    if (result < 0) return result;
+    if (result < 0) {
+        // What the data brought before the failure is written all the same.
+        FlushOutput(&d.output, context);
+        return result;
+    }
     if (finish != nullptr) {
         if (const int32_t last = finish(&d.output, &carry, context); last < 0) return last;
     }

@@ -14,7 +14,8 @@ namespace {
 int32_t SendPiece(const CopyOutput* output, const char* bytes, int32_t count, CopyContext*) {
     const auto* connection = static_cast<const FtpConnection*>(output->sink);
     int32_t sent = 0;
-    return SendWhole(output->socket, bytes, count, &sent, [connection] {
+    SocketWait wait(output->socket);
+    return SendWhole(wait, output->socket, bytes, count, &sent, [connection] {
         YieldTick(connection->ownerWindow);
         return 0;
     });

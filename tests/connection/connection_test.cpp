@@ -161,6 +161,12 @@ TEST_F(Connection, FailuresAndCancelsBeforeTheConnectionLeaveTheRecordAlone) {
     EXPECT_EQ(Open(waiting, ntohs(address.sin_port), CancellingIdle), FSE_CANCELLED);
     EXPECT_EQ(gIdleCalls, 1);
     EXPECT_EQ(waiting.connection(), nullptr);
+    // Without a cancel the time-out ends it.
+    gModule.timeoutSeconds = 1;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Open(waiting, ntohs(address.sin_port)), FSE_TIMED_OUT);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    gModule.timeoutSeconds = TIMEOUT_SECONDS_DEFAULT;
     done.set_value();
     watchdog.join();
     for (SOCKET filler : fillers) closesocket(filler);

@@ -5,6 +5,9 @@
 // listings and copies as on Linux. Runs when TVFTP_WINE_FTPSH names the program (the
 // native test run sets it, once for each build).
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -52,8 +55,9 @@ protected:
                "@" + server_->Host() + ":" + std::to_string(server_->Port());
     }
     // ftpsh.exe run to its end under Wine with these arguments after the program.
-    Outcome Run(const std::vector<std::string>& arguments) const {
-        return ftpsh_test::RunFtpshUnderWine(program_, arguments);
+    Outcome Run(const std::vector<std::string>& arguments,
+                const std::map<std::string, std::string>& environment = {}) const {
+        return ftpsh_test::RunFtpshUnderWine(program_, arguments, environment);
     }
 
     const char* program_ = nullptr;
@@ -149,6 +153,22 @@ TEST_F(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
         EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
         ftpsh_test::CheckListingScenario(outcome.out, server_->Root(), parsed);
     }
+}
+
+// A server whose listening queue takes the connection and that never greets: the open
+// fails once the time-out of the settings has passed, instead of hanging.
+TEST_F(FtpshUnderWine, ASilentServerTimesOut) {
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof address;
+    ASSERT_TRUE(bind(silent, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(silent, 4) == 0 &&
+                getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length) == 0);
+    ftpsh_test::TempFile settings("[FTP_Protocol]\nTimeoutSeconds=2\n");
+    Outcome outcome = Run({"--batch", "-c", "open ftp://u:p@127.0.0.1:" + std::to_string(ntohs(address.sin_port))},
+                          {{"TARVO_ORR_INI", OnDriveZ(settings.path())}});
+    close(silent);
+    EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
+    EXPECT_NE(outcome.err.find("open: error -60"), std::string::npos) << Describe(outcome);
 }
 
 }  // namespace

@@ -9,10 +9,16 @@ namespace tvtest {
 
 inline std::string Unescape(std::string text) {
     static const std::regex repeat(R"(\{([^{}]*)\*(\d+)\})");
-    for (std::smatch match; std::regex_search(text, match, repeat);) {
+    // Innermost first; the search goes on at the brace that may enclose a repetition, else
+    // behind it, never through what it made (megabytes).
+    size_t from = 0;
+    for (std::smatch match; std::regex_search(text.cbegin() + from, text.cend(), match, repeat);) {
+        const size_t start = from + match.position(0);
         std::string repeated;
         for (int i = std::stoi(match[2]); i > 0; --i) repeated += match[1];
-        text = match.prefix().str() + repeated + match.suffix().str();
+        text.replace(start, match.length(0), repeated);
+        const size_t enclosing = start == 0 ? std::string::npos : text.rfind('{', start - 1);
+        from = enclosing == std::string::npos ? start + repeated.size() : enclosing;
     }
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -92,6 +92,8 @@ struct ScriptedServer::Impl {
     std::vector<std::string> dataReceived;
     // Received control bytes not yet consumed by a step (thread only).
     std::string pending;
+    // The data connection stays open, unread, until the server is stopped (thread only).
+    bool keepData = false;
     size_t urgentConsumed = 0;
 
     bool Fail(const std::string& message) {
@@ -216,9 +218,30 @@ struct ScriptedServer::Impl {
                                     std::to_string(passivePort & 0xff) + step.after, "control");
     }
 
+    // Waits for the client to close the socket, recording what comes on the control
+    // connection; with `flood`, sends it over and over meanwhile.
+    bool HoldUntilClosed(int fd, const std::string& flood) {
+        for (auto deadline = Deadline(); TimeLeft(deadline);) {
+            if (!flood.empty() && ::send(fd, flood.data(), flood.size(), MSG_NOSIGNAL) < 0 &&
+                errno != EAGAIN && errno != EWOULDBLOCK) {
+                return true;
+            }
+            if (!(PollSlice(fd, POLLIN, deadline) & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buffer[4096];
+            ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return true;
+            if (got > 0 && fd == control) {
+                std::lock_guard lock(mutex);
+                controlReceived.append(buffer, static_cast<size_t>(got));
+            }
+        }
+        return Fail("the client did not close the connection");
+    }
+
     // Connects to the address of the last PORT command, or to the client's end of the
-    // control connection, its default data port.
-    bool ConnectBack(bool defaultPort) {
+    // control connection, its default data port. An intruder connects from 127.0.0.2,
+    // sends its bytes and closes again.
+    bool ConnectBack(bool defaultPort, const std::string* intrusion = nullptr) {
         sockaddr_in address{};
         socklen_t length = sizeof address;
         std::string received = ControlReceivedCopy();
@@ -236,6 +259,12 @@ struct ScriptedServer::Impl {
             address.sin_addr.s_addr = htonl((h1 << 24) | (h2 << 16) | (h3 << 8) | h4);
         }
         int fd = NonBlocking(::socket(AF_INET, SOCK_STREAM, 0));
+        if (intrusion != nullptr) {
+            sockaddr_in from{};
+            from.sin_family = AF_INET;
+            from.sin_addr.s_addr = htonl(0x7f000002);
+            ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
+        }
         auto deadline = Deadline();
         int result = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         if (result < 0 && errno == EINPROGRESS) {
@@ -251,6 +280,12 @@ struct ScriptedServer::Impl {
         if (result < 0) {
             CloseSocket(fd);
             return Fail("cannot connect to the client's data port");
+        }
+        if (intrusion != nullptr) {
+            // Whether the client takes the bytes is for the test to see.
+            ::send(fd, intrusion->data(), intrusion->size(), MSG_NOSIGNAL);
+            CloseSocket(fd);
+            return true;
         }
         return OpenedData(fd);
     }
@@ -323,6 +358,10 @@ struct ScriptedServer::Impl {
             case Step::DefaultPort: return ConnectBack(true);
             case Step::DataSend: return EnsureData() && SendAll(data, step.bytes, "data");
             case Step::DataReceive: return EnsureData() && DataReceiveUntilClose();
+            case Step::Hold: return HoldUntilClosed(control, {});
+            case Step::Flood: return HoldUntilClosed(control, step.bytes);
+            case Step::Intruder: return ConnectBack(false, &step.bytes);
+            case Step::DataHold: keepData = true; return EnsureData();
             case Step::DataClose:
             case Step::DataReset:
                 if (passiveListener >= 0 && !EnsureData()) return false;
@@ -356,6 +395,7 @@ struct ScriptedServer::Impl {
         std::string why;
         while (!stop && control >= 0 && (ReadControlUntil([] { return false; }, &why) || why == "timed out")) {
         }
+        while (!stop && keepData) std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
         CloseSocket(data);
         CloseSocket(passiveListener);
         CloseSocket(control);

@@ -34,7 +34,8 @@ struct UrgentByte {
 class ScriptedServer {
 public:
     enum class Step { Send, Expect, Prefix, Any, Urgent, Pause, Close, Reset, Passive, Port,
-                      DefaultPort, DataSend, DataReceive, DataClose, DataReset };
+                      DefaultPort, DataSend, DataReceive, DataClose, DataReset,
+                      Hold, Flood, Intruder, DataHold };
 
     ScriptedServer();
     ~ScriptedServer();
@@ -61,6 +62,10 @@ public:
     ScriptedServer& Close() { return Add(Step::Close); }
     // Closes with SO_LINGER 0, so that the client sees a reset.
     ScriptedServer& Reset() { return Add(Step::Reset); }
+    // Says nothing more and waits for the client to close the control connection.
+    ScriptedServer& HoldUntilClientCloses() { return Add(Step::Hold); }
+    // Sends the bytes over and over until the client closes the control connection.
+    ScriptedServer& SendUntilClientCloses(std::string_view bytes) { return Add(Step::Flood, bytes); }
 
     // ---- data connection steps
     // Opens a passive listener, announced: before + "127,0,0,1," (none after a ",") + "p1,p2" + after.
@@ -68,6 +73,9 @@ public:
                             std::string_view after = ").\r\n") {
         return Add(Step::Passive, before, after);
     }
+    // A third host: connects from 127.0.0.2 to the address of the last PORT command, sends
+    // the bytes and closes.
+    ScriptedServer& IntrudeOnPort(std::string_view bytes) { return Add(Step::Intruder, bytes); }
     // Connects to the address of the last PORT command received on the control connection.
     ScriptedServer& ConnectToPort() { return Add(Step::Port); }
     // Connects to the client's end of the control connection: its default data port.
@@ -77,6 +85,8 @@ public:
     ScriptedServer& DataReceiveUntilClose() { return Add(Step::DataReceive); }
     ScriptedServer& DataClose() { return Add(Step::DataClose); }
     ScriptedServer& DataReset() { return Add(Step::DataReset); }
+    // Keeps the data connection open, reading nothing more, until the server is stopped.
+    ScriptedServer& DataHold() { return Add(Step::DataHold); }
 
     // Starts playing the transcript; the client may connect before or after.
     void Start();
