@@ -112,6 +112,25 @@ TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
     }
 }
 
+// At the terminal Tab completes a command name, and a remote name of the last listing as
+// the user's characters spell it.
+TEST_P(FtpshOnRealServer, TabCompletesCommandsAndListedNames) {
+    const std::string name = "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC.txt";  // grüße-€.txt
+    std::ofstream(server_->LocalPath("/upload/" + name)) << "x\n";
+    ftpsh_test::TempFile settings;
+    ftpsh_test::Terminal terminal({"--batch", "--charset", "utf-8"}, settings.SettingsEnvironment());
+    const std::pair<std::string, std::string> kSteps[] = {
+        {"ftpsh> ", Open() + "\r"}, {"> ", "cd /upload\r"}, {"> ", "lp\t\r"},
+        {"Local directory: ", ""}, {"> ", "ls\r"}, {"> ", "rm gr\t\r"},
+        {"Deleted " + name + ".", "quit\r"}};
+    for (const auto& [shown, typed] : kSteps) {
+        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
+        terminal.Type(typed);
+    }
+    EXPECT_EQ(terminal.Finish(5000), 0);
+    EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/" + name)));
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, FtpshOnRealServer,
                          ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
