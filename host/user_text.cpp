@@ -3,6 +3,7 @@
 #include "host/user_text.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -96,6 +97,14 @@ void ChooseServerCodeSet(uint8_t number) {
     // The console converts: with its code pages set to the host code page, what ftpsh
     // writes shows as the characters they are, and what is typed arrives in it. Local names
     // go to the system's ANSI calls, which take the host code page as they are.
+    // The console keeps its code pages after ftpsh ends, so they are put back then.
+    static const UINT savedOutput = GetConsoleOutputCP(), savedInput = GetConsoleCP();
+    if (savedOutput != 0 && savedInput != 0) {
+        std::atexit([] {
+            SetConsoleOutputCP(savedOutput);
+            SetConsoleCP(savedInput);
+        });
+    }
     SetConsoleOutputCP(1252);
     SetConsoleCP(1252);
 #else
