@@ -188,7 +188,9 @@ public:
         el_set(editor_, EL_HIST, history, history_);
         el_set(editor_, EL_PROMPT, &CommandLineEditor::PromptOf);
         el_set(editor_, EL_CLIENTDATA, this);
-        el_set(editor_, EL_ADDFN, "ftpsh-complete", "complete the word", &CommandLineEditor::Complete);
+        // The wide call keeps the names as given; the narrow one copies them and never frees.
+        el_wset(editor_, EL_ADDFN, L"ftpsh-complete", L"complete the word",
+                &CommandLineEditor::Complete);
         el_set(editor_, EL_BIND, "^I", "ftpsh-complete", nullptr);
         // Ctrl-C is a signal, not a key: the handler below breaks off the read.
         el_set(editor_, EL_SIGNAL, 0);
