@@ -2,9 +2,9 @@
 // code-set library's own tables and conversion (built into ftpsh from its sources).
 #include "host/user_text.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "codeset/bkcs32/transcode.h"
