@@ -7,14 +7,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "host/console.h"
+#include "host/handed_text.h"
 #include "host/user_text.h"
 
 namespace ftpsh {
@@ -277,7 +276,8 @@ private:
         }
         if (candidates.size() == 1) return CC_REFRESH;
         std::string list = "\n";
-        for (const std::string& candidate : candidates) list += candidate + "  ";
+        // Remote names are the server's text: control characters are shown, not sent.
+        for (const std::string& candidate : candidates) list += ShownText(candidate) + "  ";
         WriteOut(list + "\n");
         return CC_REDISPLAY;
     }
