@@ -1,6 +1,7 @@
 // The command table of ftpsh, its dispatch, help and usage, and the commands that are not
 // about remote paths or listings.
 #include "host/commands.h"
+#include "host/user_text.h"
 
 #include <cctype>
 #include <cstdint>
@@ -131,6 +132,21 @@ const Command* Find(const std::string& name) {
     return nullptr;
 }
 
+}  // namespace
+
+std::vector<std::string> Shell::CommandNames() {
+    std::vector<std::string> names;
+    for (const Command& command : kCommands) {
+        names.push_back(command.name);
+        const std::string aliases = command.aliases;
+        for (size_t at = 0, end; (end = aliases.find(' ', at)) != std::string::npos; at = end + 1)
+            names.push_back(aliases.substr(at, end - at));
+    }
+    return names;
+}
+
+namespace {
+
 std::string Usage(const Command& command) {
     return *command.synopsis == '\0' ? command.name
                                      : std::string(command.name) + ' ' + command.synopsis;
@@ -233,7 +249,8 @@ CommandResult Shell::OpenAddress(const std::string& address) {
     return Open(*Find("open"), {"open", address});
 }
 
-CommandResult Shell::Run(const std::string& line) {
+CommandResult Shell::Run(const std::string& typed) {
+    const std::string line = UserToHost(typed);
     size_t start = line.find_first_not_of(" \t");
     if (start == std::string::npos || line[start] == '#') return CommandResult::Done;
     const std::string word = line.substr(start, line.find_first_of(" \t", start) - start);

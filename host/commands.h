@@ -30,18 +30,22 @@ class Shell {
 public:
     Shell(ProtocolModule& module, HWND owner, AnswerBook& answers, ShellChoices choices);
 
-    CommandResult Run(const std::string& line);
+    CommandResult Run(const std::string& typed);
     // The open command for an address given on ftpsh's command line.
     CommandResult OpenAddress(const std::string& address);
     // The prompt for the next interactive command.
     std::string Prompt() const;
     // Logs off, if connected.
     void End();
+    // What Tab offers for `word` after `before` (completion.cpp).
+    std::vector<std::string> Completions(const std::string& before, const std::string& word) const;
 
     // The command table (commands.cpp): dispatch, usage, help and the README's command
     // table all come from it, so adding a command is one row and its handler.
     struct Command;
     static const Command kCommands[];
+    // Every command's name and aliases.
+    static std::vector<std::string> CommandNames();
     // The table's rows as the README's command table writes them, one a line.
     static void PrintCommandTable();
 
@@ -127,6 +131,8 @@ private:
     ShellChoices choices_;
     // The open connections; the commands on one connection reach the current one.
     Connections session_;
+    // The remote names of the last listing (directories with '/'), for completion.
+    std::vector<std::string> lastNames_;
 };
 
 // One row of the command table.

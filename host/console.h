@@ -3,8 +3,10 @@
 // cancels a blocking connect or name lookup and never ends ftpsh at its prompt.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ftpsh {
 
@@ -24,6 +26,12 @@ bool OutputIsTerminal();
 // line is edited in place and remembered for the arrow keys; Ctrl-C there drops the line
 // being typed and gives "".
 std::optional<std::string> ReadCommandLine(const std::string& prompt);
+
+// What Tab offers for the word before the cursor: the candidates that start with `word`,
+// given the line before it. On a console without it, nothing happens.
+using Completer =
+    std::function<std::vector<std::string>(const std::string& before, const std::string& word)>;
+void SetCompleter(Completer completer);
 
 // An answer typed into a dialog form: `initial` is shown for editing (not for secrets,
 // which are read without echo). Nothing when the user cancels with Ctrl-C or end of input.

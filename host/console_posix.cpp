@@ -1,5 +1,8 @@
-// The terminal on POSIX systems: a SIGINT handler that only counts, and a small line
-// editor on the raw terminal (arrows, Home/End, Backspace/Delete, Ctrl-A/E/K/U/W, history).
+// The terminal on POSIX systems: a SIGINT handler that only counts; command lines read
+// through libedit (emacs keys, history, Tab completion); and a small line editor on the raw
+// terminal for the answers of dialog forms (arrows, Home/End, Backspace/Delete,
+// Ctrl-A/E/K/U/W), which can hide a secret as it is typed.
+#include <histedit.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,6 +13,8 @@
 #include <vector>
 
 #include "host/console.h"
+#include "host/handed_text.h"
+#include "host/user_text.h"
 
 namespace ftpsh {
 
@@ -73,15 +78,11 @@ enum class Ending { Enter, Interrupt, EndOfInput };
 
 class LineEditor {
 public:
-    // Edits one line; `history` may be null (no arrows through earlier lines).
-    Ending Edit(const std::string& prompt, bool secret, std::string& line,
-                std::vector<std::string>* history) {
+    Ending Edit(const std::string& prompt, bool secret, std::string& line) {
         prompt_ = prompt;
         secret_ = secret;
         line_ = &line;
         cursor_ = line.size();
-        size_t historyAt = history != nullptr ? history->size() : 0;
-        std::string pending = line;
         Redraw();
         for (;;) {
             int c = ReadByte();
@@ -135,12 +136,6 @@ public:
                     cursor_ = 0;
                 } else if (key == 'F') {
                     cursor_ = line.size();
-                } else if ((key == 'A' || key == 'B') && history != nullptr) {
-                    if (historyAt == history->size()) pending = line;
-                    if (key == 'A' && historyAt > 0) --historyAt;
-                    if (key == 'B' && historyAt < history->size()) ++historyAt;
-                    line = historyAt < history->size() ? (*history)[historyAt] : pending;
-                    cursor_ = line.size();
                 }
             } else if (c >= 32) {
                 line.insert(cursor_++, 1, static_cast<char>(c));
@@ -175,9 +170,128 @@ private:
     size_t cursor_ = 0;
 };
 
-std::vector<std::string>& History() {
-    static std::vector<std::string> history;
-    return history;
+// The command line's editor: one libedit state for the whole run, so that its history
+// lasts from prompt to prompt.
+class CommandLineEditor {
+public:
+    CommandLineEditor() {
+        // The terminal itself, not standard output, which may convert the module's text.
+        terminal_ = fdopen(dup(STDOUT_FILENO), "w");
+        editor_ = terminal_ != nullptr ? el_init("ftpsh", stdin, terminal_, terminal_) : nullptr;
+        history_ = history_init();
+        if (editor_ == nullptr || history_ == nullptr) return;
+        HistEvent event;
+        history(history_, &event, H_SETSIZE, 500);
+        history(history_, &event, H_SETUNIQUE, 1);
+        el_set(editor_, EL_EDITOR, "emacs");
+        el_set(editor_, EL_HIST, history, history_);
+        el_set(editor_, EL_PROMPT, &CommandLineEditor::PromptOf);
+        el_set(editor_, EL_CLIENTDATA, this);
+        // The wide call keeps the names as given; the narrow one copies them and never frees.
+        el_wset(editor_, EL_ADDFN, L"ftpsh-complete", L"complete the word",
+                &CommandLineEditor::Complete);
+        el_set(editor_, EL_BIND, "^I", "ftpsh-complete", nullptr);
+        // Ctrl-C is a signal, not a key: the handler below breaks off the read.
+        el_set(editor_, EL_SIGNAL, 0);
+    }
+    ~CommandLineEditor() {
+        if (editor_ != nullptr) el_end(editor_);
+        if (history_ != nullptr) history_end(history_);
+        if (terminal_ != nullptr) std::fclose(terminal_);
+    }
+    bool usable() const { return editor_ != nullptr && history_ != nullptr; }
+
+    std::optional<std::string> Read(const std::string& prompt) {
+        prompt_ = prompt;
+        // Ctrl-C must interrupt the read, so while the line is edited the handler is the
+        // same but reads are not restarted after it.
+        struct sigaction interrupting {}, saved {};
+        sigaction(SIGINT, nullptr, &saved);
+        interrupting = saved;
+        interrupting.sa_flags &= ~SA_RESTART;
+        sigaction(SIGINT, &interrupting, nullptr);
+        int count = 0;
+        const char* text = el_gets(editor_, &count);
+        const int error = errno;
+        sigaction(SIGINT, &saved, nullptr);
+        if (text == nullptr || count <= 0) {
+            if (count < 0 && error == EINTR) {
+                // The line being typed is dropped and the prompt comes again.
+                el_reset(editor_);
+                WriteOut("^C\n");
+                return std::string();
+            }
+            return std::nullopt;
+        }
+        std::string line(text, static_cast<size_t>(count));
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (line.find_first_not_of(" \t") != std::string::npos) {
+            HistEvent event;
+            history(history_, &event, H_ENTER, line.c_str());
+        }
+        return line;
+    }
+
+    void SetCompleter(Completer completer) { completer_ = std::move(completer); }
+
+private:
+    static CommandLineEditor& Of(EditLine* editor) {
+        void* self = nullptr;
+        el_get(editor, EL_CLIENTDATA, &self);
+        return *static_cast<CommandLineEditor*>(self);
+    }
+    static char* PromptOf(EditLine* editor) { return Of(editor).prompt_.data(); }
+
+    // Tab: the word before the cursor grows by what all its candidates share; when that is
+    // nothing, the candidates are listed below the line.
+    static unsigned char Complete(EditLine* editor, int) {
+        CommandLineEditor& self = Of(editor);
+        const LineInfo* info = el_line(editor);
+        if (!self.completer_ || info == nullptr) return CC_ERROR;
+        const std::string before(info->buffer, static_cast<size_t>(info->cursor - info->buffer));
+        size_t wordStart = before.find_last_of(" \t\"");
+        wordStart = wordStart == std::string::npos ? 0 : wordStart + 1;
+        const std::string word = before.substr(wordStart);
+        const std::vector<std::string> candidates =
+            self.completer_(before.substr(0, wordStart), word);
+        if (candidates.empty()) return CC_ERROR;
+        std::string shared = candidates.front();
+        for (const std::string& candidate : candidates) {
+            size_t same = 0;
+            while (same < shared.size() && same < candidate.size() && shared[same] == candidate[same])
+                ++same;
+            shared.resize(same);
+        }
+        if (shared.size() > word.size()) {
+            std::string added = shared.substr(word.size());
+            const bool quoted = wordStart > 0 && before[wordStart - 1] == '"';
+            // A name with a blank in it must be quoted to stay one word.
+            if (!quoted && shared.find(' ') != std::string::npos) {
+                el_deletestr(editor, static_cast<int>(word.size()));
+                added = "\"" + shared + (candidates.size() == 1 ? "\"" : "");
+            }
+            if (candidates.size() == 1 && shared.back() != '/') added += quoted ? "\" " : " ";
+            el_insertstr(editor, added.c_str());
+            return CC_REFRESH;
+        }
+        if (candidates.size() == 1) return CC_REFRESH;
+        std::string list = "\n";
+        // Remote names are the server's text: control characters are shown, not sent.
+        for (const std::string& candidate : candidates) list += ShownText(candidate) + "  ";
+        WriteOut(list + "\n");
+        return CC_REDISPLAY;
+    }
+
+    FILE* terminal_ = nullptr;
+    EditLine* editor_ = nullptr;
+    History* history_ = nullptr;
+    std::string prompt_;
+    Completer completer_;
+};
+
+CommandLineEditor& CommandLine() {
+    static CommandLineEditor editor;
+    return editor;
 }
 
 // A signal that broke off the read (the Ctrl-C handler) is no end of input.
@@ -211,20 +325,12 @@ bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 bool OutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 
 std::optional<std::string> ReadCommandLine(const std::string& prompt) {
-    if (!InputIsTerminal()) return ReadPlainLine(&ClassifyInputEnd);
+    if (!InputIsTerminal() || !CommandLine().usable()) return ReadPlainLine(&ClassifyInputEnd);
     std::fflush(stdout);
-    RawTerminal raw;
-    if (!raw.active()) return ReadPlainLine(&ClassifyInputEnd);
-    std::string line;
-    LineEditor editor;
-    switch (editor.Edit(prompt, false, line, &History())) {
-        case Ending::EndOfInput: return std::nullopt;
-        case Ending::Interrupt: return std::string();
-        case Ending::Enter: break;
-    }
-    if (!line.empty() && (History().empty() || History().back() != line)) History().push_back(line);
-    return line;
+    return CommandLine().Read(HostToUser(prompt));
 }
+
+void SetCompleter(Completer completer) { CommandLine().SetCompleter(std::move(completer)); }
 
 std::optional<std::string> ReadFormAnswer(const std::string& prompt, bool secret,
                                           const std::string& initial) {
@@ -234,10 +340,10 @@ std::optional<std::string> ReadFormAnswer(const std::string& prompt, bool secret
         WriteOut(prompt);
         return ReadPlainLine(&ClassifyInputEnd);
     }
-    std::string line = secret ? std::string() : initial;
+    std::string line = secret ? std::string() : HostToUser(initial);
     LineEditor editor;
-    if (editor.Edit(prompt, secret, line, nullptr) != Ending::Enter) return std::nullopt;
-    return line;
+    if (editor.Edit(HostToUser(prompt), secret, line) != Ending::Enter) return std::nullopt;
+    return UserToHost(line);
 }
 
 }  // namespace ftpsh

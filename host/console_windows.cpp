@@ -43,6 +43,9 @@ bool InputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 
 bool OutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
 
+// The console's own line editing has its own history and no completion of ours.
+void SetCompleter(Completer) {}
+
 std::optional<std::string> ReadCommandLine(const std::string& prompt) {
     if (InputIsTerminal()) {
         std::fputs(prompt.c_str(), stdout);

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "host/commands.h"
+#include "host/user_text.h"
 #include "host/console.h"
 #include "host/copy_progress.h"
 #include "host/fs_error_text.h"
@@ -33,7 +34,8 @@ CopyOutcome CopyFile(ProtocolModule& module, HGLOBAL stateRecord, bool download,
                      std::optional<long long> size) {
     CopyOutcome outcome;
     LocalFile local;
-    outcome.localProblem = download ? local.Create(localPath) : local.OpenForReading(localPath);
+    outcome.localProblem = download ? local.Create(LocalName(localPath))
+                                    : local.OpenForReading(LocalName(localPath));
     if (!outcome.localProblem.empty()) return outcome;
     LockedRecord record(stateRecord);
     HostHandleBlock remote{};
@@ -58,7 +60,7 @@ CopyOutcome CopyFile(ProtocolModule& module, HGLOBAL stateRecord, bool download,
 
 std::optional<long long> LocalSize(const std::string& path) {
     std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
+    const auto size = std::filesystem::file_size(LocalName(path), error);
     return error ? std::nullopt : std::optional<long long>(static_cast<long long>(size));
 }
 
@@ -220,7 +222,7 @@ CommandResult Shell::Cat(const Command& command, const Words& words) {
 
 CommandResult Shell::ChangeLocalDirectory(const Command& command, const Words& words) {
     std::error_code error;
-    std::filesystem::current_path(words[1], error);
+    std::filesystem::current_path(LocalName(words[1]), error);
     if (error) {
         Complain(std::string(command.name) + ": " + words[1] + ": " + error.message());
         return CommandResult::Failed;
@@ -230,7 +232,8 @@ CommandResult Shell::ChangeLocalDirectory(const Command& command, const Words& w
 
 CommandResult Shell::PrintLocalDirectory(const Command&, const Words&) {
     std::error_code error;
-    std::printf("Local directory: %s\n", std::filesystem::current_path(error).string().c_str());
+    std::printf("Local directory: %s\n",
+                HostName(std::filesystem::current_path(error).string()).c_str());
     std::fflush(stdout);
     return CommandResult::Done;
 }

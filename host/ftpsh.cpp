@@ -23,6 +23,8 @@
 #include "host/host_window.h"
 #include "host/module.h"
 #include "host/protocol_window.h"
+#include "host/settings.h"
+#include "host/user_text.h"
 
 namespace {
 
@@ -48,8 +50,12 @@ constexpr const char* kUsage =
     "  --local-byte8, --no-local-byte8\n"
     "  --screenshots DIR    save a record of each dialog's controls before answering it\n"
     "                       (NN-NAME.txt), on Windows its picture too (NN-NAME.bmp)\n"
+    "  --charset NAME       the server's code set (UTF-8, Windows-1252, ISO-8859-1,\n"
+    "                       ISO-8859-15, IBM437): names are converted to and from it and\n"
+    "                       shown and typed in the terminal's own characters\n"
     "  --version            the version of ftpsh and the module it comes with\n"
-    "The transfer options start from those saved in ORR.INI (section FTP_Protocol).\n";
+    "The transfer options start from those saved in ORR.INI (section FTP_Protocol), the\n"
+    "server's code set from its key ServerCodeSet.\n";
 
 struct Arguments {
     ShellChoices shell;
@@ -59,6 +65,7 @@ struct Arguments {
     std::optional<std::string> answersFile;
     std::optional<std::string> address;
     std::optional<std::string> script;
+    std::optional<std::string> charset;
 };
 
 bool ParseArguments(int argc, char** argv, Arguments& arguments) {
@@ -112,6 +119,8 @@ bool ParseArguments(int argc, char** argv, Arguments& arguments) {
             std::exit(0);
         } else if (argument == "-c") {
             if (!value(arguments.commands)) return false;
+        } else if (argument == "--charset") {
+            if (!value(arguments.charset)) return false;
         } else if (argument == "--answers") {
             if (!value(arguments.answersFile)) return false;
         } else if (argument == "--screenshots") {
@@ -227,6 +236,15 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     InstallInterruptHandling();
+    const std::string codeSet =
+        arguments.charset.value_or(ServerCodeSetFromSettings(SettingsPath()));
+    if (!codeSet.empty()) {
+        if (CodeSetNumber(codeSet) == 0) {
+            Complain("unknown code set " + codeSet);
+            return kExitUsage;
+        }
+        ChooseServerCodeSet(CodeSetNumber(codeSet));
+    }
 
     AnswerBook answers;
     if (arguments.answersFile && !LoadAnswers(*arguments.answersFile, answers)) return kExitUsage;
@@ -256,6 +274,9 @@ int main(int argc, char** argv) {
     bool ok;
     {
         Shell shell(module, window.handle(), answers, arguments.shell);
+        SetCompleter([&shell](const std::string& before, const std::string& word) {
+            return shell.Completions(before, word);
+        });
         if (arguments.commands) {
             ok = RunCommands(shell, SplitCommands(*arguments.commands));
         } else if (script) {

@@ -158,9 +158,11 @@ CommandResult Shell::List(const Command& command, const Words& words) {
     Listing listing(family);
     int32_t result = listing.Open(session_.recordHandle(), words.size() > 1 ? &words[1] : nullptr);
     std::vector<Entry> entries;
+    lastNames_.clear();
     while (result >= 0 && (result = listing.Read(entries)) > 0) {
         std::string shown;
         for (const Entry& entry : entries) {
+            lastNames_.push_back(entry.name + (entry.kind == ENTRY_DIRECTORY ? "/" : ""));
             if (lines) {
                 shown += ShownText(entry.line.empty() ? entry.name : entry.line);
             } else {

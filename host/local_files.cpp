@@ -1,5 +1,6 @@
 // Local files for copies, and the names and sizes ftpsh reads around them.
 #include "host/local_files.h"
+#include "host/user_text.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -71,8 +72,8 @@ std::vector<std::string> LocalFilesMatching(const std::string& pattern) {
     const std::string folder = pattern.substr(0, pattern.size() - last.size());
     std::vector<std::string> paths;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder.empty() ? "." : folder, error)) {
-        const std::string name = entry.path().filename().string();
+    for (const auto& entry : fs::directory_iterator(folder.empty() ? "." : LocalName(folder), error)) {
+        const std::string name = HostName(entry.path().filename().string());
         if (entry.is_regular_file(error) && MatchesWildcards(last, name)) {
             paths.push_back(folder + name);
         }

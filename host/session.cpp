@@ -1,6 +1,7 @@
 // Opening and closing a connection through the module's exports, with the records ftpsh
 // owns for it.
 #include "host/session.h"
+#include "host/user_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -49,7 +50,7 @@ int32_t Session::Open(const FtpAddress& address, const std::string& account,
     parameters_.idleCallback = &IdleWhileBlocking;
     parameters_.ownerWindow = owner_;
     parameters_.port = address.port;
-    parameters_.codeSet = 0;
+    parameters_.codeSet = ServerCodeSet();
     CopyText(user_, address.user.value_or(""));
     CopyText(password_, address.password.value_or(""));
     CopyText(account_, account);

@@ -39,4 +39,10 @@ uint32_t OpenFlagsFromSettings(const std::string& path) {
     return flags;
 }
 
+std::string ServerCodeSetFromSettings(const std::string& path) {
+    char name[32];
+    GetPrivateProfileStringA(kSection, "ServerCodeSet", "", name, sizeof name, path.c_str());
+    return name;
+}
+
 }  // namespace ftpsh

@@ -18,6 +18,10 @@ std::string SettingsPath();
 // selects the data port and parses directories.
 uint32_t OpenFlagsFromSettings(const std::string& path);
 
+// The server's code set the settings file names (ServerCodeSet=UTF-8), "" for none. Only
+// ftpsh reads the key; it hands the code set to the module in each open request.
+std::string ServerCodeSetFromSettings(const std::string& path);
+
 // Command-line choices: bits to set and to clear after the settings were read.
 struct FlagOverrides {
     uint32_t set = 0;

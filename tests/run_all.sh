@@ -29,7 +29,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev curl
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
     wine64 wine debootstrap bubblewrap
-    xvfb xauth
+    xvfb xauth libedit-dev
 )
 
 source "$source_dir/tests/install_packages.sh"

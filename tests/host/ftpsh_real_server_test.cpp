@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <iterator>
 #include <regex>
 
 #include "tests/host/ftpsh_process.h"
@@ -83,6 +84,51 @@ TEST_P(FtpshOnRealServer, OptionsSteerTheNextCopyAndListingAndStatusShowsTheGree
     std::smatch status;
     ASSERT_TRUE(std::regex_search(outcome.out, status, std::regex("Host Operating System: UNIX\nCurrent Path: /\n.*\nServer Logon Message:\n((  220-.*\n)*)  220 .*\n"))) << outcome.out;
     EXPECT_EQ(status[1].length() > 0, std::string(GetParam()) == "pure-ftpd") << status[0];
+}
+
+// A UTF-8 server's non-ASCII name lists, downloads and deletes as itself, whether the
+// server's code set is chosen on the command line, in the settings file, or not at all (the
+// bytes then pass unconverted).
+TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
+    namespace fs = std::filesystem;
+    const std::string name = "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC.txt";  // grüße-€.txt
+    for (const char* choice : {"--charset", "ServerCodeSet", "none"}) {
+        SCOPED_TRACE(choice);
+        ftpsh_test::TempFile settings(choice == std::string("ServerCodeSet")
+                                          ? "[FTP_Protocol]\nServerCodeSet=UTF-8\n" : "");
+        std::ofstream(server_->LocalPath("/upload/" + name)) << "Gr\xC3\xBC\xC3\x9F" "e\n";
+        std::vector<std::string> arguments{"--batch", "-c",
+            Open() + "; cd /upload; ls; get \"" + name + "\" " + settings.folder() + "/" + name +
+            "; rm " + name + "; close"};
+        if (choice == std::string("--charset")) arguments.insert(arguments.begin(), {"--charset", "utf-8"});
+        Outcome outcome = RunFtpsh(arguments, settings.SettingsEnvironment());
+        EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
+        for (const std::string& line : {"\n" + name + "\n", "Fetched " + name + " to ",
+                                        "Deleted " + name + ".\n"})
+            EXPECT_NE(outcome.out.find(line), std::string::npos) << line << " in\n" << outcome.out;
+        std::ifstream fetched(settings.folder() + "/" + name);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fetched), {}), "Gr\xC3\xBC\xC3\x9F" "e\n");
+        EXPECT_FALSE(fs::exists(server_->LocalPath("/upload/" + name)));
+    }
+}
+
+// At the terminal Tab completes a command name, and a remote name of the last listing as
+// the user's characters spell it.
+TEST_P(FtpshOnRealServer, TabCompletesCommandsAndListedNames) {
+    const std::string name = "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC.txt";  // grüße-€.txt
+    std::ofstream(server_->LocalPath("/upload/" + name)) << "x\n";
+    ftpsh_test::TempFile settings;
+    ftpsh_test::Terminal terminal({"--batch", "--charset", "utf-8"}, settings.SettingsEnvironment());
+    const std::pair<std::string, std::string> kSteps[] = {
+        {"ftpsh> ", Open() + "\r"}, {"> ", "cd /upload\r"}, {"> ", "lp\t\r"},
+        {"Local directory: ", ""}, {"> ", "ls\r"}, {"> ", "rm gr\t\r"},
+        {"Deleted " + name + ".", "quit\r"}};
+    for (const auto& [shown, typed] : kSteps) {
+        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
+        terminal.Type(typed);
+    }
+    EXPECT_EQ(terminal.Finish(5000), 0);
+    EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/" + name)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FtpshOnRealServer,

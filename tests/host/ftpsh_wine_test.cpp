@@ -134,6 +134,22 @@ TEST_F(FtpshUnderWine, CopiesBinaryAndTextAndAsksTheFileTypeOnTheScreen) {
     ExpectPicture(typed / "01-FTP_FILETYPE_DLG.bmp");
 }
 
+// With the server's code set chosen, a UTF-8 server's non-ASCII name lists, downloads and
+// deletes by that name, which a Windows program writes in the ANSI code page.
+TEST_F(FtpshUnderWine, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
+    const std::string name = "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC.txt";  // grüße-€.txt
+    const std::string ansi = "gr\xFC\xDF" "e-\x80.txt";
+    tvtest::WriteFile(server_->LocalPath("/upload/" + name), "x\n");
+    tvtest::TempFolder down;
+    Outcome outcome = Run({"--charset", "utf-8", "-c", Open(true) + "; cd /upload; ls; lcd " +
+                           OnDriveZ(down.path()) + "; get " + name + "; rm " + name});
+    EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
+    for (const std::string& shown : {"\n" + ansi, "Fetched " + ansi, "Deleted " + ansi + "."})
+        EXPECT_NE(outcome.out.find(shown), std::string::npos) << shown << " in\n" << outcome.out;
+    EXPECT_TRUE(std::filesystem::exists(down / name));
+    EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/" + name)));
+}
+
 // Real options and status dialogs hold the same controls, texts and states as on Linux.
 TEST_F(FtpshUnderWine, OptionsAndStatusDialogsAreTheSameAsOnLinux) {
     const std::vector<std::string> arguments = {
