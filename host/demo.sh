@@ -20,7 +20,7 @@ launcher=$source_dir/servers/ftpserver.py
 # Debian's own interpreter, which has pyftpdlib.
 python=/usr/bin/python3
 
-packages=(cmake make g++ python3)
+packages=(cmake make g++ python3 libedit-dev)
 
 source "$source_dir/tests/install_packages.sh"
 
