@@ -204,34 +204,30 @@ def main():
             address, lambda lib, nam: callee_returns(callee.path, lib, nam, hops - 1)
         ) if address is not None else None
 
-    failures, checked, unchecked = [], 0, []
+    failures, unchecked, checked = [], [], []
+
+    def judge(what, expected, found):
+        """One function: its decoration's bytes against the returns found in its code."""
+        if found is None:
+            unchecked.append(what)
+        elif found != {expected}:
+            failures.append(f"{what} says {expected} bytes, returns with {sorted(found)}")
+        checked.append(what)
+
     for path in options.images:
         image = load(path)
         label = os.path.basename(path)
         for name, address in sorted(image.exports.items()):
-            expected = image.decorations.get(address, 0)
-            found = image.returns(address, lambda lib, nam: callee_returns(path, lib, nam))
-            if found is None:
-                unchecked.append(f"{label}: export {name}")
-                continue
-            checked += 1
-            if found != {expected}:
-                failures.append(f"{label}: export {name} says {expected} bytes, "
-                                f"returns with {sorted(found)}")
+            judge(f"{label}: export {name}", image.decorations.get(address, 0),
+                  image.returns(address, lambda lib, nam: callee_returns(path, lib, nam)))
         for library_name, name in image.imports:
-            if name not in image.import_bytes:
-                continue  # not a WINAPI function (a C runtime function, say)
-            expected = image.import_bytes[name]
-            found = callee_returns(path, library_name, name)
-            if found is None:
-                unchecked.append(f"{label}: import {library_name}!{name}")
-                continue
-            checked += 1
-            if found != {expected}:
-                failures.append(f"{label}: import {library_name}!{name} is called with "
-                                f"{expected} bytes, returns with {sorted(found)}")
+            # Only WINAPI functions carry a decoration (a C runtime function does not).
+            if name in image.import_bytes:
+                judge(f"{label}: import {library_name}!{name}", image.import_bytes[name],
+                      callee_returns(path, library_name, name))
 
-    print(f"{checked} functions checked, {len(failures)} disagree, {len(unchecked)} unchecked")
+    print(f"{len(checked) - len(unchecked)} functions checked, {len(failures)} disagree, "
+          f"{len(unchecked)} unchecked")
     for line in unchecked:
         print("unchecked:", line)
     for line in failures:
