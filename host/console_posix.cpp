@@ -191,8 +191,14 @@ public:
         el_wset(editor_, EL_ADDFN, L"ftpsh-complete", L"complete the word",
                 &CommandLineEditor::Complete);
         el_set(editor_, EL_BIND, "^I", "ftpsh-complete", nullptr);
-        // Ctrl-C is a signal, not a key: the handler below breaks off the read.
+        // While a line is edited Ctrl-C is a key that drops the line, not a signal: a
+        // signal that came between the prompt and the read would be lost, and the prompt
+        // would not come again until the next key. Outside the editor (a command running)
+        // the terminal makes it a signal again.
         el_set(editor_, EL_SIGNAL, 0);
+        el_set(editor_, EL_SETTY, "-d", "-isig", nullptr);
+        el_wset(editor_, EL_ADDFN, L"ftpsh-interrupt", L"drop the line", &CommandLineEditor::Interrupt);
+        el_set(editor_, EL_BIND, "^C", "ftpsh-interrupt", nullptr);
     }
     ~CommandLineEditor() {
         if (editor_ != nullptr) el_end(editor_);
@@ -203,26 +209,15 @@ public:
 
     std::optional<std::string> Read(const std::string& prompt) {
         prompt_ = prompt;
-        // Ctrl-C must interrupt the read, so while the line is edited the handler is the
-        // same but reads are not restarted after it.
-        struct sigaction interrupting {}, saved {};
-        sigaction(SIGINT, nullptr, &saved);
-        interrupting = saved;
-        interrupting.sa_flags &= ~SA_RESTART;
-        sigaction(SIGINT, &interrupting, nullptr);
+        interrupted_ = false;
         int count = 0;
         const char* text = el_gets(editor_, &count);
-        const int error = errno;
-        sigaction(SIGINT, &saved, nullptr);
-        if (text == nullptr || count <= 0) {
-            if (count < 0 && error == EINTR) {
-                // The line being typed is dropped and the prompt comes again.
-                el_reset(editor_);
-                WriteOut("^C\n");
-                return std::string();
-            }
-            return std::nullopt;
+        if (interrupted_) {
+            // The line being typed is dropped and the prompt comes again.
+            WriteOut("^C\n");
+            return std::string();
         }
+        if (text == nullptr || count <= 0) return std::nullopt;
         std::string line(text, static_cast<size_t>(count));
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
         if (line.find_first_not_of(" \t") != std::string::npos) {
@@ -241,6 +236,11 @@ private:
         return *static_cast<CommandLineEditor*>(self);
     }
     static char* PromptOf(EditLine* editor) { return Of(editor).prompt_.data(); }
+    // Ctrl-C: the line ends here and is thrown away.
+    static unsigned char Interrupt(EditLine* editor, int) {
+        Of(editor).interrupted_ = true;
+        return CC_NEWLINE;
+    }
 
     // Tab: the word before the cursor grows by what all its candidates share; when that is
     // nothing, the candidates are listed below the line.
@@ -286,6 +286,7 @@ private:
     EditLine* editor_ = nullptr;
     History* history_ = nullptr;
     std::string prompt_;
+    bool interrupted_ = false;
     Completer completer_;
 };
 

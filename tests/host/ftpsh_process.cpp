@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -175,6 +177,15 @@ Terminal::~Terminal() {
 }
 
 void Terminal::Type(const std::string& keys) {
+    // ftpsh reads every key on a raw terminal; keys typed while the terminal is still in
+    // line mode (the editor printed its prompt but has not taken the terminal yet) would be
+    // the line discipline's, and a Ctrl-C there a signal that flushes them. So the keys
+    // wait, bounded, until the terminal is raw, as a person's keys come after the prompt.
+    for (auto deadline = Clock::now() + std::chrono::seconds(2); Clock::now() < deadline;) {
+        termios mode {};
+        if (tcgetattr(master_, &mode) != 0 || (mode.c_lflag & ICANON) == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     if (write(master_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size()))
         throw std::runtime_error("typing failed");
 }
