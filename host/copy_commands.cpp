@@ -16,6 +16,7 @@
 #include "host/fs_error_text.h"
 #include "host/host_window.h"
 #include "host/local_files.h"
+#include "host/settings.h"
 
 namespace ftpsh {
 
@@ -202,13 +203,21 @@ CommandResult Shell::Cat(const Command& command, const Words& words) {
     if (result < 0) return Report(command.name, result, "");
     ClearInterrupts();
     char buffer[4096];
+    // A remote file read never waits in the module, so the silence is bounded here, by the
+    // module's own time-out: a server that stalls the data ends the copy with -60.
+    const int timeoutSeconds = TimeoutSecondsFromSettings(SettingsPath());
+    const DWORD silenceLimit = static_cast<DWORD>(timeoutSeconds) * 1000;
+    DWORD lastData = GetTickCount();
     for (;;) {
         result = module_.fileRead(&remote, buffer, sizeof buffer);
         if (result > 0) {
             std::fwrite(buffer, 1, static_cast<size_t>(result), stdout);
+            lastData = GetTickCount();
             continue;
         }
         if (TakeInterrupt()) result = FSE_STOPPED;
+        if (result == FSE_WOULD_BLOCK && timeoutSeconds > 0 && GetTickCount() - lastData >= silenceLimit)
+            result = FSE_TIMED_OUT;
         if (result != FSE_WOULD_BLOCK) break;
         // Nothing has come yet: the read does not wait, so ftpsh does, keeping the module's
         // windows alive.

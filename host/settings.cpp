@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "records/module_state.h"
 #include "records/tarvoftp.h"
 #include "util/orr.h"
 
@@ -37,6 +38,11 @@ uint32_t OpenFlagsFromSettings(const std::string& path) {
     if (KeyOn(path, "ParseDirectories", true)) flags |= OPEN_PARSE_DIRECTORIES;
     if (KeyOn(path, "LocalByte8", false)) flags |= OPEN_LOCAL_BYTE_SIZE;
     return flags;
+}
+
+int TimeoutSecondsFromSettings(const std::string& path) {
+    return static_cast<int>(GetPrivateProfileIntA(kSection, "TimeoutSeconds", TIMEOUT_SECONDS_DEFAULT,
+                                                  path.c_str()));
 }
 
 std::string ServerCodeSetFromSettings(const std::string& path) {

@@ -22,6 +22,10 @@ uint32_t OpenFlagsFromSettings(const std::string& path);
 // ftpsh reads the key; it hands the code set to the module in each open request.
 std::string ServerCodeSetFromSettings(const std::string& path);
 
+// The seconds of silence the module's network waits tolerate (TimeoutSeconds, default 60;
+// 0: no limit), for the waits ftpsh makes itself.
+int TimeoutSecondsFromSettings(const std::string& path);
+
 // Command-line choices: bits to set and to clear after the settings were read.
 struct FlagOverrides {
     uint32_t set = 0;

@@ -4,6 +4,8 @@
 // and up again, append, put -n refusing.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <random>
 
 #include "tests/host/ftpsh_process.h"
@@ -46,6 +48,25 @@ TEST(FtpshCopies, MgetAsksTheFileTypeOnceForAllItsFiles) {
     EXPECT_EQ(server.Finish(), "");
     EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
     EXPECT_EQ(ReadFile(folder / "one.txt") + ReadFile(folder / "two.txt"), "worda\r\nb");
+}
+
+// cat reads through the remote file handle, which never waits in the module: ftpsh bounds
+// the silence itself by TimeoutSeconds, keeping what came before.
+TEST(FtpshCopies, CatOfAStalledFileEndsAfterTheTimeOut) {
+    ScriptedServer server;
+    LogOn(server);
+    server.Expect("TYPE I\r\n").Reply("200 ok\r\n");
+    Transfer(server, "RETR slow.txt").DataSend("first bytes").Pause(4000);
+    server.Start();
+    ftpsh_test::TempFile ini("[FTP_Protocol]\nTimeoutSeconds=1\n");
+    const auto started = std::chrono::steady_clock::now();
+    const auto outcome = ftpsh_test::RunFtpsh(
+        {"--batch", "--host-type", "UNIX", "-c", Open(server) + "; cat slow.txt"}, ini.SettingsEnvironment());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
+    EXPECT_NE(outcome.out.find("first bytes"), std::string::npos) << Describe(outcome);
+    EXPECT_NE(outcome.err.find("cat: error -60"), std::string::npos) << Describe(outcome);
 }
 
 TEST(FtpshCopies, OnATerminalProgressIsShownAndCtrlCStopsTheDownload) {
