@@ -60,21 +60,6 @@ protected:
     std::vector<HWND> created_;
 };
 
-TEST_F(UserTest, ClassesAreFoundByNameAndInstance) {
-    WNDCLASSA info{};
-    ASSERT_TRUE(GetClassInfoA(kInstance, "TvRecording", &info));
-    EXPECT_EQ(info.lpfnWndProc, &RecordingProc);
-    EXPECT_EQ(info.cbWndExtra, 12);
-    info.lpszClassName = "TVRECORDING";
-    EXPECT_EQ(RegisterClassA(&info), 0);
-    EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
-    EXPECT_FALSE(GetClassInfoA(nullptr, "TvRecording", &info));  // another instance's class
-    // A class with windows stays registered.
-    Create();
-    EXPECT_FALSE(UnregisterClassA("TvRecording", kInstance));
-    EXPECT_EQ(GetLastError(), ERROR_CLASS_HAS_WINDOWS);
-}
-
 TEST_F(UserTest, CreationAndDestructionSendWindowsMessagesInOrder) {
     int marker = 0;
     HWND parent = Create(WS_OVERLAPPEDWINDOW, nullptr, 0, &marker);
