@@ -1,10 +1,9 @@
 // The user services of the POSIX platform as the module and host use them: classes, windows
-// and the messages Windows sends them, the thread message queue, string tables, message
-// boxes and the clipboard. (Text extents of the fixed font show in the protocol window's
-// tests.)
+// and the messages Windows sends them, the thread message queue and message boxes. (Text
+// extents of the fixed font and the clipboard show in the protocol window's tests, string
+// tables in the resource module's, message boxes a hook answers in the exchange tests.)
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -60,21 +59,6 @@ protected:
     static inline const HINSTANCE kInstance = reinterpret_cast<HINSTANCE>(0x400000);
     std::vector<HWND> created_;
 };
-
-TEST_F(UserTest, ClassesAreFoundByNameAndInstance) {
-    WNDCLASSA info{};
-    ASSERT_TRUE(GetClassInfoA(kInstance, "TvRecording", &info));
-    EXPECT_EQ(info.lpfnWndProc, &RecordingProc);
-    EXPECT_EQ(info.cbWndExtra, 12);
-    info.lpszClassName = "TVRECORDING";
-    EXPECT_EQ(RegisterClassA(&info), 0);
-    EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
-    EXPECT_FALSE(GetClassInfoA(nullptr, "TvRecording", &info));  // another instance's class
-    // A class with windows stays registered.
-    Create();
-    EXPECT_FALSE(UnregisterClassA("TvRecording", kInstance));
-    EXPECT_EQ(GetLastError(), ERROR_CLASS_HAS_WINDOWS);
-}
 
 TEST_F(UserTest, CreationAndDestructionSendWindowsMessagesInOrder) {
     int marker = 0;
@@ -197,62 +181,11 @@ TEST_F(UserTest, QueueKeepsOrderAndHonoursFilters) {
     EXPECT_EQ(SendMessageA(first, WM_USER, 20, 22), 42);
 }
 
-TEST(StringTables, TextsAreFoundByInstanceAndId) {
-    HINSTANCE instance = TvModuleInstanceOf(reinterpret_cast<const void*>(&RecordingProc));
-    ASSERT_NE(instance, nullptr);
-    TvStringTableEntry entries[] = {{1, "UNIX"}, {2, "Connection to %s refused"}};
-    ASSERT_TRUE(TvRegisterStringTable(instance, entries, 2));
-    char out[8];
-    EXPECT_EQ(LoadStringA(instance, 1, out, sizeof(out)), 4);
-    EXPECT_STREQ(out, "UNIX");
-    EXPECT_EQ(LoadStringA(instance, 2, out, sizeof(out)), 7);  // cut to the buffer
-    EXPECT_STREQ(out, "Connect");
-    EXPECT_EQ(LoadStringA(nullptr, 1, out, sizeof(out)), 4);  // the program's own table
-    EXPECT_EQ(LoadStringA(instance, 99, out, sizeof(out)), 0);
-    EXPECT_STREQ(out, "");
-    EXPECT_EQ(LoadStringA(GetModuleHandleA("TVPLATFORM.DLL"), 1, out, sizeof(out)), 0);
-    TvUnregisterStringTables(instance);
-    EXPECT_EQ(LoadStringA(instance, 1, out, sizeof(out)), 0);
-}
-
-TEST(MessageBoxes, DismissedWithoutAHookAnsweredWithOne) {
+TEST(MessageBoxes, DismissedWithoutAHook) {
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OK | MB_ICONSTOP), IDOK);
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OKCANCEL), IDCANCEL);
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_YESNOCANCEL), IDCANCEL);
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_YESNO), IDNO);
-
-    static std::string seen;
-    TvSetMessageBoxHook([](HWND, LPCSTR text, LPCSTR caption, UINT) {
-        seen = std::string(caption) + ": " + text;
-        return IDYES;
-    });
-    EXPECT_EQ(MessageBoxA(nullptr, "Delete?", "FTP", MB_YESNO), IDYES);
-    EXPECT_EQ(seen, "FTP: Delete?");
-    TvSetMessageBoxHook(nullptr);
-}
-
-TEST(Clipboard, TextBlockChangesHandsAndIsFreedWhenReplaced) {
-    EXPECT_EQ(SetClipboardData(CF_TEXT, nullptr), nullptr);  // not open
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    ASSERT_TRUE(EmptyClipboard());
-    HGLOBAL first = GlobalAlloc(GHND, 6);
-    lstrcpyA(static_cast<char*>(GlobalLock(first)), "hello");
-    GlobalUnlock(first);
-    EXPECT_EQ(SetClipboardData(CF_TEXT, first), first);
-    EXPECT_TRUE(CloseClipboard());
-
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    HANDLE text = GetClipboardData(CF_TEXT);
-    ASSERT_EQ(text, first);
-    EXPECT_STREQ(static_cast<char*>(GlobalLock(text)), "hello");
-    GlobalUnlock(text);
-    HGLOBAL second = GlobalAlloc(GHND, 2);
-    EXPECT_EQ(SetClipboardData(CF_TEXT, second), second);
-    EXPECT_EQ(GlobalSize(first), 0u);  // the clipboard freed the replaced block
-    EXPECT_TRUE(EmptyClipboard());
-    EXPECT_EQ(GlobalSize(second), 0u);
-    EXPECT_TRUE(CloseClipboard());
-    EXPECT_FALSE(CloseClipboard());
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <tuple>
 #include <vector>
 
-#include "driver/open.h"
 #include "tests/support/dialog_script.h"
 #include "tests/support/host_fixture.h"
 #include "transfer/converters.h"
@@ -163,15 +162,5 @@ TEST(FileTypeDialog, OpensOnTheConnectionsChoiceAndCommandsKeepTheButtonsConsist
     // Help asked the owner and left the question open.
     EXPECT_EQ(gOwnerHeard, (std::vector{std::tuple(UINT(WM_USER + 1), WPARAM(0), LPARAM(53274))}));
     EXPECT_EQ(RunModuleDialog("NO_SUCH_DLG", nullptr, FileTypeProc, 0), -1);
-
-    // A download's block without line ends asks through the module's own hooks.
-    connection.hooks = &kModuleHooks;
-    record.hostType = HOST_UNIX;
-    DialogScript person;
-    person.Expect(FILE_TYPE_TEMPLATE).Check(IDC_FILETYPE_NAME, "/pub/README")
-        .Click(IDC_FILETYPE_BINARY).Click(IDC_FILETYPE_TRANSFER);
-    EXPECT_EQ(DecideFileType("no line end", 11, &record, "/pub/README"), 11);
-    EXPECT_EQ(person.problems(), std::vector<std::string>{});
-    EXPECT_EQ(connection.textFormat, TEXT_FORMAT_BINARY);
     DestroyWindow(connection.ownerWindow);
 }

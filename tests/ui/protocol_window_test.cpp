@@ -4,6 +4,7 @@
 // window that connection open shows and close destroys is seen in the logon and close tests.)
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -17,6 +18,7 @@
 #include "tests/support/test_connection.h"
 #include "ui/protocol_log.h"
 #include "ui/resources/resource_ids.h"
+#include "ui/window_layout.h"
 
 using Lines = std::vector<std::string>;
 
@@ -46,12 +48,19 @@ Lines LoggedIn(HWND window) {
     return lines;
 }
 
-std::string Clipboard() {
+// The clipboard's text, read no further than its block: the block holds the text's NUL.
+std::string Clipboard(HANDLE* block = nullptr) {
     OpenClipboard(nullptr);
     HANDLE data = GetClipboardData(CF_TEXT);
-    std::string text = data ? static_cast<const char*>(GlobalLock(data)) : "<none>";
-    if (data) GlobalUnlock(data);
+    std::string text = "<none>";
+    if (data) {
+        const auto* bytes = static_cast<const char*>(GlobalLock(data));
+        text.assign(bytes, strnlen(bytes, GlobalSize(data)));
+        EXPECT_LT(text.size(), GlobalSize(data)) << "no NUL in the clipboard's block";
+        GlobalUnlock(data);
+    }
     CloseClipboard();
+    if (block != nullptr) *block = data;
     return text;
 }
 
@@ -121,8 +130,6 @@ TEST_F(ProtocolWindow, OpensOnceAsTheTemplateSaysAndClosesEveryWay) {
     GetWindowTextA(window, text, sizeof text);
     EXPECT_EQ(text, ("FTP Connection To: " + host).substr(0, 127));
     EXPECT_FALSE(Enabled({IDOK, IDC_PROTOCOL_COPY, IDC_PROTOCOL_CLEAR}));
-    EXPECT_EQ(IsDlgButtonChecked(window, IDC_PROTOCOL_REQUESTS), BST_CHECKED);
-    EXPECT_EQ(IsDlgButtonChecked(window, IDC_PROTOCOL_REPLIES), BST_CHECKED);
     EXPECT_EQ(reinterpret_cast<HGDIOBJ>(ToLog(WM_GETFONT)), gModule.protocolFont);
     EXPECT_EQ(GetWindowLongPtrA(window, kConnectionSlot),
               reinterpret_cast<LONG_PTR>(client_->get()));
@@ -222,9 +229,15 @@ TEST_F(ProtocolWindow, CopyTakesExactlyTheSelectedLinesAndClearEmptiesTheLog) {
     TvChooseListItem(Item(IDC_PROTOCOL_LOG), 1, FALSE);
     TvChooseListItem(Item(IDC_PROTOCOL_LOG), 4, TRUE);
     ASSERT_TRUE(TvClickControl(Item(IDC_PROTOCOL_COPY)));
-    EXPECT_EQ(Clipboard(), "<-- 2\r\n<-- 5\r\n");
+    HANDLE replaced = nullptr;
+    EXPECT_EQ(Clipboard(&replaced), "<-- 2\r\n<-- 5\r\n");
     EXPECT_EQ(ToLog(LB_GETSELCOUNT), 0);
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_PROTOCOL_COPY)));
+    // A second copy takes the clipboard's place; the clipboard frees the block it held.
+    TvChooseListItem(Item(IDC_PROTOCOL_LOG), 0, FALSE);
+    TvClickControl(Item(IDC_PROTOCOL_COPY));
+    EXPECT_EQ(Clipboard(), "<-- 1\r\n");
+    EXPECT_EQ(GlobalSize(replaced), 0u);
 
     // More than the clipboard text may hold (300 lines of 261 bytes) leaves it as it was.
     std::string many;
@@ -232,7 +245,7 @@ TEST_F(ProtocolWindow, CopyTakesExactlyTheSelectedLinesAndClearEmptiesTheLog) {
     Reply(many);
     ToLog(LB_SETSEL, TRUE, -1);
     SendMessageA(window(), WM_COMMAND, IDC_PROTOCOL_COPY, 0);
-    EXPECT_EQ(Clipboard(), "<-- 2\r\n<-- 5\r\n");
+    EXPECT_EQ(Clipboard(), "<-- 1\r\n");
 
     ASSERT_TRUE(TvClickControl(Item(IDC_PROTOCOL_CLEAR)));
     EXPECT_EQ(ToLog(LB_GETCOUNT), 0);
@@ -254,15 +267,7 @@ TEST_F(ProtocolWindow, OwnerHearsHelpAndActivationAndSizingLaysOutTheControls) {
                                {0x402u, reinterpret_cast<WPARAM>(window), 0},
                                {0x402u, 0, 0}}));
 
-    // A control's place in the window's client area.
-    auto place = [&](int id) {
-        RECT rect;
-        GetWindowRect(Item(id), &rect);
-        POINT corner{rect.left, rect.top};
-        ScreenToClient(window, &corner);
-        return RECT{corner.x, corner.y, corner.x + rect.right - rect.left,
-                    corner.y + rect.bottom - rect.top};
-    };
+    auto place = [&](int id) { return ClientRectOf(window, Item(id)); };
     RECT frame, client;
     GetWindowRect(window, &frame);
     GetClientRect(window, &client);

@@ -71,9 +71,11 @@ TEST(OrrSettings, ValuesIgnoreTheCaseOfSectionAndKeyAndAreCutToTheirBuffer) {
     const int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
     close(fd);
-    std::ofstream(path) << "[Other]\nPeekInterval=99\n"
-                           "[FTP_Protocol]\nPeekInterval=3\nBig=70000\nNegative=-5\n"
-                           "OSTYPE-1=UNIX;acme ftpd\nOSTYPE-2=\nOneChar=\x01\n";
+    std::ofstream(path) << "; settings\r\n[Other]\r\nPeekInterval=99\r\n[FTP_Protocol]\r\n"
+                           ";Note=1\r\n  PeekInterval = 3  \r\nBig=70000\r\nNegative=-5\r\n"
+                           "Pasv=  7 apples\r\nBad=abc\r\nQuoted=\"  spaced  \"\r\n"
+                           "OSTYPE-1=UNIX;acme ftpd\r\nOSTYPE-2=\r\nOneChar=\x01\r\n"
+                           "[ftp_protocol]\r\nLater=found\r\n";
     setenv("TARVO_ORR_INI", path, 1);
 
     EXPECT_EQ(OrrGetProfileWord("ftp_protocol", "PEEKINTERVAL", 8, 0, 0), 3);
@@ -81,6 +83,11 @@ TEST(OrrSettings, ValuesIgnoreTheCaseOfSectionAndKeyAndAreCutToTheirBuffer) {
     EXPECT_EQ(OrrGetProfileInt("FTP_PROTOCOL", "big", 0), 70000);
     EXPECT_EQ(OrrGetProfileInt("FTP_PROTOCOL", "Negative", 0), -5);
     EXPECT_EQ(OrrGetProfileInt("No_Section", "PeekInterval", 1), 1);
+    // A number is read up to its first other character; a comment line holds no key.
+    EXPECT_EQ(OrrGetProfileInt("FTP_Protocol", "Pasv", 1), 7);
+    EXPECT_EQ(OrrGetProfileInt("FTP_Protocol", "Bad", 5), 0);
+    EXPECT_EQ(OrrGetProfileInt("FTP_Protocol", "OSTYPE-2", 5), 5);
+    EXPECT_EQ(OrrGetProfileInt("FTP_Protocol", ";Note", 5), 5);
 
     // An absent key gives the default, an empty value stays empty.
     char value[65];
@@ -92,10 +99,16 @@ TEST(OrrSettings, ValuesIgnoreTheCaseOfSectionAndKeyAndAreCutToTheirBuffer) {
     EXPECT_STREQ(value, "");
     EXPECT_EQ(OrrGetProfileString("FTP_PROTOCOL", "OneChar", "", value, sizeof value), 1);
     EXPECT_STREQ(value, "\x01");
+    // Quotes keep the blanks inside them; a repeated section is searched too.
+    EXPECT_EQ(OrrGetProfileString("FTP_PROTOCOL", "Quoted", "", value, sizeof value), 10);
+    EXPECT_STREQ(value, "  spaced  ");
+    EXPECT_EQ(OrrGetProfileString("FTP_PROTOCOL", "Later", "", value, sizeof value), 5);
+    EXPECT_STREQ(value, "found");
     std::string small(5, '#');
     EXPECT_EQ(OrrGetProfileString("FTP_PROTOCOL", "OSTYPE-1", "", small.data(), 5), 4);
     EXPECT_EQ(small, std::string("UNIX\0", 5));
     EXPECT_EQ(OrrGetProfileString("FTP_PROTOCOL", "OSTYPE-9", "longer", small.data(), 5), 0);
     EXPECT_EQ(small, std::string("long\0", 5));
     std::remove(path);
+    EXPECT_EQ(OrrGetProfileWord("FTP_Protocol", "PeekInterval", 8, 0, 0), 8);
 }

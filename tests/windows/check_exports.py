@@ -183,11 +183,8 @@ def check(table, label):
 
 
 def find_objdump():
-    for candidate in ("x86_64-w64-mingw32-objdump", "i686-w64-mingw32-objdump", "objdump"):
-        path = shutil.which(candidate)
-        if path:
-            return path
-    return None
+    candidates = ("x86_64-w64-mingw32-objdump", "i686-w64-mingw32-objdump", "objdump")
+    return next(filter(None, map(shutil.which, candidates)), None)
 
 
 def main(argv):

@@ -2,6 +2,7 @@
 """The export-table checker on made-up objdump output, so that a checker which passes
 everything (or nothing) is caught before it judges a real DLL."""
 
+import contextlib
 import os
 import stat
 import sys
@@ -117,14 +118,10 @@ class ExportTableChecks(unittest.TestCase):
             with open(fake, "w") as out:
                 out.write("#!/bin/sh\n[ \"$1\" = -p ] || exit 2\nexec cat \"$2\"\n")
             os.chmod(fake, os.stat(fake).st_mode | stat.S_IXUSR)
-            with open(os.devnull, "w") as quiet:
-                saved, sys.stdout = sys.stdout, quiet
-                try:
-                    for arguments, code in (([files["good"]], 0), ([files["good"], files["bad"]], 1),
-                                            ([os.path.join(folder, "absent.DLL")], 1)):
-                        self.assertEqual(check_exports.main(["--objdump", fake] + arguments), code)
-                finally:
-                    sys.stdout = saved
+            with open(os.devnull, "w") as quiet, contextlib.redirect_stdout(quiet):
+                for arguments, code in (([files["good"]], 0), ([files["good"], files["bad"]], 1),
+                                        ([os.path.join(folder, "absent.DLL")], 1)):
+                    self.assertEqual(check_exports.main(["--objdump", fake] + arguments), code)
 
 
 if __name__ == "__main__":
