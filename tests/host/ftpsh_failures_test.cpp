@@ -1,12 +1,11 @@
 // ftpsh end to end where connecting fails or is cancelled, and where the user's own input
-// is wrong: the FsError it names, what runs after a failure, Ctrl-C, the exit status.
+// is wrong: the FsError it names, what runs after a failure, Ctrl-C, the exit status. And
+// the README's command table, which must be ftpsh's own.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "tests/host/ftpsh_process.h"
@@ -14,49 +13,14 @@
 namespace {
 
 using ftpsh_test::Describe;
+using ftpsh_test::Listener;
 using ftpsh_test::Outcome;
 using ftpsh_test::RunFtpsh;
 using ftpsh_test::TempFile;
 
-// A listening loopback socket and its port; with `fillers` > backlog the kernel's queue of
-// unaccepted connections is full, so that it drops further requests and a connect to it
-// blocks until it times out.
-class Listener {
-public:
-    explicit Listener(int fillers) {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), length);
-        listen(listener_, 0);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        for (int i = 0; i < fillers; ++i) {
-            fillers_.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-            connect(fillers_.back(), reinterpret_cast<sockaddr*>(&address), length);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(fillers > 0 ? 100 : 0));
-    }
-    ~Listener() { Close(); }
-    void Close() {
-        for (int fd : fillers_) close(fd);
-        fillers_.clear();
-        if (listener_ >= 0) close(listener_);
-        listener_ = -1;
-    }
-    std::string Address() const { return "ftp://bob:pw@127.0.0.1:" + std::to_string(port_); }
-
-private:
-    int listener_ = -1;
-    uint16_t port_ = 0;
-    std::vector<int> fillers_;
-};
-
 TEST(FtpshFailures, AFailedConnectIsNamedAndEndsAScriptFile) {
     // A port taken and given back, where nothing listens; the open from a script file.
-    Listener closed(0);
+    Listener closed;
     closed.Close();
     TempFile script("# connect to nobody\nopen " + closed.Address() + "\nhelp\n", "script");
     Outcome outcome = RunFtpsh({script.path()});
@@ -129,6 +93,20 @@ TEST(FtpshFailures, MistakesInTheUsersInputAreRefusedBeforeAnythingIsSent) {
     Outcome outcome = RunFtpsh({"-c", "answer FTP_UN_DLG 501=bob OK; quit; dir"});
     EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
     EXPECT_EQ(outcome.err, "ftpsh: 1 dialog answer(s) not used\n");
+}
+
+// The rows ftpsh makes of its command table, the same and in the same order.
+TEST(FtpshCommands, ReadmeTableIsTheCommandTable) {
+    std::ifstream readme(FTPSH_README);
+    std::string line, rows;
+    for (bool table = false; std::getline(readme, line);) {
+        if (line.rfind("| Command |", 0) == 0) table = true;
+        else if (table && line.rfind("| `", 0) == 0) rows += line + "\n";
+        else if (table && line.rfind("|-", 0) != 0) break;
+    }
+    Outcome outcome = RunFtpsh({"--commands-markdown"});
+    EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
+    EXPECT_EQ(rows, outcome.out) << "-: the README's command table, +: ftpsh's";
 }
 
 }  // namespace

@@ -9,12 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <iterator>
 #include <regex>
 
 #include "tests/host/ftpsh_process.h"
-#include "tests/host/listing_scenario.h"
-#include "tests/support/real_server.h"
 
 namespace {
 
@@ -28,10 +25,7 @@ protected:
         TVTEST_REQUIRE_SERVER(GetParam());
         server_.emplace(GetParam());
     }
-    std::string Open() const {
-        return "open ftp://" + server_->User() + ":" + server_->Password() + "@" +
-               server_->Host() + ":" + std::to_string(server_->Port());
-    }
+    std::string Open() const { return "open " + ftpsh_test::ServerUrl(*server_); }
     std::optional<tvtest::RealServer> server_;
 };
 
@@ -65,7 +59,7 @@ TEST_P(FtpshOnRealServer, ListsTheSampleTreeFromLinesAndFromNameLists) {
         Outcome outcome = RunFtpsh({"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
                                     Open() + ftpsh_test::kListingScenario});
         EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
-        ftpsh_test::CheckListingScenario(outcome.out, server_->Root(), parsed);
+        ftpsh_test::CheckListingScenario(outcome.out, server_->Root());
     }
 }
 
@@ -91,7 +85,7 @@ TEST_P(FtpshOnRealServer, OptionsSteerTheNextCopyAndListingAndStatusShowsTheGree
 // bytes then pass unconverted).
 TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
     namespace fs = std::filesystem;
-    const std::string name = "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC.txt";  // grüße-€.txt
+    const std::string name = ftpsh_test::kNonAsciiName;
     for (const char* choice : {"--charset", "ServerCodeSet", "none"}) {
         SCOPED_TRACE(choice);
         ftpsh_test::TempFile settings(choice == std::string("ServerCodeSet")
@@ -106,8 +100,7 @@ TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
         for (const std::string& line : {"\n" + name + "\n", "Fetched " + name + " to ",
                                         "Deleted " + name + ".\n"})
             EXPECT_NE(outcome.out.find(line), std::string::npos) << line << " in\n" << outcome.out;
-        std::ifstream fetched(settings.folder() + "/" + name);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fetched), {}), "Gr\xC3\xBC\xC3\x9F" "e\n");
+        EXPECT_EQ(tvtest::ReadFile(settings.folder() + "/" + name), "Gr\xC3\xBC\xC3\x9F" "e\n");
         EXPECT_FALSE(fs::exists(server_->LocalPath("/upload/" + name)));
     }
 }
@@ -115,7 +108,7 @@ TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
 // At the terminal Tab completes a command name, and a remote name of the last listing as
 // the user's characters spell it.
 TEST_P(FtpshOnRealServer, TabCompletesCommandsAndListedNames) {
-    const std::string name = "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC.txt";  // grüße-€.txt
+    const std::string name = ftpsh_test::kNonAsciiName;
     std::ofstream(server_->LocalPath("/upload/" + name)) << "x\n";
     ftpsh_test::TempFile settings;
     ftpsh_test::Terminal terminal({"--batch", "--charset", "utf-8"}, settings.SettingsEnvironment());
@@ -133,10 +126,6 @@ TEST_P(FtpshOnRealServer, TabCompletesCommandsAndListedNames) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FtpshOnRealServer,
                          ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             std::string name = info.param;
-                             std::erase(name, '-');
-                             return name;
-                         });
+                         ftpsh_test::KindName);
 
 }  // namespace

@@ -5,25 +5,19 @@
 // listings and copies as on Linux. Runs when TVFTP_WINE_FTPSH names the program (the
 // native test run sets it, once for each build).
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <regex>
 
 #include "tests/host/ftpsh_process.h"
-#include "tests/host/listing_scenario.h"
-#include "tests/support/real_server.h"
-#include "tests/support/temp_folder.h"
 
 namespace {
 
 using ftpsh_test::Describe;
 using ftpsh_test::Outcome;
+using ftpsh_test::RunFtpshUnderWine;
 using tvtest::ReadFile;
 
 // A Linux path as the Windows program sees it: on Wine's drive Z:, with forward slashes,
@@ -42,25 +36,14 @@ void ExpectPicture(const std::string& path) {
 class FtpshUnderWine : public ::testing::Test {
 protected:
     void SetUp() override {
-        program_ = std::getenv("TVFTP_WINE_FTPSH");
-        if (program_ == nullptr || program_[0] == '\0')
-            GTEST_SKIP() << "TVFTP_WINE_FTPSH is not set";
         if (auto skipped = ftpsh_test::WineSkipReason()) GTEST_SKIP() << *skipped;
         TVTEST_REQUIRE_SERVER("pyftpdlib");
         server_.emplace("pyftpdlib");
     }
-    // "open" of the server as its user, with the password or without one.
     std::string Open(bool withPassword) const {
-        return "open ftp://" + server_->User() + (withPassword ? ":" + server_->Password() : "") +
-               "@" + server_->Host() + ":" + std::to_string(server_->Port());
-    }
-    // ftpsh.exe run to its end under Wine with these arguments after the program.
-    Outcome Run(const std::vector<std::string>& arguments,
-                const std::map<std::string, std::string>& environment = {}) const {
-        return ftpsh_test::RunFtpshUnderWine(program_, arguments, environment);
+        return "open " + ftpsh_test::ServerUrl(*server_, withPassword);
     }
 
-    const char* program_ = nullptr;
     std::optional<tvtest::RealServer> server_;
 };
 
@@ -73,11 +56,11 @@ TEST_F(FtpshUnderWine, LogonThroughARealPasswordDialogThenPathCommands) {
 
     // No password in the address: the server refuses the empty one and the module asks.
     // The last command fails, which ends the script with its error.
-    Outcome outcome =
-        Run({"--screenshots", windowsPictures, "-c",
-             "answer USER_PASSWORD 500=" + server_->Password() + " OK; " + Open(false) +
-                 "; quote SYST; system; mkdir \"/upload/new dir\"; cd \"/upload/new dir\"; pwd; "
-                 "cd /upload; rename \"new dir\" renamed; rmdir renamed; rm victim.txt; rmdir /dir"});
+    Outcome outcome = RunFtpshUnderWine(
+        {"--screenshots", windowsPictures, "-c",
+         "answer USER_PASSWORD 500=" + server_->Password() + " OK; " + Open(false) +
+             "; quote SYST; system; mkdir \"/upload/new dir\"; cd \"/upload/new dir\"; pwd; "
+             "cd /upload; rename \"new dir\" renamed; rmdir renamed; rm victim.txt; rmdir /dir"});
 
     EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
     for (const std::string line :
@@ -109,7 +92,7 @@ TEST_F(FtpshUnderWine, CopiesBinaryAndTextAndAsksTheFileTypeOnTheScreen) {
     tvtest::WriteFile(up / "unix.txt", unix);
     tvtest::WriteFile(up / "line.txt", line);
 
-    Outcome outcome = Run(
+    Outcome outcome = RunFtpshUnderWine(
         {"--screenshots", OnDriveZ(typed.path()), "-c",
          Open(true) + "; cd /upload; lcd " + OnDriveZ(up.path()) +
              "; put all.bin; put unix.txt; put line.txt; lcd " + OnDriveZ(down.path()) +
@@ -137,12 +120,12 @@ TEST_F(FtpshUnderWine, CopiesBinaryAndTextAndAsksTheFileTypeOnTheScreen) {
 // With the server's code set chosen, a UTF-8 server's non-ASCII name lists, downloads and
 // deletes by that name, which a Windows program writes in the ANSI code page.
 TEST_F(FtpshUnderWine, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
-    const std::string name = "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC.txt";  // grüße-€.txt
+    const std::string name = ftpsh_test::kNonAsciiName;
     const std::string ansi = "gr\xFC\xDF" "e-\x80.txt";
     tvtest::WriteFile(server_->LocalPath("/upload/" + name), "x\n");
     tvtest::TempFolder down;
-    Outcome outcome = Run({"--charset", "utf-8", "-c", Open(true) + "; cd /upload; ls; lcd " +
-                           OnDriveZ(down.path()) + "; get " + name + "; rm " + name});
+    Outcome outcome = RunFtpshUnderWine({"--charset", "utf-8", "-c", Open(true) + "; cd /upload; ls; lcd " +
+                                         OnDriveZ(down.path()) + "; get " + name + "; rm " + name});
     EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
     for (const std::string& shown : {"\n" + ansi, "Fetched " + ansi, "Deleted " + ansi + "."})
         EXPECT_NE(outcome.out.find(shown), std::string::npos) << shown << " in\n" << outcome.out;
@@ -155,7 +138,7 @@ TEST_F(FtpshUnderWine, OptionsAndStatusDialogsAreTheSameAsOnLinux) {
     const std::vector<std::string> arguments = {
         "--batch", "-c", Open(true) + "; answer FTP_OPTIONS_DLG ? 407=off 401=on 404=on ? "
         "Cancel; options; type binary; status; stru record"};
-    const Outcome windows = Run(arguments), linux = ftpsh_test::RunFtpsh(arguments);
+    const Outcome windows = RunFtpshUnderWine(arguments), linux = ftpsh_test::RunFtpsh(arguments);
     EXPECT_EQ(linux.exitCode, 1) << Describe(linux);  // the server refused STRU R
     EXPECT_EQ(windows.exitCode, linux.exitCode) << Describe(windows);
     EXPECT_EQ(std::regex_replace(windows.out, std::regex("\r"), ""), linux.out);
@@ -164,25 +147,20 @@ TEST_F(FtpshUnderWine, OptionsAndStatusDialogsAreTheSameAsOnLinux) {
 TEST_F(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
     for (bool parsed : {true, false}) {
         SCOPED_TRACE(parsed ? "LIST" : "NLST");
-        Outcome outcome = Run({"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
-                               Open(true) + ftpsh_test::kListingScenario});
+        Outcome outcome = RunFtpshUnderWine({"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
+                                             Open(true) + ftpsh_test::kListingScenario});
         EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
-        ftpsh_test::CheckListingScenario(outcome.out, server_->Root(), parsed);
+        ftpsh_test::CheckListingScenario(outcome.out, server_->Root());
     }
 }
 
 // A server whose listening queue takes the connection and that never greets: the open
 // fails once the time-out of the settings has passed, instead of hanging.
 TEST_F(FtpshUnderWine, ASilentServerTimesOut) {
-    const int silent = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t length = sizeof address;
-    ASSERT_TRUE(bind(silent, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(silent, 4) == 0 &&
-                getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length) == 0);
+    ftpsh_test::Listener silent;
     ftpsh_test::TempFile settings("[FTP_Protocol]\nTimeoutSeconds=2\n");
-    Outcome outcome = Run({"--batch", "-c", "open ftp://u:p@127.0.0.1:" + std::to_string(ntohs(address.sin_port))},
-                          {{"TARVO_ORR_INI", OnDriveZ(settings.path())}});
-    close(silent);
+    Outcome outcome = RunFtpshUnderWine({"--batch", "-c", "open " + silent.Address()},
+                                        {{"TARVO_ORR_INI", OnDriveZ(settings.path())}});
     EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
     EXPECT_NE(outcome.err.find("open: error -60"), std::string::npos) << Describe(outcome);
 }
