@@ -1,8 +1,10 @@
 // ftpsh end to end against the scripted FTP server: the exact bytes a command line makes
 // the module send, the protocol lines and messages ftpsh prints, its answers to dialogs
-// and its exit status.
+// and its exit status; and its copies: mget asking the file type once for all its files,
+// cat of a stalled file, on a terminal the progress line and Ctrl-C stopping a download.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "tests/host/ftpsh_process.h"
@@ -15,6 +17,7 @@ using ftpsh_test::Outcome;
 using ftpsh_test::ProtocolLines;
 using ftpsh_test::RunFtpsh;
 using ftpsh_test::TempFile;
+using tvtest::ReadFile;
 using tvtest::ScriptedServer;
 using Lines = std::vector<std::string>;
 
@@ -34,10 +37,6 @@ void Logon(ScriptedServer& server, const std::string& user,
     }
 }
 
-void Logon(ScriptedServer& server, const std::string& user, const std::string& password) {
-    Logon(server, user, {{password, "230 Logged on\r\n"}});
-}
-
 // The initial transfer options that end every open.
 void Options(ScriptedServer& server, const std::string& type = "A",
              const std::string& structure = "F") {
@@ -47,7 +46,38 @@ void Options(ScriptedServer& server, const std::string& type = "A",
         .Reply("200 Structure set\r\n");
 }
 
+// Logged on as bob with the password pw, the options set.
+void Logon(ScriptedServer& server) {
+    Logon(server, "bob", {{"pw", "230 Logged on\r\n"}});
+    Options(server);
+}
+
 void Quit(ScriptedServer& server) { server.Expect("QUIT\r\n").Reply("221 Goodbye\r\n"); }
+
+// A data command whose data connection the server opens to the announced PORT.
+ScriptedServer& Transfer(ScriptedServer& server, const std::string& command) {
+    return server.ExpectLineStartingWith("PORT 127,0,0,1,")
+        .Reply("200 PORT command successful.\r\n")
+        .Expect(command + "\r\n")
+        .Reply("150 Here it comes.\r\n")
+        .ConnectToPort();
+}
+
+// A transfer of `data` from the server, complete.
+void Fetch(ScriptedServer& server, const std::string& command, const std::string& data) {
+    Transfer(server, command).DataSend(data).DataClose().Reply("226 Transfer complete.\r\n");
+}
+
+// Starts the server's script, runs ftpsh to its end with a settings file holding
+// `settings` and checks that ftpsh followed the script.
+Outcome Play(ScriptedServer& server, const std::vector<std::string>& arguments,
+             const std::string& settings = "") {
+    server.Start();
+    TempFile ini(settings);
+    Outcome outcome = RunFtpsh(arguments, ini.SettingsEnvironment());
+    EXPECT_EQ(server.Finish(), "");
+    return outcome;
+}
 
 void ExpectAll(const std::string& text, const Lines& parts) {
     for (const std::string& part : parts)
@@ -56,7 +86,7 @@ void ExpectAll(const std::string& text, const Lines& parts) {
 
 TEST(Ftpsh, CommandsSendExactlyTheirLinesAndPrintWhatCameOfThem) {
     ScriptedServer server;
-    Logon(server, "bob", "pw");
+    Logon(server, "bob", {{"pw", "230 Logged on\r\n"}});
     // Without --host-type ftpsh has the module detect the remote system.
     server.Expect("SYST\r\n").Reply("215 UNIX Type: L8\r\n");
     Options(server);
@@ -70,13 +100,10 @@ TEST(Ftpsh, CommandsSendExactlyTheirLinesAndPrintWhatCameOfThem) {
     server.Expect("RMD full\r\n").Reply("550 Directory not empty.\r\n");
     // The failure ends the script; leaving still logs off.
     Quit(server);
-    server.Start();
-
-    Outcome outcome = RunFtpsh(
-        {"-c", "open " + Address("bob:pw@", server) +
-                   "; quote SYST; system; cd \"my dir\"; pwd; pwd; mkdir new; rename \"a b\" c; "
-                   "rm gone.txt; help; rmdir full; pwd"});
-    EXPECT_EQ(server.Finish(), "");
+    Outcome outcome = Play(
+        server, {"-c", "open " + Address("bob:pw@", server) +
+                           "; quote SYST; system; cd \"my dir\"; pwd; pwd; mkdir new; rename \"a b\" c; "
+                           "rm gone.txt; help; rmdir full; pwd"});
     EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
     // Without --show-protocol only the typed command's exchange is printed.
     EXPECT_EQ(ProtocolLines(outcome.out), (Lines{"--> SYST", "<-- 215 UNIX Type: L8"}));
@@ -87,24 +114,6 @@ TEST(Ftpsh, CommandsSendExactlyTheirLinesAndPrintWhatCameOfThem) {
                             "Renamed a b to c.\n", "Deleted gone.txt.\n",
                             "SupportPasv=1 in section FTP_Protocol"});
     EXPECT_EQ(outcome.err, "ftpsh: rmdir: error -13 (access denied)\n");
-}
-
-// One LIST over a data connection the server opens to the announced PORT; no data when
-// `data` is empty, where the server refuses with `refusal`.
-void Listing(ScriptedServer& server, const std::string& command, const std::string& data,
-             const std::string& refusal = "") {
-    server.ExpectLineStartingWith("PORT 127,0,0,1,")
-        .Reply("200 PORT command successful.\r\n")
-        .Expect(command);
-    if (!refusal.empty()) {
-        server.Reply(refusal);
-        return;
-    }
-    server.Reply("150 Here comes the listing.\r\n")
-        .ConnectToPort()
-        .DataSend(data)
-        .DataClose()
-        .Reply("226 Transfer complete.\r\n");
 }
 
 TEST(Ftpsh, ListingCommandsPrintEveryEntryAndTellWhatFailed) {
@@ -121,22 +130,22 @@ TEST(Ftpsh, ListingCommandsPrintEveryEntryAndTellWhatFailed) {
     names += "my dir/\nodd^[[2Jname\n";
 
     ScriptedServer server;
-    Logon(server, "bob", "pw");
-    Options(server);
-    Listing(server, "LIST\r\n", big);
-    Listing(server, "LIST *.txt\r\n", line + "a.txt\r\n" + line + "b\rc.txt\r\n");
-    Listing(server, "LIST sub/*\r\n",
-            line + "sub/file.c\r\ndrwxr-xr-x   2 bob  staff  512 Jan 12 12:34 sub/inner\r\n");
-    Listing(server, "LIST gone\r\n", "", "550 No such file or directory.\r\n");
-    Listing(server, "LIST\r\n", "", "425 Can't open data connection.\r\n");
+    Logon(server);
+    Fetch(server, "LIST", big);
+    Fetch(server, "LIST *.txt", line + "a.txt\r\n" + line + "b\rc.txt\r\n");
+    Fetch(server, "LIST sub/*",
+          line + "sub/file.c\r\ndrwxr-xr-x   2 bob  staff  512 Jan 12 12:34 sub/inner\r\n");
+    // Nothing to list, then a refused data connection.
+    server.ExpectLineStartingWith("PORT ").Reply("200 PORT command successful.\r\n")
+        .Expect("LIST gone\r\n").Reply("550 No such file or directory.\r\n");
+    server.ExpectLineStartingWith("PORT ").Reply("200 PORT command successful.\r\n")
+        .Expect("LIST\r\n").Reply("425 Can't open data connection.\r\n");
     Quit(server);
-    server.Start();
 
     // The refused listing ends the script; nothing follows it.
-    Outcome outcome = RunFtpsh({"--host-type", "UNIX", "-c",
-                                "open " + Address("bob:pw@", server) +
-                                    "; ls; dir *.txt; glob sub/*; ls gone; ls; ls"});
-    EXPECT_EQ(server.Finish(), "");
+    Outcome outcome = Play(server, {"--host-type", "UNIX", "-c",
+                                    "open " + Address("bob:pw@", server) +
+                                        "; ls; dir *.txt; glob sub/*; ls gone; ls; ls"});
     EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
     EXPECT_EQ(outcome.out, "Connected to 127.0.0.1 port " + std::to_string(server.Port()) +
                                " as bob (remote system UNIX).\n" + names + line + "a.txt\n" +
@@ -146,13 +155,9 @@ TEST(Ftpsh, ListingCommandsPrintEveryEntryAndTellWhatFailed) {
     // A connection lost while attr asks about a name: the module gives 0 and leaves the
     // attribute record as it was, which ftpsh does not take for a plain file.
     ScriptedServer lost;
-    Logon(lost, "bob", "pw");
-    Options(lost);
+    Logon(lost);
     lost.Expect("PWD\r\n").Close();
-    lost.Start();
-    outcome =
-        RunFtpsh({"--host-type", "UNIX", "-c", "open " + Address("bob:pw@", lost) + "; attr x"});
-    EXPECT_EQ(lost.Finish(), "");
+    outcome = Play(lost, {"--host-type", "UNIX", "-c", "open " + Address("bob:pw@", lost) + "; attr x"});
     EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
     EXPECT_EQ(outcome.err, "ftpsh: attr: the server did not tell what x is\n");
 }
@@ -167,12 +172,8 @@ TEST(Ftpsh, ShownProtocolMasksThePasswordAndARefusedQuoteEndsTheScript) {
     Options(server);
     server.Expect("FEAT\r\n").Reply("500 FEAT \x1b[2Jnot\x07 understood\r\n");
     Quit(server);
-    server.Start();
-
-    Outcome outcome = RunFtpsh({"--show-protocol", "--host-type", "UNIX", "-c",
-                                "open " + Address("bob:s3cret@", server) +
-                                    "; quote FEAT; close"});
-    EXPECT_EQ(server.Finish(), "");
+    Outcome outcome = Play(server, {"--show-protocol", "--host-type", "UNIX", "-c",
+                                    "open " + Address("bob:s3cret@", server) + "; quote FEAT; close"});
     EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
     EXPECT_NE(outcome.err.find("quote: the server answered 500"), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.out.find("Closed the connection"), std::string::npos) << outcome.out;
@@ -206,17 +207,14 @@ TEST(Ftpsh, SavedOptionsAndCommandLineChooseTheInitialRepresentation) {
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.settings + " with " + std::to_string(test.options.size()) + " options");
-        TempFile settings(test.settings);
         ScriptedServer server;
-        Logon(server, "bob", "pw");
+        Logon(server, "bob", {{"pw", "230 Logged on\r\n"}});
         Options(server, test.type, test.structure);
         Quit(server);
-        server.Start();
         std::vector<std::string> arguments = {"--host-type", "UNIX"};
         arguments.insert(arguments.end(), test.options.begin(), test.options.end());
         arguments.insert(arguments.end(), {"-c", "open " + Address("bob:pw@", server)});
-        Outcome outcome = RunFtpsh(arguments, settings.SettingsEnvironment());
-        EXPECT_EQ(server.Finish(), "");
+        Outcome outcome = Play(server, arguments, test.settings);
         EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
     }
 }
@@ -230,13 +228,11 @@ TEST(Ftpsh, DialogsAreAnsweredFromTheScriptInOrderOrCancelled) {
            {"right", "230 Logged on\r\n"}});
     Options(server);
     Quit(server);
-    server.Start();
     // The file's answers come before those of the commands.
     TempFile answers("# first refusal\nUSER_PASSWORD 500=\"still wrong\" OK\n", "answers");
-    Outcome outcome = RunFtpsh({"--batch", "--host-type", "7", "--answers", answers.path(), "-c",
-                                "answer USER_PASSWORD 500=right OK; open " +
-                                    Address("bob%40home:wr%3Ang@", server) + "; close"});
-    EXPECT_EQ(server.Finish(), "");
+    Outcome outcome = Play(server, {"--batch", "--host-type", "7", "--answers", answers.path(), "-c",
+                                    "answer USER_PASSWORD 500=right OK; open " +
+                                        Address("bob%40home:wr%3Ang@", server) + "; close"});
     EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
     const std::string answered =
         "[dialog USER_PASSWORD \"Password Required\" answered from the script]";
@@ -255,9 +251,7 @@ TEST(Ftpsh, DialogsAreAnsweredFromTheScriptInOrderOrCancelled) {
         refusing.Reply("220 scripted ready\r\n").Expect("USER \r\n").Reply("530 Not logged in\r\n");
         // The module leaves the failed connection attached; ftpsh releases it.
         Quit(refusing);
-        refusing.Start();
-        outcome = RunFtpsh({"--batch", "-c", answer + "open " + Address("", refusing) + "; help"});
-        EXPECT_EQ(refusing.Finish(), "");
+        outcome = Play(refusing, {"--batch", "-c", answer + "open " + Address("", refusing) + "; help"});
         EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
         EXPECT_NE(outcome.err.find("open: error -150 (user name prompt cancelled)"),
                   std::string::npos)
@@ -276,21 +270,84 @@ TEST(Ftpsh, AtATerminalPromptsAreFormsAndPasswordsAreNotShown) {
 
     TempFile settings;
     ftpsh_test::Terminal terminal({"--host-type", "UNIX"}, settings.SettingsEnvironment());
-    ASSERT_TRUE(terminal.WaitFor("ftpsh> ", 5000)) << terminal.screen();
     // Ctrl-C at the prompt drops the line being typed, and ftpsh stays.
-    terminal.Type("open nowhere\x03");
-    for (const char* shown : {"^C", "ftpsh> "})
+    const std::pair<std::string, std::string> kSteps[] = {
+        {"ftpsh> ", "open nowhere\x03"}, {"^C", ""}, {"ftpsh> ", "open " + Address("bob@", server) + "\r"},
+        {"== Password Required ==", ""}, {"Please Enter Your User Password: ", "Zq9-secret\r"},
+        {"Connected to 127.0.0.1", ""}, {"ftpsh 127.0.0.1> ", "quit\r"}};
+    for (const auto& [shown, typed] : kSteps) {
         ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
-    terminal.Type("open " + Address("bob@", server) + "\r");
-    for (const char* shown : {"== Password Required ==", "Please Enter Your User Password: "})
-        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
-    terminal.Type("Zq9-secret\r");
-    for (const char* shown : {"Connected to 127.0.0.1", "ftpsh 127.0.0.1> "})
-        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
-    terminal.Type("quit\r");
+        terminal.Type(typed);
+    }
     EXPECT_EQ(terminal.Finish(5000), 0) << terminal.screen();
     EXPECT_EQ(server.Finish(), "");
     EXPECT_EQ(terminal.screen().find("Zq9"), std::string::npos) << terminal.screen();
+}
+
+TEST(FtpshCopies, MgetAsksTheFileTypeOnceForAllItsFiles) {
+    ScriptedServer server;
+    Logon(server);
+    const std::string line = "-rw-r--r--   1 u  g  4 Jan 12 12:34 ";
+    Fetch(server, "LIST *.txt", line + "one.txt\r\n" + line + "two.txt\r\n");
+    server.Expect("TYPE I\r\n").Reply("200 ok\r\n");
+    // Text without a line end: the question, whose answer holds for two.txt too.
+    Fetch(server, "RETR one.txt", "word");
+    Fetch(server, "RETR two.txt", "a\nb");
+    Quit(server);
+    tvtest::TempFolder folder;
+    const auto outcome = Play(server, {"--batch", "--host-type", "UNIX", "-c", "answer FTP_FILETYPE_DLG 601 602; open " +
+                                       Address("bob:pw@", server) + "; lcd " + folder.path() + "; mget *.txt"});
+    EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
+    EXPECT_EQ(ReadFile(folder / "one.txt") + ReadFile(folder / "two.txt"), "worda\r\nb");
+}
+
+// cat reads through the remote file handle, which never waits in the module: ftpsh bounds
+// the silence itself by TimeoutSeconds, keeping what came before.
+TEST(FtpshCopies, CatOfAStalledFileEndsAfterTheTimeOut) {
+    ScriptedServer server;
+    Logon(server);
+    server.Expect("TYPE I\r\n").Reply("200 ok\r\n");
+    Transfer(server, "RETR slow.txt").DataSend("first bytes").Pause(4000);
+    server.Start();
+    TempFile ini("[FTP_Protocol]\nTimeoutSeconds=1\n");
+    const auto started = std::chrono::steady_clock::now();
+    const auto outcome = RunFtpsh({"--batch", "--host-type", "UNIX", "-c",
+                                   "open " + Address("bob:pw@", server) + "; cat slow.txt"},
+                                  ini.SettingsEnvironment());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
+    EXPECT_NE(outcome.out.find("first bytes"), std::string::npos) << Describe(outcome);
+    EXPECT_NE(outcome.err.find("cat: error -60"), std::string::npos) << Describe(outcome);
+}
+
+TEST(FtpshCopies, OnATerminalProgressIsShownAndCtrlCStopsTheDownload) {
+    ScriptedServer server;
+    Logon(server);
+    // The listing tells the size; 20000 bytes come, then the server keeps the rest waiting.
+    Fetch(server, "LIST big", "-rw-r--r--   1 u  g  40000 Jan 12 12:34 big\r\n");
+    server.Expect("TYPE I\r\n").Reply("200 ok\r\n");
+    Transfer(server, "RETR big").DataSend(std::string(20000, '\x01')).Pause(3000);
+    server.Reply("426 Aborted\r\n");
+    Quit(server);
+    server.Start();
+    tvtest::TempFolder folder;
+    TempFile settings;
+    ftpsh_test::Terminal terminal({"--batch", "--host-type", "UNIX"}, settings.SettingsEnvironment());
+    // Each line is typed at the prompt (the line editor drops what comes before it); the
+    // Ctrl-C cancels the wait for the rest (or stops the copy at the host's turn), and
+    // every byte that came is written.
+    const std::pair<std::string, std::string> kSteps[] = {
+        {"ftpsh> ", "open " + Address("bob:pw@", server) + "\r"}, {"> ", "lcd " + folder.path() + "\r"}, {"> ", "get big\r"},
+        {"big  18432 bytes  46%", "\x03"}, {"; 20000 bytes of big written", ""},
+        {"> ", "quit\r"}};
+    for (const auto& [shown, typed] : kSteps) {
+        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
+        terminal.Type(typed);
+    }
+    EXPECT_EQ(terminal.Finish(5000), 0);
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_EQ(ReadFile(folder / "big"), std::string(20000, '\x01'));
 }
 
 }  // namespace
