@@ -3,12 +3,21 @@
 // detects, the commands on remote paths, and the listing commands on the sample tree,
 // parsed from LIST lines and from name lists. (The servers' refusals and the errors they
 // give are the module's own tests' concern; how ftpsh reports one is shown elsewhere.)
+//
+// And ftpsh's copies there: binary files up and back unchanged (PORT, and passive
+// listings), a UNIX text file down with CR LF and up again, append, put -n refusing; the
+// copy between two real servers of one kind that take data connections of other addresses:
+// with passive mode the servers exchange the data directly, without it ftpsh relays it.
+// Binary files arrive unchanged either way, UNIX text relayed goes as text and arrives as
+// the destination stores text, and after each copy the destination's listing shows the new
+// file. Under Wine, ftpsh.exe copies both ways as well.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <regex>
 
 #include "tests/host/ftpsh_process.h"
@@ -18,6 +27,9 @@ namespace {
 using ftpsh_test::Describe;
 using ftpsh_test::Outcome;
 using ftpsh_test::RunFtpsh;
+using ftpsh_test::ServerUrl;
+using tvtest::ReadFile;
+using tvtest::RealServer;
 
 class FtpshOnRealServer : public ::testing::TestWithParam<const char*> {
 protected:
@@ -26,7 +38,7 @@ protected:
         server_.emplace(GetParam());
     }
     std::string Open() const { return "open " + ftpsh_test::ServerUrl(*server_); }
-    std::optional<tvtest::RealServer> server_;
+    std::optional<RealServer> server_;
 };
 
 TEST_P(FtpshOnRealServer, OpensDetectsUnixChangesTheTreeAndCloses) {
@@ -100,7 +112,7 @@ TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
         for (const std::string& line : {"\n" + name + "\n", "Fetched " + name + " to ",
                                         "Deleted " + name + ".\n"})
             EXPECT_NE(outcome.out.find(line), std::string::npos) << line << " in\n" << outcome.out;
-        EXPECT_EQ(tvtest::ReadFile(settings.folder() + "/" + name), "Gr\xC3\xBC\xC3\x9F" "e\n");
+        EXPECT_EQ(ReadFile(settings.folder() + "/" + name), "Gr\xC3\xBC\xC3\x9F" "e\n");
         EXPECT_FALSE(fs::exists(server_->LocalPath("/upload/" + name)));
     }
 }
@@ -127,5 +139,142 @@ TEST_P(FtpshOnRealServer, TabCompletesCommandsAndListedNames) {
 INSTANTIATE_TEST_SUITE_P(Kinds, FtpshOnRealServer,
                          ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
                          ftpsh_test::KindName);
+
+constexpr const char* kPassive = "[FTP_Protocol]\nSupportPasv=1\n";
+
+// Files f<size>.bin in `folder` of seeded random bytes after a NUL (binary without a
+// question); their names.
+std::vector<std::string> WriteBinaryFiles(const std::string& folder,
+                                          std::initializer_list<size_t> sizes, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::string> names;
+    for (size_t size : sizes) {
+        std::string bytes(size, '\0');
+        for (size_t i = 1; i < size; ++i) bytes[i] = static_cast<char>(random());
+        names.push_back("f" + std::to_string(size) + ".bin");
+        tvtest::WriteFile(folder + "/" + names.back(), bytes);
+    }
+    return names;
+}
+
+std::string WithCrLf(const std::string& text) {
+    std::string crlf;
+    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf;
+}
+
+class FtpshCopiesOnRealServer : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FtpshCopiesOnRealServer, FilesGoUpAndComeBackAsTheirTypeWants) {
+    TVTEST_REQUIRE_SERVER(GetParam());
+    const RealServer server(GetParam());
+    const std::string kind = GetParam(), open = "open " + ServerUrl(server);
+    auto run = [&](const std::string& commands, const std::string& settings = "") {
+        ftpsh_test::TempFile ini(settings);
+        return RunFtpsh({"--batch", "-c", open + "; " + commands}, ini.SettingsEnvironment(), 120000);
+    };
+    // Binary files (a NUL first: no question) up and back, by PORT; then with passive listings.
+    tvtest::TempFolder up, down;
+    const std::vector<std::string> names =
+        WriteBinaryFiles(up.path(), {0, 1, 2047, 2048, 2049, 5000, 3 << 20}, 7);
+    for (const char* settings : {"", kPassive}) {
+        const auto outcome = run("cd upload; lcd " + up.path() + "; mput *.bin; lcd " + down.path() + "; mget *.bin", settings);
+        ASSERT_EQ(outcome.exitCode, 0) << Describe(outcome);
+        for (const std::string& name : names) {
+            EXPECT_TRUE(ReadFile(server.LocalPath("/upload/" + name)) == ReadFile(up / name)) << name;
+            EXPECT_TRUE(ReadFile(down / name) == ReadFile(up / name)) << name;
+        }
+    }
+    // Text: CR LF here, the server's own line ends there (vsftpd, as the launcher sets it up,
+    // stores ASCII uploads unchanged; proftpd refuses appends).
+    const std::string lf = ReadFile(server.LocalPath("/lf.txt")), crlf = WithCrLf(lf);
+    const std::string stored = kind == "vsftpd" ? crlf : lf;
+    auto outcome = run("lcd " + down.path() + "; get lf.txt; put lf.txt upload/lf.txt; append lf.txt upload/lf.txt");
+    EXPECT_EQ(ReadFile(down / "lf.txt"), crlf);
+    EXPECT_EQ(outcome.err, kind == "proftpd" ? "ftpsh: append: error -161 (store refused)\n" : "") << Describe(outcome);
+    EXPECT_EQ(ReadFile(server.LocalPath("/upload/lf.txt")), kind == "proftpd" ? stored : stored + stored);
+    outcome = run("lcd " + down.path() + "; put -n lf.txt upload/lf.txt");
+    EXPECT_EQ(outcome.err, "ftpsh: put: error -17 (remote file exists)\n") << Describe(outcome);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FtpshCopiesOnRealServer,
+                         ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
+                         ftpsh_test::KindName);
+
+// Two instances of a kind, a and b, each with half of the kind's passive ports.
+struct ServerPair {
+    explicit ServerPair(const std::string& kind) : from(kind, Options(kind, 0)), to(kind, Options(kind, 50)) {}
+    static std::vector<std::string> Options(const std::string& kind, int offset) {
+        const int first = (kind == "vsftpd" ? 40000 : 40300) + offset;
+        return {"--foreign-data", "--pasv", std::to_string(first) + "-" + std::to_string(first + 49)};
+    }
+    std::string OpenBoth() const {
+        return "open -n a " + ServerUrl(from) + "; open -n b " + ServerUrl(to) + "; ";
+    }
+    RealServer from, to;
+};
+
+class FtpshCopiesBetweenRealServers : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FtpshCopiesBetweenRealServers, FilesArriveUnchangedDirectlyAndRelayed) {
+    TVTEST_REQUIRE_SERVER(GetParam());
+    const std::string kind = GetParam();
+    const ServerPair servers(kind);
+    std::vector<std::string> names =
+        WriteBinaryFiles(servers.from.LocalPath("/upload"), {0, 2048, 2049, 3 << 20}, 11);
+    names.push_back("lf.txt");
+    const std::string lf = ReadFile(servers.from.LocalPath("/lf.txt")), crlf = WithCrLf(lf);
+    tvtest::WriteFile(servers.from.LocalPath("/upload/lf.txt"), lf);
+
+    for (const bool direct : {true, false}) {
+        SCOPED_TRACE(direct ? "direct" : "relayed");
+        const std::string prefix = direct ? "d-" : "r-";
+        // The copies start on a, then use b: the source side named and not.
+        std::string commands = servers.OpenBoth() + "use a";
+        for (const std::string& name : names) {
+            commands += "; copy /upload/" + name + " b:/upload/" + prefix + name + "; use b; ls /upload/" +
+                        prefix + name + "; use a";
+        }
+        commands += "; cd upload; connections; close a; connections";
+        ftpsh_test::TempFile ini(direct ? kPassive : "");
+        const auto outcome = RunFtpsh({"--batch", "-c", commands}, ini.SettingsEnvironment(), 120000);
+        ASSERT_EQ(outcome.exitCode, 0) << Describe(outcome);
+        // Closing the current connection makes the one opened last of the others current.
+        const std::string b = "b  " + servers.to.User() + "@" + servers.to.Host() + ":" + std::to_string(servers.to.Port());
+        EXPECT_NE(outcome.out.find("  " + b + "  UNIX  /\nClosed the connection to 127.0.0.1.\nUsing b (127.0.0.1).\n* " + b),
+                  std::string::npos) << outcome.out;
+        const std::string how = direct ? "(the servers exchanged the data directly)" : "(relayed through ftpsh";
+        for (const std::string& name : names) {
+            const std::string copied = "Copied a:/upload/" + name + " to b:/upload/" + prefix + name + " " + how;
+            EXPECT_NE(outcome.out.find(copied + (direct ? ".\n" : "")), std::string::npos) << copied << "\n" << outcome.out;
+            EXPECT_NE(outcome.out.find(prefix + name + "\n"), std::string::npos) << name << " not listed";
+            const std::string arrived = ReadFile(servers.to.LocalPath("/upload/" + prefix + name));
+            // Relayed text goes in ASCII type; vsftpd, as the launcher sets it up, stores it
+            // as it comes, pyftpdlib with its own line ends.
+            const bool text = name == "lf.txt" && !direct && kind == "vsftpd";
+            EXPECT_TRUE(arrived == (text ? crlf : ReadFile(servers.from.LocalPath("/upload/" + name)))) << name;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FtpshCopiesBetweenRealServers, ::testing::Values("vsftpd", "pyftpdlib"));
+
+// ftpsh.exe of the Windows build under Wine (TVFTP_WINE_FTPSH), over real Winsock.
+TEST(FtpshUnderWineCopies, CopiesBetweenTwoServersDirectlyAndRelayed) {
+    if (auto skipped = ftpsh_test::WineSkipReason()) GTEST_SKIP() << *skipped;
+    TVTEST_REQUIRE_SERVER("pyftpdlib");
+    const ServerPair servers("pyftpdlib");
+    for (const bool direct : {true, false}) {
+        ftpsh_test::TempFile ini(direct ? kPassive : "");
+        const std::string name = direct ? "direct.bin" : "relayed.bin";
+        const auto outcome = ftpsh_test::RunFtpshUnderWine(
+            {"--batch", "-c", servers.OpenBoth() + "copy a:/large.bin b:/upload/" + name},
+            {{"TARVO_ORR_INI", "Z:" + ini.path()}});
+        EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
+        EXPECT_NE(outcome.out.find(direct ? "exchanged the data directly" : "relayed through ftpsh"), std::string::npos)
+            << Describe(outcome);
+        EXPECT_TRUE(ReadFile(servers.to.LocalPath("/upload/" + name)) == ReadFile(servers.from.LocalPath("/large.bin")));
+    }
+}
 
 }  // namespace
