@@ -281,6 +281,11 @@ std::string Describe(const Outcome& outcome) {
            "\n--- out:\n" + outcome.out + "--- err:\n" + outcome.err;
 }
 
+void ExpectContains(const std::string& text, const std::vector<std::string>& parts) {
+    for (const std::string& part : parts)
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in\n" << text;
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);

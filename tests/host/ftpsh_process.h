@@ -147,6 +147,9 @@ private:
 // The exit status and both outputs, for the message of a failed check.
 std::string Describe(const Outcome& outcome);
 
+// Checks that `text` holds each of the parts.
+void ExpectContains(const std::string& text, const std::vector<std::string>& parts);
+
 // The lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text);
 // The lines that start with "--> " or "<-- ": the protocol as ftpsh printed it.

@@ -52,15 +52,13 @@ TEST_P(FtpshOnRealServer, OpensDetectsUnixChangesTheTreeAndCloses) {
     EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
     EXPECT_EQ(ftpsh_test::ProtocolLines(outcome.out),
               (std::vector<std::string>{"--> SYST", "<-- 215 UNIX Type: L8"}));
-    for (const std::string& line : std::vector<std::string>{
-             "Connected to " + server_->Host() + " port " + std::to_string(server_->Port()) +
-                 " as " + server_->User() + " (remote system UNIX).\n",
-             "Remote system: UNIX\n", "Made the directory /upload/new dir.\n",
-             "/upload/new dir\n", "Renamed new dir to renamed.\n",
-             "Removed the directory renamed.\n", "Deleted victim.txt.\n", "/upload\n",
-             "Closed the connection to " + server_->Host() + ".\n"}) {
-        EXPECT_NE(outcome.out.find(line), std::string::npos) << line << " in\n" << outcome.out;
-    }
+    ftpsh_test::ExpectContains(
+        outcome.out, {"Connected to " + server_->Host() + " port " + std::to_string(server_->Port()) +
+                          " as " + server_->User() + " (remote system UNIX).\n",
+                      "Remote system: UNIX\n", "Made the directory /upload/new dir.\n",
+                      "/upload/new dir\n", "Renamed new dir to renamed.\n",
+                      "Removed the directory renamed.\n", "Deleted victim.txt.\n", "/upload\n",
+                      "Closed the connection to " + server_->Host() + ".\n"});
     EXPECT_FALSE(fs::exists(server_->LocalPath("/upload/renamed")));
     EXPECT_FALSE(fs::exists(server_->LocalPath("/upload/victim.txt")));
 }
@@ -109,9 +107,8 @@ TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
         if (choice == std::string("--charset")) arguments.insert(arguments.begin(), {"--charset", "utf-8"});
         Outcome outcome = RunFtpsh(arguments, settings.SettingsEnvironment());
         EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
-        for (const std::string& line : {"\n" + name + "\n", "Fetched " + name + " to ",
-                                        "Deleted " + name + ".\n"})
-            EXPECT_NE(outcome.out.find(line), std::string::npos) << line << " in\n" << outcome.out;
+        ftpsh_test::ExpectContains(outcome.out, {"\n" + name + "\n", "Fetched " + name + " to ",
+                                                 "Deleted " + name + ".\n"});
         EXPECT_EQ(ReadFile(settings.folder() + "/" + name), "Gr\xC3\xBC\xC3\x9F" "e\n");
         EXPECT_FALSE(fs::exists(server_->LocalPath("/upload/" + name)));
     }
