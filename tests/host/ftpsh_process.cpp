@@ -40,15 +40,11 @@ int RemainingMs(Clock::time_point deadline) {
 struct CommandLine {
     CommandLine(const std::string& program, const std::vector<std::string>& arguments,
                 const std::map<std::string, std::string>& environment) {
-        std::map<std::string, std::string> variables;
         for (char** entry = environ; *entry != nullptr; ++entry) {
-            std::string text(*entry);
-            size_t equals = text.find('=');
-            if (equals != std::string::npos)
-                variables[text.substr(0, equals)] = text.substr(equals + 1);
+            const std::string text(*entry);
+            if (!environment.contains(text.substr(0, text.find('=')))) envText.push_back(text);
         }
-        for (const auto& [name, value] : environment) variables[name] = value;
-        for (const auto& [name, value] : variables) envText.push_back(name + "=" + value);
+        for (const auto& [name, value] : environment) envText.push_back(name + "=" + value);
         argText.push_back(program);
         argText.insert(argText.end(), arguments.begin(), arguments.end());
         for (std::string& text : envText) envp.push_back(text.data());
@@ -180,19 +176,22 @@ Outcome Process::Finish(int timeoutMs) {
 
 Terminal::Terminal(const std::vector<std::string>& arguments,
                    const std::map<std::string, std::string>& environment)
-    : Process(FtpshPath(), arguments, environment, true) {}
+    : Process(FTPSH_PROGRAM, arguments, environment, true) {}
 
-std::string FtpshPath() {
-    const char* path = std::getenv("TVFTP_FTPSH");
-    return path != nullptr && path[0] != '\0' ? path : FTPSH_PROGRAM;
+bool Terminal::Converse(const std::vector<std::pair<std::string, std::string>>& steps) {
+    for (const auto& [shown, typed] : steps) {
+        if (!WaitFor(shown, 5000)) return false;
+        Type(typed);
+    }
+    return true;
 }
 
 Outcome RunFtpsh(const std::vector<std::string>& arguments,
                  const std::map<std::string, std::string>& environment, int timeoutMs) {
     TempFile empty;
-    std::map<std::string, std::string> variables = empty.SettingsEnvironment();
-    for (const auto& [name, value] : environment) variables[name] = value;
-    Process process(FtpshPath(), arguments, variables);
+    std::map<std::string, std::string> variables = environment;
+    variables.emplace("TARVO_ORR_INI", empty.path());
+    Process process(FTPSH_PROGRAM, arguments, variables);
     return process.Finish(timeoutMs);
 }
 
@@ -221,8 +220,10 @@ std::string ServerUrl(const tvtest::RealServer& server, bool withPassword) {
            server.Host() + ":" + std::to_string(server.Port());
 }
 
-void CheckListingScenario(const std::string& out, const std::string& root) {
-    // The open's message, then the parts between the lines "/".
+namespace {
+
+void CheckListingOutput(const std::string& out, const std::string& root) {
+    // The open's message, then the parts between the lines "/" that each "pwd" prints.
     const std::vector<std::string> lines = Lines(out);
     std::vector<std::vector<std::string>> parts(1);
     for (size_t i = 1; i < lines.size(); ++i) {
@@ -250,6 +251,19 @@ void CheckListingScenario(const std::string& out, const std::string& root) {
     })) << out;
     EXPECT_EQ(std::vector<std::string>(rest.end() - 2, rest.end()),
               (std::vector<std::string>{"dir: directory", "lf.txt: file"}));
+}
+
+}  // namespace
+
+void CheckListingScenario(const std::function<Outcome(const std::vector<std::string>&)>& run,
+                          const std::string& open, const std::string& root) {
+    for (bool parsed : {true, false}) {
+        SCOPED_TRACE(parsed ? "LIST" : "NLST");
+        Outcome outcome = run({"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
+                               open + "; ls; pwd; ls empty; pwd; info lf.txt; attr dir; attr lf.txt"});
+        EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
+        CheckListingOutput(outcome.out, root);
+    }
 }
 
 Listener::Listener(int fillers) {

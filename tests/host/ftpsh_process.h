@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -61,15 +62,16 @@ class Terminal : public Process {
 public:
     Terminal(const std::vector<std::string>& arguments,
              const std::map<std::string, std::string>& environment);
+    // Waits for each text in turn (5 s at the most) and types the keys that follow it;
+    // false when a text does not come.
+    bool Converse(const std::vector<std::pair<std::string, std::string>>& steps);
     // Waits for the end; the exit status, or -1.
     int Finish(int timeoutMs) { return Process::Finish(timeoutMs).exitCode; }
 };
 
-// ftpsh of this build, with a settings file of the test's own (an empty one unless given),
-// so that no ORR.INI of the machine takes part.
-std::string FtpshPath();
-
-// Runs ftpsh to its end with the arguments, nothing on its input.
+// Runs ftpsh of this build (FTPSH_PROGRAM) to its end with the arguments, nothing on its
+// input, and a settings file of the test's own (an empty one unless given), so that no
+// ORR.INI of the machine takes part.
 Outcome RunFtpsh(const std::vector<std::string>& arguments,
                  const std::map<std::string, std::string>& environment = {},
                  int timeoutMs = 30000);
@@ -95,15 +97,13 @@ inline std::string KindName(const ::testing::TestParamInfo<const char*>& info) {
 // A UTF-8 name beyond ASCII: grüße-€.txt.
 constexpr const char* kNonAsciiName = "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC.txt";
 
-// The listing scenario ftpsh runs against real servers, on Linux and under Wine: ls of the
-// sample tree's root and of empty/, the server's line for lf.txt, and the attributes of dir
-// and lf.txt. The commands after the open; each "pwd" prints "/", which parts the output.
-constexpr const char* kListingScenario =
-    "; ls; pwd; ls empty; pwd; info lf.txt; attr dir; attr lf.txt";
-// Checks ftpsh's output of the scenario against the sample tree at `root` on disk, listed
-// from LIST lines or from name lists alike. "." and ".." never show, also where the
-// server's name lists hold them.
-void CheckListingScenario(const std::string& out, const std::string& root);
+// The listing scenario ftpsh runs against real servers, on Linux and under Wine: after
+// `open`, ls of the sample tree's root and of empty/, the server's line for lf.txt, and the
+// attributes of dir and lf.txt; run by `run` with LIST lines parsed and with name lists,
+// and checked against the sample tree at `root` on disk. "." and ".." never show, also
+// where the server's name lists hold them.
+void CheckListingScenario(const std::function<Outcome(const std::vector<std::string>&)>& run,
+                          const std::string& open, const std::string& root);
 
 // A file holding `content` in a fresh temporary folder, both removed by the destructor: a
 // settings file (ORR.INI), a script, a file of dialog answers.

@@ -64,13 +64,8 @@ TEST_P(FtpshOnRealServer, OpensDetectsUnixChangesTheTreeAndCloses) {
 }
 
 TEST_P(FtpshOnRealServer, ListsTheSampleTreeFromLinesAndFromNameLists) {
-    for (bool parsed : {true, false}) {
-        SCOPED_TRACE(parsed ? "LIST" : "NLST");
-        Outcome outcome = RunFtpsh({"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
-                                    Open() + ftpsh_test::kListingScenario});
-        EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
-        ftpsh_test::CheckListingScenario(outcome.out, server_->Root());
-    }
+    ftpsh_test::CheckListingScenario([](const auto& arguments) { return RunFtpsh(arguments); }, Open(),
+                                     server_->Root());
 }
 
 // Options set in ftpsh steer the next copies and listing; status shows the greeting by line.
@@ -121,14 +116,10 @@ TEST_P(FtpshOnRealServer, TabCompletesCommandsAndListedNames) {
     std::ofstream(server_->LocalPath("/upload/" + name)) << "x\n";
     ftpsh_test::TempFile settings;
     ftpsh_test::Terminal terminal({"--batch", "--charset", "utf-8"}, settings.SettingsEnvironment());
-    const std::pair<std::string, std::string> kSteps[] = {
-        {"ftpsh> ", Open() + "\r"}, {"> ", "cd /upload\r"}, {"> ", "lp\t\r"},
-        {"Local directory: ", ""}, {"> ", "ls\r"}, {"> ", "rm gr\t\r"},
-        {"Deleted " + name + ".", "quit\r"}};
-    for (const auto& [shown, typed] : kSteps) {
-        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
-        terminal.Type(typed);
-    }
+    ASSERT_TRUE(terminal.Converse({{"ftpsh> ", Open() + "\r"}, {"> ", "cd /upload\r"}, {"> ", "lp\t\r"},
+                                   {"Local directory: ", ""}, {"> ", "ls\r"}, {"> ", "rm gr\t\r"},
+                                   {"Deleted " + name + ".", "quit\r"}}))
+        << terminal.screen();
     EXPECT_EQ(terminal.Finish(5000), 0);
     EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/" + name)));
 }

@@ -265,14 +265,11 @@ TEST(Ftpsh, AtATerminalPromptsAreFormsAndPasswordsAreNotShown) {
     TempFile settings;
     ftpsh_test::Terminal terminal({"--host-type", "UNIX"}, settings.SettingsEnvironment());
     // Ctrl-C at the prompt drops the line being typed, and ftpsh stays.
-    const std::pair<std::string, std::string> kSteps[] = {
-        {"ftpsh> ", "open nowhere\x03"}, {"^C", ""}, {"ftpsh> ", "open " + Address("bob@", server) + "\r"},
-        {"== Password Required ==", ""}, {"Please Enter Your User Password: ", "Zq9-secret\r"},
-        {"Connected to 127.0.0.1", ""}, {"ftpsh 127.0.0.1> ", "quit\r"}};
-    for (const auto& [shown, typed] : kSteps) {
-        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
-        terminal.Type(typed);
-    }
+    ASSERT_TRUE(terminal.Converse(
+        {{"ftpsh> ", "open nowhere\x03"}, {"^C", ""}, {"ftpsh> ", "open " + Address("bob@", server) + "\r"},
+         {"== Password Required ==", ""}, {"Please Enter Your User Password: ", "Zq9-secret\r"},
+         {"Connected to 127.0.0.1", ""}, {"ftpsh 127.0.0.1> ", "quit\r"}}))
+        << terminal.screen();
     EXPECT_EQ(terminal.Finish(5000), 0) << terminal.screen();
     EXPECT_EQ(server.Finish(), "");
     EXPECT_EQ(terminal.screen().find("Zq9"), std::string::npos) << terminal.screen();
@@ -330,14 +327,11 @@ TEST(FtpshCopies, OnATerminalProgressIsShownAndCtrlCStopsTheDownload) {
     // Each line is typed at the prompt (the line editor drops what comes before it); the
     // Ctrl-C cancels the wait for the rest (or stops the copy at the host's turn), and
     // every byte that came is written.
-    const std::pair<std::string, std::string> kSteps[] = {
-        {"ftpsh> ", "open " + Address("bob:pw@", server) + "\r"}, {"> ", "lcd " + folder.path() + "\r"}, {"> ", "get big\r"},
-        {"big  18432 bytes  46%", "\x03"}, {"; 20000 bytes of big written", ""},
-        {"> ", "quit\r"}};
-    for (const auto& [shown, typed] : kSteps) {
-        ASSERT_TRUE(terminal.WaitFor(shown, 5000)) << terminal.screen();
-        terminal.Type(typed);
-    }
+    ASSERT_TRUE(terminal.Converse({{"ftpsh> ", "open " + Address("bob:pw@", server) + "\r"},
+                                   {"> ", "lcd " + folder.path() + "\r"}, {"> ", "get big\r"},
+                                   {"big  18432 bytes  46%", "\x03"}, {"; 20000 bytes of big written", ""},
+                                   {"> ", "quit\r"}}))
+        << terminal.screen();
     EXPECT_EQ(terminal.Finish(5000), 0);
     EXPECT_EQ(server.Finish(), "");
     EXPECT_EQ(ReadFile(folder / "big"), std::string(20000, '\x01'));
@@ -358,7 +352,7 @@ TEST(FtpshFailures, AFailedConnectIsNamedAndEndsAScriptFile) {
 TEST(FtpshFailures, CtrlCCancelsABlockingConnect) {
     Listener full(3);
     TempFile settings;
-    ftpsh_test::Process ftpsh(ftpsh_test::FtpshPath(), {"-c", "open " + full.Address()},
+    ftpsh_test::Process ftpsh(FTPSH_PROGRAM, {"-c", "open " + full.Address()},
                               settings.SettingsEnvironment());
     // The connect waits for an answer that never comes.
     std::this_thread::sleep_for(std::chrono::milliseconds(700));

@@ -142,13 +142,8 @@ TEST_F(FtpshUnderWine, OptionsAndStatusDialogsAreTheSameAsOnLinux) {
 }
 
 TEST_F(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
-    for (bool parsed : {true, false}) {
-        SCOPED_TRACE(parsed ? "LIST" : "NLST");
-        Outcome outcome = RunFtpshUnderWine({"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
-                                             Open(true) + ftpsh_test::kListingScenario});
-        EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
-        ftpsh_test::CheckListingScenario(outcome.out, server_->Root());
-    }
+    ftpsh_test::CheckListingScenario([](const auto& arguments) { return RunFtpshUnderWine(arguments); },
+                                     Open(true), server_->Root());
 }
 
 // A server whose listening queue takes the connection and that never greets: the open
