@@ -215,57 +215,6 @@ Outcome RunFtpshUnderWine(const std::vector<std::string>& arguments,
     return wine.Finish(170000);
 }
 
-std::string ServerUrl(const tvtest::RealServer& server, bool withPassword) {
-    return "ftp://" + server.User() + (withPassword ? ":" + server.Password() : "") + "@" +
-           server.Host() + ":" + std::to_string(server.Port());
-}
-
-namespace {
-
-void CheckListingOutput(const std::string& out, const std::string& root) {
-    // The open's message, then the parts between the lines "/" that each "pwd" prints.
-    const std::vector<std::string> lines = Lines(out);
-    std::vector<std::vector<std::string>> parts(1);
-    for (size_t i = 1; i < lines.size(); ++i) {
-        if (lines[i] == "/")
-            parts.emplace_back();
-        else
-            parts.back().push_back(lines[i]);
-    }
-    ASSERT_EQ(parts.size(), 3u) << out;
-    // ls prints "/" after directories and links to them.
-    std::vector<std::string> rootNames;
-    for (const auto& entry : std::filesystem::directory_iterator(root))
-        rootNames.push_back(entry.path().filename().string() + (entry.is_directory() ? "/" : ""));
-    std::sort(rootNames.begin(), rootNames.end());
-    std::sort(parts[0].begin(), parts[0].end());
-    EXPECT_EQ(parts[0], rootNames);
-    EXPECT_EQ(parts[1], std::vector<std::string>{});
-
-    // The server's own line for the file (vsftpd also lists the link that points to it),
-    // then the attributes.
-    const std::vector<std::string>& rest = parts[2];
-    ASSERT_GE(rest.size(), 3u) << out;
-    EXPECT_TRUE(std::any_of(rest.begin(), rest.end() - 2, [](const std::string& line) {
-        return line.starts_with("-rw-r--r--") && line.ends_with(" lf.txt");
-    })) << out;
-    EXPECT_EQ(std::vector<std::string>(rest.end() - 2, rest.end()),
-              (std::vector<std::string>{"dir: directory", "lf.txt: file"}));
-}
-
-}  // namespace
-
-void CheckListingScenario(const std::function<Outcome(const std::vector<std::string>&)>& run,
-                          const std::string& open, const std::string& root) {
-    for (bool parsed : {true, false}) {
-        SCOPED_TRACE(parsed ? "LIST" : "NLST");
-        Outcome outcome = run({"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
-                               open + "; ls; pwd; ls empty; pwd; info lf.txt; attr dir; attr lf.txt"});
-        EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
-        CheckListingOutput(outcome.out, root);
-    }
-}
-
 Listener::Listener(int fillers) {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};

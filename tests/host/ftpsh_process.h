@@ -3,16 +3,13 @@
 // exit status. A run is bounded in time; one that overruns is killed and says so.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <sys/types.h>
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "tests/support/real_server.h"
 #include "tests/support/temp_folder.h"
 
 namespace ftpsh_test {
@@ -83,27 +80,6 @@ std::optional<std::string> WineSkipReason();
 // display.
 Outcome RunFtpshUnderWine(const std::vector<std::string>& arguments,
                           const std::map<std::string, std::string>& environment = {});
-
-// The address of a real server with its user, and its password or not.
-std::string ServerUrl(const tvtest::RealServer& server, bool withPassword = true);
-
-// A real server's kind as part of a test name: pure-ftpd as pureftpd.
-inline std::string KindName(const ::testing::TestParamInfo<const char*>& info) {
-    std::string name = info.param;
-    std::erase(name, '-');
-    return name;
-}
-
-// A UTF-8 name beyond ASCII: grüße-€.txt.
-constexpr const char* kNonAsciiName = "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC.txt";
-
-// The listing scenario ftpsh runs against real servers, on Linux and under Wine: after
-// `open`, ls of the sample tree's root and of empty/, the server's line for lf.txt, and the
-// attributes of dir and lf.txt; run by `run` with LIST lines parsed and with name lists,
-// and checked against the sample tree at `root` on disk. "." and ".." never show, also
-// where the server's name lists hold them.
-void CheckListingScenario(const std::function<Outcome(const std::vector<std::string>&)>& run,
-                          const std::string& open, const std::string& root);
 
 // A file holding `content` in a fresh temporary folder, both removed by the destructor: a
 // settings file (ORR.INI), a script, a file of dialog answers.

@@ -10,26 +10,94 @@
 // with passive mode the servers exchange the data directly, without it ftpsh relays it.
 // Binary files arrive unchanged either way, UNIX text relayed goes as text and arrives as
 // the destination stores text, and after each copy the destination's listing shows the new
-// file. Under Wine, ftpsh.exe copies both ways as well.
+// file. Under Wine, ftpsh.exe copies both ways as well. Last, ftpsh.exe under Wine on its
+// own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <random>
 #include <regex>
 
 #include "tests/host/ftpsh_process.h"
+#include "tests/support/real_server.h"
 
 namespace {
 
 using ftpsh_test::Describe;
+using ftpsh_test::Lines;
 using ftpsh_test::Outcome;
+using ftpsh_test::ProtocolLines;
 using ftpsh_test::RunFtpsh;
-using ftpsh_test::ServerUrl;
+using ftpsh_test::RunFtpshUnderWine;
 using tvtest::ReadFile;
 using tvtest::RealServer;
+
+// The address of a real server with its user, and its password or not.
+std::string ServerUrl(const RealServer& server, bool withPassword = true) {
+    return "ftp://" + server.User() + (withPassword ? ":" + server.Password() : "") + "@" +
+           server.Host() + ":" + std::to_string(server.Port());
+}
+
+// A real server's kind as part of a test name: pure-ftpd as pureftpd.
+std::string KindName(const ::testing::TestParamInfo<const char*>& info) {
+    std::string name = info.param;
+    std::erase(name, '-');
+    return name;
+}
+
+// A UTF-8 name beyond ASCII: grüße-€.txt.
+constexpr const char* kNonAsciiName = "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC.txt";
+
+void CheckListingOutput(const std::string& out, const std::string& root) {
+    // The open's message, then the parts between the lines "/" that each "pwd" prints.
+    const std::vector<std::string> lines = Lines(out);
+    std::vector<std::vector<std::string>> parts(1);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i] == "/")
+            parts.emplace_back();
+        else
+            parts.back().push_back(lines[i]);
+    }
+    ASSERT_EQ(parts.size(), 3u) << out;
+    // ls prints "/" after directories and links to them.
+    std::vector<std::string> rootNames;
+    for (const auto& entry : std::filesystem::directory_iterator(root))
+        rootNames.push_back(entry.path().filename().string() + (entry.is_directory() ? "/" : ""));
+    std::sort(rootNames.begin(), rootNames.end());
+    std::sort(parts[0].begin(), parts[0].end());
+    EXPECT_EQ(parts[0], rootNames);
+    EXPECT_EQ(parts[1], std::vector<std::string>{});
+
+    // The server's own line for the file (vsftpd also lists the link that points to it),
+    // then the attributes.
+    const std::vector<std::string>& rest = parts[2];
+    ASSERT_GE(rest.size(), 3u) << out;
+    EXPECT_TRUE(std::any_of(rest.begin(), rest.end() - 2, [](const std::string& line) {
+        return line.starts_with("-rw-r--r--") && line.ends_with(" lf.txt");
+    })) << out;
+    EXPECT_EQ(std::vector<std::string>(rest.end() - 2, rest.end()),
+              (std::vector<std::string>{"dir: directory", "lf.txt: file"}));
+}
+
+// The listing scenario ftpsh runs against real servers, on Linux and under Wine: after
+// `open`, ls of the sample tree's root and of empty/, the server's line for lf.txt, and the
+// attributes of dir and lf.txt; run by `run` with LIST lines parsed and with name lists,
+// and checked against the sample tree at `root` on disk. "." and ".." never show, also
+// where the server's name lists hold them.
+void CheckListingScenario(const std::function<Outcome(const std::vector<std::string>&)>& run,
+                          const std::string& open, const std::string& root) {
+    for (bool parsed : {true, false}) {
+        SCOPED_TRACE(parsed ? "LIST" : "NLST");
+        Outcome outcome = run({"--batch", parsed ? "--parse-dirs" : "--no-parse-dirs", "-c",
+                               open + "; ls; pwd; ls empty; pwd; info lf.txt; attr dir; attr lf.txt"});
+        EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
+        CheckListingOutput(outcome.out, root);
+    }
+}
 
 class FtpshOnRealServer : public ::testing::TestWithParam<const char*> {
 protected:
@@ -37,7 +105,7 @@ protected:
         TVTEST_REQUIRE_SERVER(GetParam());
         server_.emplace(GetParam());
     }
-    std::string Open() const { return "open " + ftpsh_test::ServerUrl(*server_); }
+    std::string Open() const { return "open " + ServerUrl(*server_); }
     std::optional<RealServer> server_;
 };
 
@@ -50,7 +118,7 @@ TEST_P(FtpshOnRealServer, OpensDetectsUnixChangesTheTreeAndCloses) {
                   "cd /upload; rename \"new dir\" renamed; rmdir renamed; rm victim.txt; pwd; "
                   "close"});
     EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
-    EXPECT_EQ(ftpsh_test::ProtocolLines(outcome.out),
+    EXPECT_EQ(ProtocolLines(outcome.out),
               (std::vector<std::string>{"--> SYST", "<-- 215 UNIX Type: L8"}));
     ftpsh_test::ExpectContains(
         outcome.out, {"Connected to " + server_->Host() + " port " + std::to_string(server_->Port()) +
@@ -64,7 +132,7 @@ TEST_P(FtpshOnRealServer, OpensDetectsUnixChangesTheTreeAndCloses) {
 }
 
 TEST_P(FtpshOnRealServer, ListsTheSampleTreeFromLinesAndFromNameLists) {
-    ftpsh_test::CheckListingScenario([](const auto& arguments) { return RunFtpsh(arguments); }, Open(),
+    CheckListingScenario([](const auto& arguments) { return RunFtpsh(arguments); }, Open(),
                                      server_->Root());
 }
 
@@ -77,7 +145,7 @@ TEST_P(FtpshOnRealServer, OptionsSteerTheNextCopyAndListingAndStatusShowsTheGree
                                settings.SettingsEnvironment());
     ASSERT_EQ(outcome.exitCode, 0) << Describe(outcome);
     std::string sent;
-    for (const std::string& line : ftpsh_test::ProtocolLines(outcome.out))
+    for (const std::string& line : ProtocolLines(outcome.out))
         if (line.starts_with("--> ")) sent += line.substr(4) + "|";
     EXPECT_TRUE(std::regex_search(sent, std::regex(R"(PWD\|TYPE A\|STRU F\|(PORT [0-9,]+\|)?RETR lf\.txt\|PASV\|LIST dir\|.*TYPE I\|STRU F\|(PORT [0-9,]+\|)?RETR lf\.txt\|)"))) << sent;
     std::smatch status;
@@ -90,7 +158,7 @@ TEST_P(FtpshOnRealServer, OptionsSteerTheNextCopyAndListingAndStatusShowsTheGree
 // bytes then pass unconverted).
 TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
     namespace fs = std::filesystem;
-    const std::string name = ftpsh_test::kNonAsciiName;
+    const std::string name = kNonAsciiName;
     for (const char* choice : {"--charset", "ServerCodeSet", "none"}) {
         SCOPED_TRACE(choice);
         ftpsh_test::TempFile settings(choice == std::string("ServerCodeSet")
@@ -112,7 +180,7 @@ TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
 // At the terminal Tab completes a command name, and a remote name of the last listing as
 // the user's characters spell it.
 TEST_P(FtpshOnRealServer, TabCompletesCommandsAndListedNames) {
-    const std::string name = ftpsh_test::kNonAsciiName;
+    const std::string name = kNonAsciiName;
     std::ofstream(server_->LocalPath("/upload/" + name)) << "x\n";
     ftpsh_test::TempFile settings;
     ftpsh_test::Terminal terminal({"--batch", "--charset", "utf-8"}, settings.SettingsEnvironment());
@@ -126,7 +194,7 @@ TEST_P(FtpshOnRealServer, TabCompletesCommandsAndListedNames) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FtpshOnRealServer,
                          ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
-                         ftpsh_test::KindName);
+                         KindName);
 
 constexpr const char* kPassive = "[FTP_Protocol]\nSupportPasv=1\n";
 
@@ -187,7 +255,7 @@ TEST_P(FtpshCopiesOnRealServer, FilesGoUpAndComeBackAsTheirTypeWants) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FtpshCopiesOnRealServer,
                          ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
-                         ftpsh_test::KindName);
+                         KindName);
 
 // Two instances of a kind, a and b, each with half of the kind's passive ports.
 struct ServerPair {
@@ -263,6 +331,149 @@ TEST(FtpshUnderWineCopies, CopiesBetweenTwoServersDirectlyAndRelayed) {
             << Describe(outcome);
         EXPECT_TRUE(ReadFile(servers.to.LocalPath("/upload/" + name)) == ReadFile(servers.from.LocalPath("/large.bin")));
     }
+}
+
+// ftpsh.exe of a Windows build (x86_64 under wine64, i686 under 32-bit Wine) on a virtual
+// X display: the real TARVOFTP.DLL, QUENTL32.DLL and BKCS32.DLL beside it, real Winsock to
+// a loopback server, a password prompt and the file type question as real Windows dialogs,
+// found and answered by ftpsh's Windows side, and the remote system, path commands,
+// listings and copies as on Linux. Runs when TVFTP_WINE_FTPSH names the program (the
+// native test run sets it, once for each build).
+// A Linux path as the Windows program sees it: on Wine's drive Z:, with forward slashes,
+// which Windows takes as well and ftpsh's script words keep as they are.
+std::string OnDriveZ(const std::string& path) { return "Z:" + path; }
+
+// The dialog was on the screen: its picture is a bitmap file with something drawn in it.
+void ExpectPicture(const std::string& path) {
+    const std::string bytes = ReadFile(path);
+    ASSERT_GT(bytes.size(), 54u) << "no picture " << path;
+    EXPECT_EQ(bytes.substr(0, 2), "BM") << path;
+    const std::string pixels = bytes.substr(54);
+    EXPECT_NE(pixels.find_first_not_of(pixels[0]), std::string::npos) << "a blank picture " << path;
+}
+
+class FtpshUnderWine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (auto skipped = ftpsh_test::WineSkipReason()) GTEST_SKIP() << *skipped;
+        TVTEST_REQUIRE_SERVER("pyftpdlib");
+        server_.emplace("pyftpdlib");
+    }
+    std::string Open(bool withPassword) const {
+        return "open " + ServerUrl(*server_, withPassword);
+    }
+
+    std::optional<tvtest::RealServer> server_;
+};
+
+TEST_F(FtpshUnderWine, LogonThroughARealPasswordDialogThenPathCommands) {
+    std::ofstream(server_->LocalPath("/upload/victim.txt")) << "to be deleted\n";
+    // Pictures of the dialogs go to a folder of the test, named the way Wine maps it.
+    ftpsh_test::TempFile folder;
+    std::string windowsPictures = OnDriveZ(folder.folder());
+    for (char& c : windowsPictures) c = c == '/' ? '\\' : c;
+
+    // No password in the address: the server refuses the empty one and the module asks.
+    // The last command fails, which ends the script with its error.
+    Outcome outcome = RunFtpshUnderWine(
+        {"--screenshots", windowsPictures, "-c",
+         "answer USER_PASSWORD 500=" + server_->Password() + " OK; " + Open(false) +
+             "; quote SYST; system; mkdir \"/upload/new dir\"; cd \"/upload/new dir\"; pwd; "
+             "cd /upload; rename \"new dir\" renamed; rmdir renamed; rm victim.txt; rmdir /dir"});
+
+    EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
+    ftpsh_test::ExpectContains(
+        outcome.out, {"[dialog USER_PASSWORD \"Password Required\" answered from the script]",
+                      "(remote system UNIX).", "Remote system: UNIX", "Made the directory /upload/new dir.",
+                      "/upload/new dir", "Renamed new dir to renamed.", "Removed the directory renamed.",
+                      "Deleted victim.txt."});
+    EXPECT_EQ(ProtocolLines(outcome.out),
+              (std::vector<std::string>{"--> SYST", "<-- 215 UNIX Type: L8"}));
+    EXPECT_NE(outcome.err.find("ftpsh: rmdir: error -13 (access denied)"), std::string::npos)
+        << Describe(outcome);
+    EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/renamed")));
+    EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/victim.txt")));
+    ExpectPicture(folder.folder() + "/01-USER_PASSWORD.bmp");
+}
+
+// Binary bytes go up and come back unchanged; UNIX text comes down with CR LF and goes up
+// again as LF (pyftpdlib stores ASCII uploads with its own line ends); a line without its
+// end brings up the file type question on the screen. Binary, with the choice kept for the
+// remaining files of that mget, sends the UNIX text after it down unchanged.
+TEST_F(FtpshUnderWine, CopiesBinaryAndTextAndAsksTheFileTypeOnTheScreen) {
+    tvtest::TempFolder up, down, typed;
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>(i);
+    const std::string unix = "one\ntwo\n\nfour\n", line = "a single line without its end";
+    tvtest::WriteFile(up / "all.bin", binary);
+    tvtest::WriteFile(up / "unix.txt", unix);
+    tvtest::WriteFile(up / "line.txt", line);
+
+    Outcome outcome = RunFtpshUnderWine(
+        {"--screenshots", OnDriveZ(typed.path()), "-c",
+         Open(true) + "; cd /upload; lcd " + OnDriveZ(up.path()) +
+             "; put all.bin; put unix.txt; put line.txt; lcd " + OnDriveZ(down.path()) +
+             "; get all.bin; get unix.txt; put unix.txt back.txt; lcd " + OnDriveZ(typed.path()) +
+             "; answer FTP_FILETYPE_DLG Binary 601 Transfer; mget *.txt"});
+
+    EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
+    EXPECT_NE(outcome.out.find("[dialog FTP_FILETYPE_DLG \"Unable to Determine File Type\" "
+                               "answered from the script]"),
+              std::string::npos)
+        << Describe(outcome);
+    EXPECT_TRUE(ReadFile(server_->LocalPath("/upload/all.bin")) == binary);
+    EXPECT_TRUE(ReadFile(down / "all.bin") == binary);
+    EXPECT_EQ(ReadFile(server_->LocalPath("/upload/unix.txt")), unix);
+    EXPECT_EQ(ReadFile(down / "unix.txt"), "one\r\ntwo\r\n\r\nfour\r\n");
+    EXPECT_EQ(ReadFile(server_->LocalPath("/upload/back.txt")), unix);
+    EXPECT_EQ(ReadFile(server_->LocalPath("/upload/line.txt")), line);
+    // mget fetches back.txt, line.txt, unix.txt: the question comes at line.txt.
+    EXPECT_EQ(ReadFile(typed / "back.txt"), "one\r\ntwo\r\n\r\nfour\r\n");
+    EXPECT_EQ(ReadFile(typed / "line.txt"), line);
+    EXPECT_EQ(ReadFile(typed / "unix.txt"), unix);
+    ExpectPicture(typed / "01-FTP_FILETYPE_DLG.bmp");
+}
+
+// With the server's code set chosen, a UTF-8 server's non-ASCII name lists, downloads and
+// deletes by that name, which a Windows program writes in the ANSI code page.
+TEST_F(FtpshUnderWine, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
+    const std::string name = kNonAsciiName;
+    const std::string ansi = "gr\xFC\xDF" "e-\x80.txt";
+    tvtest::WriteFile(server_->LocalPath("/upload/" + name), "x\n");
+    tvtest::TempFolder down;
+    Outcome outcome = RunFtpshUnderWine({"--charset", "utf-8", "-c", Open(true) + "; cd /upload; ls; lcd " +
+                                         OnDriveZ(down.path()) + "; get " + name + "; rm " + name});
+    EXPECT_EQ(outcome.exitCode, 0) << Describe(outcome);
+    ftpsh_test::ExpectContains(outcome.out, {"\n" + ansi, "Fetched " + ansi, "Deleted " + ansi + "."});
+    EXPECT_TRUE(std::filesystem::exists(down / name));
+    EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/" + name)));
+}
+
+// Real options and status dialogs hold the same controls, texts and states as on Linux.
+TEST_F(FtpshUnderWine, OptionsAndStatusDialogsAreTheSameAsOnLinux) {
+    const std::vector<std::string> arguments = {
+        "--batch", "-c", Open(true) + "; answer FTP_OPTIONS_DLG ? 407=off 401=on 404=on ? "
+        "Cancel; options; type binary; status; stru record"};
+    const Outcome windows = RunFtpshUnderWine(arguments), linux = ftpsh_test::RunFtpsh(arguments);
+    EXPECT_EQ(linux.exitCode, 1) << Describe(linux);  // the server refused STRU R
+    EXPECT_EQ(windows.exitCode, linux.exitCode) << Describe(windows);
+    EXPECT_EQ(std::regex_replace(windows.out, std::regex("\r"), ""), linux.out);
+}
+
+TEST_F(FtpshUnderWine, ListsTheSampleTreeFromLinesAndFromNameLists) {
+    CheckListingScenario([](const auto& arguments) { return RunFtpshUnderWine(arguments); },
+                                     Open(true), server_->Root());
+}
+
+// A server whose listening queue takes the connection and that never greets: the open
+// fails once the time-out of the settings has passed, instead of hanging.
+TEST_F(FtpshUnderWine, ASilentServerTimesOut) {
+    ftpsh_test::Listener silent;
+    ftpsh_test::TempFile settings("[FTP_Protocol]\nTimeoutSeconds=2\n");
+    Outcome outcome = RunFtpshUnderWine({"--batch", "-c", "open " + silent.Address()},
+                                        {{"TARVO_ORR_INI", OnDriveZ(settings.path())}});
+    EXPECT_EQ(outcome.exitCode, 1) << Describe(outcome);
+    EXPECT_NE(outcome.err.find("open: error -60"), std::string::npos) << Describe(outcome);
 }
 
 }  // namespace
