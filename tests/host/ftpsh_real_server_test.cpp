@@ -213,12 +213,6 @@ std::vector<std::string> WriteBinaryFiles(const std::string& folder,
     return names;
 }
 
-std::string WithCrLf(const std::string& text) {
-    std::string crlf;
-    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return crlf;
-}
-
 class FtpshCopiesOnRealServer : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(FtpshCopiesOnRealServer, FilesGoUpAndComeBackAsTheirTypeWants) {
@@ -243,7 +237,8 @@ TEST_P(FtpshCopiesOnRealServer, FilesGoUpAndComeBackAsTheirTypeWants) {
     }
     // Text: CR LF here, the server's own line ends there (vsftpd, as the launcher sets it up,
     // stores ASCII uploads unchanged; proftpd refuses appends).
-    const std::string lf = ReadFile(server.LocalPath("/lf.txt")), crlf = WithCrLf(lf);
+    const std::string lf = ReadFile(server.LocalPath("/lf.txt"));
+    const std::string crlf = std::regex_replace(lf, std::regex("\n"), "\r\n");
     const std::string stored = kind == "vsftpd" ? crlf : lf;
     auto outcome = run("lcd " + down.path() + "; get lf.txt; put lf.txt upload/lf.txt; append lf.txt upload/lf.txt");
     EXPECT_EQ(ReadFile(down / "lf.txt"), crlf);
@@ -279,7 +274,8 @@ TEST_P(FtpshCopiesBetweenRealServers, FilesArriveUnchangedDirectlyAndRelayed) {
     std::vector<std::string> names =
         WriteBinaryFiles(servers.from.LocalPath("/upload"), {0, 2048, 2049, 3 << 20}, 11);
     names.push_back("lf.txt");
-    const std::string lf = ReadFile(servers.from.LocalPath("/lf.txt")), crlf = WithCrLf(lf);
+    const std::string lf = ReadFile(servers.from.LocalPath("/lf.txt"));
+    const std::string crlf = std::regex_replace(lf, std::regex("\n"), "\r\n");
     tvtest::WriteFile(servers.from.LocalPath("/upload/lf.txt"), lf);
 
     for (const bool direct : {true, false}) {

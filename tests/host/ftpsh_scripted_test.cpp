@@ -15,6 +15,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "tests/host/ftpsh_process.h"
@@ -41,20 +42,16 @@ void Logon(ScriptedServer& server, const std::string& user,
            const std::vector<std::pair<std::string, std::string>>& passwords) {
     server.Reply("220 scripted ready\r\n");
     for (const auto& [password, reply] : passwords) {
-        server.Expect("USER " + user + "\r\n")
-            .Reply("331 Password required\r\n")
-            .Expect("PASS " + password + "\r\n")
-            .Reply(reply);
+        server.Expect("USER " + user + "\r\n").Reply("331 Password required\r\n");
+        server.Expect("PASS " + password + "\r\n").Reply(reply);
     }
 }
 
 // The initial transfer options that end every open.
 void Options(ScriptedServer& server, const std::string& type = "A",
              const std::string& structure = "F") {
-    server.Expect("TYPE " + type + "\r\n")
-        .Reply("200 Type set\r\n")
-        .Expect("STRU " + structure + "\r\n")
-        .Reply("200 Structure set\r\n");
+    server.Expect("TYPE " + type + "\r\n").Reply("200 Type set\r\n");
+    server.Expect("STRU " + structure + "\r\n").Reply("200 Structure set\r\n");
 }
 
 // Logged on as bob with the password pw, the options set.
@@ -67,11 +64,8 @@ void Quit(ScriptedServer& server) { server.Expect("QUIT\r\n").Reply("221 Goodbye
 
 // A data command whose data connection the server opens to the announced PORT.
 ScriptedServer& Transfer(ScriptedServer& server, const std::string& command) {
-    return server.ExpectLineStartingWith("PORT 127,0,0,1,")
-        .Reply("200 PORT command successful.\r\n")
-        .Expect(command + "\r\n")
-        .Reply("150 Here it comes.\r\n")
-        .ConnectToPort();
+    server.ExpectLineStartingWith("PORT 127,0,0,1,").Reply("200 PORT command successful.\r\n");
+    return server.Expect(command + "\r\n").Reply("150 Here it comes.\r\n").ConnectToPort();
 }
 
 // A transfer of `data` from the server, complete.
@@ -191,31 +185,25 @@ TEST(Ftpsh, ShownProtocolMasksThePasswordAndARefusedQuoteEndsTheScript) {
 }
 
 TEST(Ftpsh, SavedOptionsAndCommandLineChooseTheInitialRepresentation) {
-    struct Case {
-        std::string settings;
-        std::vector<std::string> options;
-        std::string type;
-        std::string structure;
-    };
     const std::string fixedAsciiRecord =
         "[FTP_Protocol]\nFileType=1\nFileStructure=0\nDetermineFileType=0\n";
-    const Case cases[] = {
+    // The settings, the command line's options, and the TYPE and STRU the open sends.
+    const std::tuple<std::string, std::vector<std::string>, const char*, const char*> cases[] = {
         {fixedAsciiRecord, {}, "A", "R"},
         {fixedAsciiRecord, {"--binary", "--file-structure"}, "I", "F"},
         // A fixed type from the command line alone keeps the saved file structure default.
         {"", {"--binary"}, "I", "F"},
         {fixedAsciiRecord, {"--determine-type"}, "A", "F"},
     };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.settings + " with " + std::to_string(test.options.size()) + " options");
+    for (const auto& [settings, options, type, structure] : cases) {
+        SCOPED_TRACE(settings + " with " + std::to_string(options.size()) + " options");
         ScriptedServer server;
         Logon(server, "bob", {{"pw", "230 Logged on\r\n"}});
-        Options(server, test.type, test.structure);
+        Options(server, type, structure);
         Quit(server);
-        std::vector<std::string> arguments = {"--host-type", "UNIX"};
-        arguments.insert(arguments.end(), test.options.begin(), test.options.end());
-        arguments.insert(arguments.end(), {"-c", "open " + Address("bob:pw@", server)});
-        Play(server, 0, arguments, test.settings);
+        std::vector<std::string> arguments = options;
+        arguments.insert(arguments.end(), {"--host-type", "UNIX", "-c", "open " + Address("bob:pw@", server)});
+        Play(server, 0, arguments, settings);
     }
 }
 
@@ -369,12 +357,8 @@ TEST(FtpshFailures, CtrlCCancelsABlockingConnect) {
 }
 
 TEST(FtpshFailures, MistakesInTheUsersInputAreRefusedBeforeAnythingIsSent) {
-    struct Case {
-        std::vector<std::string> arguments;
-        int exitCode;
-        std::string message;
-    };
-    const Case cases[] = {
+    // The arguments, the exit status and what the error output tells.
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"--no-such-option"}, 2, "unknown option --no-such-option"},
         {{"-c"}, 2, "-c needs a value"},
         {{"--host-type", "BeOS"}, 2, "unknown host type BeOS"},
@@ -403,11 +387,11 @@ TEST(FtpshFailures, MistakesInTheUsersInputAreRefusedBeforeAnythingIsSent) {
         {{"-c", "answer USER_PASSWORD \"500=x OK"}, 1, "a quote is not closed"},
         {{"-c", "protocol maybe"}, 1, "usage: protocol on|off"},
     };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.arguments.back());
-        Outcome outcome = RunFtpsh(test.arguments);
-        EXPECT_EQ(outcome.exitCode, test.exitCode) << Describe(outcome);
-        EXPECT_NE(outcome.err.find(test.message), std::string::npos) << outcome.err;
+    for (const auto& [arguments, exitCode, message] : cases) {
+        SCOPED_TRACE(arguments.back());
+        Outcome outcome = RunFtpsh(arguments);
+        EXPECT_EQ(outcome.exitCode, exitCode) << Describe(outcome);
+        EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
     }
 
     // A dialog answer left over is told of, and a quit ends a script at once.
