@@ -174,11 +174,12 @@ Outcome Process::Finish(int timeoutMs) {
     return outcome_;
 }
 
-Terminal::Terminal(const std::vector<std::string>& arguments,
-                   const std::map<std::string, std::string>& environment)
-    : Process(FTPSH_PROGRAM, arguments, environment, true) {}
+Process Terminal(const std::vector<std::string>& arguments,
+                 const std::map<std::string, std::string>& environment) {
+    return Process(FTPSH_PROGRAM, arguments, environment, true);
+}
 
-bool Terminal::Converse(const std::vector<std::pair<std::string, std::string>>& steps) {
+bool Process::Converse(const std::vector<std::pair<std::string, std::string>>& steps) {
     for (const auto& [shown, typed] : steps) {
         if (!WaitFor(shown, 5000)) return false;
         Type(typed);
@@ -191,8 +192,7 @@ Outcome RunFtpsh(const std::vector<std::string>& arguments,
     TempFile empty;
     std::map<std::string, std::string> variables = environment;
     variables.emplace("TARVO_ORR_INI", empty.path());
-    Process process(FTPSH_PROGRAM, arguments, variables);
-    return process.Finish(timeoutMs);
+    return Process(FTPSH_PROGRAM, arguments, variables).Finish(timeoutMs);
 }
 
 std::optional<std::string> WineSkipReason() {
@@ -211,15 +211,12 @@ Outcome RunFtpshUnderWine(const std::vector<std::string>& arguments,
     command.insert(command.end(), arguments.begin(), arguments.end());
     std::map<std::string, std::string> variables = {{"TVFTP_WINE_TIMEOUT", "150"}};
     variables.insert(environment.begin(), environment.end());
-    Process wine("/usr/bin/xvfb-run", command, variables);
-    return wine.Finish(170000);
+    return Process("/usr/bin/xvfb-run", command, variables).Finish(170000);
 }
 
 Listener::Listener(int fillers) {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
     bind(listener_, reinterpret_cast<sockaddr*>(&address), length);
     listen(listener_, 0);

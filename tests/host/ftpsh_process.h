@@ -34,10 +34,10 @@ public:
     Process& operator=(const Process&) = delete;
 
     void Signal(int signal);
-    // Keys typed at the terminal ("\r" is Enter, "\x03" Ctrl-C).
-    void Type(const std::string& keys);
-    // Collects the output until it holds `text` after what earlier waits consumed.
-    bool WaitFor(const std::string& text, int timeoutMs);
+    // At the terminal: waits for each text in turn (5 s at the most) after what earlier
+    // waits consumed, and types the keys that follow it ("\r" is Enter, "\x03" Ctrl-C);
+    // false when a text does not come.
+    bool Converse(const std::vector<std::pair<std::string, std::string>>& steps);
     // Everything written to the output (the terminal) so far.
     const std::string& screen() const { return outcome_.out; }
     // Waits for the end (killing the process after `timeoutMs`) and
@@ -47,6 +47,8 @@ public:
 private:
     // Reads what is there within `timeoutMs`; false once both outputs are closed.
     bool Collect(int timeoutMs);
+    bool WaitFor(const std::string& text, int timeoutMs);
+    void Type(const std::string& keys);
 
     pid_t pid_ = -1;
     int fds_[2] = {-1, -1};  // the output and error output, or the terminal alone
@@ -55,16 +57,8 @@ private:
 };
 
 // ftpsh on a terminal of its own.
-class Terminal : public Process {
-public:
-    Terminal(const std::vector<std::string>& arguments,
-             const std::map<std::string, std::string>& environment);
-    // Waits for each text in turn (5 s at the most) and types the keys that follow it;
-    // false when a text does not come.
-    bool Converse(const std::vector<std::pair<std::string, std::string>>& steps);
-    // Waits for the end; the exit status, or -1.
-    int Finish(int timeoutMs) { return Process::Finish(timeoutMs).exitCode; }
-};
+Process Terminal(const std::vector<std::string>& arguments,
+                 const std::map<std::string, std::string>& environment);
 
 // Runs ftpsh of this build (FTPSH_PROGRAM) to its end with the arguments, nothing on its
 // input, and a settings file of the test's own (an empty one unless given), so that no

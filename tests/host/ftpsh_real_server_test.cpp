@@ -157,7 +157,6 @@ TEST_P(FtpshOnRealServer, OptionsSteerTheNextCopyAndListingAndStatusShowsTheGree
 // server's code set is chosen on the command line, in the settings file, or not at all (the
 // bytes then pass unconverted).
 TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
-    namespace fs = std::filesystem;
     const std::string name = kNonAsciiName;
     for (const char* choice : {"--charset", "ServerCodeSet", "none"}) {
         SCOPED_TRACE(choice);
@@ -173,7 +172,7 @@ TEST_P(FtpshOnRealServer, NonAsciiNamesListDownloadAndDeleteAsThemselves) {
         ftpsh_test::ExpectContains(outcome.out, {"\n" + name + "\n", "Fetched " + name + " to ",
                                                  "Deleted " + name + ".\n"});
         EXPECT_EQ(ReadFile(settings.folder() + "/" + name), "Gr\xC3\xBC\xC3\x9F" "e\n");
-        EXPECT_FALSE(fs::exists(server_->LocalPath("/upload/" + name)));
+        EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/" + name)));
     }
 }
 
@@ -183,12 +182,12 @@ TEST_P(FtpshOnRealServer, TabCompletesCommandsAndListedNames) {
     const std::string name = kNonAsciiName;
     std::ofstream(server_->LocalPath("/upload/" + name)) << "x\n";
     ftpsh_test::TempFile settings;
-    ftpsh_test::Terminal terminal({"--batch", "--charset", "utf-8"}, settings.SettingsEnvironment());
+    auto terminal = ftpsh_test::Terminal({"--batch", "--charset", "utf-8"}, settings.SettingsEnvironment());
     ASSERT_TRUE(terminal.Converse({{"ftpsh> ", Open() + "\r"}, {"> ", "cd /upload\r"}, {"> ", "lp\t\r"},
                                    {"Local directory: ", ""}, {"> ", "ls\r"}, {"> ", "rm gr\t\r"},
                                    {"Deleted " + name + ".", "quit\r"}}))
         << terminal.screen();
-    EXPECT_EQ(terminal.Finish(5000), 0);
+    EXPECT_EQ(terminal.Finish(5000).exitCode, 0);
     EXPECT_FALSE(std::filesystem::exists(server_->LocalPath("/upload/" + name)));
 }
 
@@ -213,15 +212,14 @@ std::vector<std::string> WriteBinaryFiles(const std::string& folder,
     return names;
 }
 
-class FtpshCopiesOnRealServer : public ::testing::TestWithParam<const char*> {};
+class FtpshCopiesOnRealServer : public FtpshOnRealServer {};
 
 TEST_P(FtpshCopiesOnRealServer, FilesGoUpAndComeBackAsTheirTypeWants) {
-    TVTEST_REQUIRE_SERVER(GetParam());
-    const RealServer server(GetParam());
-    const std::string kind = GetParam(), open = "open " + ServerUrl(server);
+    const RealServer& server = *server_;
+    const std::string kind = GetParam();
     auto run = [&](const std::string& commands, const std::string& settings = "") {
         ftpsh_test::TempFile ini(settings);
-        return RunFtpsh({"--batch", "-c", open + "; " + commands}, ini.SettingsEnvironment(), 120000);
+        return RunFtpsh({"--batch", "-c", Open() + "; " + commands}, ini.SettingsEnvironment(), 120000);
     };
     // Binary files (a NUL first: no question) up and back, by PORT; then with passive listings.
     tvtest::TempFolder up, down;

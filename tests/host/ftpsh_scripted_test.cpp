@@ -31,7 +31,6 @@ using ftpsh_test::RunFtpsh;
 using ftpsh_test::TempFile;
 using tvtest::ReadFile;
 using tvtest::ScriptedServer;
-using Lines = std::vector<std::string>;
 
 std::string Address(const std::string& credentials, const ScriptedServer& server) {
     return "ftp://" + credentials + "127.0.0.1:" + std::to_string(server.Port());
@@ -106,7 +105,7 @@ TEST(Ftpsh, CommandsSendExactlyTheirLinesAndPrintWhatCameOfThem) {
                               "; quote SYST; system; cd \"my dir\"; pwd; pwd; mkdir new; rename \"a b\" c; "
                               "rm gone.txt; help; rmdir full; pwd"});
     // Without --show-protocol only the typed command's exchange is printed.
-    EXPECT_EQ(ProtocolLines(outcome.out), (Lines{"--> SYST", "<-- 215 UNIX Type: L8"}));
+    EXPECT_EQ(ProtocolLines(outcome.out), (std::vector<std::string>{"--> SYST", "<-- 215 UNIX Type: L8"}));
     ftpsh_test::ExpectContains(outcome.out, {"Connected to 127.0.0.1 port " + std::to_string(server.Port()) +
                                 " as bob (remote system UNIX).\n",
                             "Remote system: UNIX\n", "Changed the directory to my dir.\n",
@@ -249,14 +248,14 @@ TEST(Ftpsh, AtATerminalPromptsAreFormsAndPasswordsAreNotShown) {
     server.Start();
 
     TempFile settings;
-    ftpsh_test::Terminal terminal({"--host-type", "UNIX"}, settings.SettingsEnvironment());
+    auto terminal = ftpsh_test::Terminal({"--host-type", "UNIX"}, settings.SettingsEnvironment());
     // Ctrl-C at the prompt drops the line being typed, and ftpsh stays.
     ASSERT_TRUE(terminal.Converse(
         {{"ftpsh> ", "open nowhere\x03"}, {"^C", ""}, {"ftpsh> ", "open " + Address("bob@", server) + "\r"},
          {"== Password Required ==", ""}, {"Please Enter Your User Password: ", "Zq9-secret\r"},
          {"Connected to 127.0.0.1", ""}, {"ftpsh 127.0.0.1> ", "quit\r"}}))
         << terminal.screen();
-    EXPECT_EQ(terminal.Finish(5000), 0) << terminal.screen();
+    EXPECT_EQ(terminal.Finish(5000).exitCode, 0) << terminal.screen();
     EXPECT_EQ(server.Finish(), "");
     EXPECT_EQ(terminal.screen().find("Zq9"), std::string::npos) << terminal.screen();
 }
@@ -309,7 +308,7 @@ TEST(FtpshCopies, OnATerminalProgressIsShownAndCtrlCStopsTheDownload) {
     server.Start();
     tvtest::TempFolder folder;
     TempFile settings;
-    ftpsh_test::Terminal terminal({"--batch", "--host-type", "UNIX"}, settings.SettingsEnvironment());
+    auto terminal = ftpsh_test::Terminal({"--batch", "--host-type", "UNIX"}, settings.SettingsEnvironment());
     // Each line is typed at the prompt (the line editor drops what comes before it); the
     // Ctrl-C cancels the wait for the rest (or stops the copy at the host's turn), and
     // every byte that came is written.
@@ -318,7 +317,7 @@ TEST(FtpshCopies, OnATerminalProgressIsShownAndCtrlCStopsTheDownload) {
                                    {"big  18432 bytes  46%", "\x03"}, {"; 20000 bytes of big written", ""},
                                    {"> ", "quit\r"}}))
         << terminal.screen();
-    EXPECT_EQ(terminal.Finish(5000), 0);
+    EXPECT_EQ(terminal.Finish(5000).exitCode, 0);
     EXPECT_EQ(server.Finish(), "");
     EXPECT_EQ(ReadFile(folder / "big"), std::string(20000, '\x01'));
 }
