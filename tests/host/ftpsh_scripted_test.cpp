@@ -271,8 +271,8 @@ TEST(FtpshCopies, MgetAsksTheFileTypeOnceForAllItsFiles) {
     Fetch(server, "RETR two.txt", "a\nb");
     Quit(server);
     tvtest::TempFolder folder;
-    const auto outcome = Play(server, 0, {"--batch", "--host-type", "UNIX", "-c", "answer FTP_FILETYPE_DLG 601 602; open " +
-                                       Address("bob:pw@", server) + "; lcd " + folder.path() + "; mget *.txt"});
+    Play(server, 0, {"--batch", "--host-type", "UNIX", "-c", "answer FTP_FILETYPE_DLG 601 602; open " +
+                     Address("bob:pw@", server) + "; lcd " + folder.path() + "; mget *.txt"});
     EXPECT_EQ(ReadFile(folder / "one.txt") + ReadFile(folder / "two.txt"), "worda\r\nb");
 }
 
