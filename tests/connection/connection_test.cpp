@@ -1,7 +1,6 @@
 // What the transcripts cannot say about connections: the name lookup and the addresses
 // tried, failures and cancels before a connection exists, waits that use no processor
-// time, what an open and a close leave in memory, the protocol log of a logon, and a send
-// that has to wait for room.
+// time, what an open and a close leave in memory, and a send that has to wait for room.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -182,10 +181,6 @@ size_t OpenDescriptors() {
     return count;
 }
 
-void CollectLine(HWND, int, LPCSTR text, void* lines) {
-    static_cast<std::vector<std::string>*>(lines)->push_back(text);
-}
-
 }  // namespace
 
 TEST_F(Connection, CloseReleasesEverythingAtOnceEvenAfterTheServerWentAway) {
@@ -234,27 +229,6 @@ TEST_F(Connection, CloseReleasesEverythingAtOnceEvenAfterTheServerWentAway) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(OpenDescriptors(), descriptors);
-}
-
-TEST_F(Connection, ProtocolWindowOpenedAtOnceLogsTheGreetingButNoPasswordOrAccount) {
-    std::vector<std::string> lines;
-    TvListBoxObserverHook previous = TvSetListBoxObserver({CollectLine, &lines});
-    ScriptedServer server;
-    LetIn(server).Start();
-    {
-        HostRecord record("127.0.0.1");
-        EXPECT_EQ(Open(record, server.Port(), nullptr, OPEN_SHOW_PROTOCOL), 0);
-        EXPECT_EQ(IsProtocolWnd(record.get()), 1);
-    }
-    TvSetListBoxObserver(previous);
-    EXPECT_EQ(server.Finish(), "");
-    ASSERT_GE(lines.size(), 7u);
-    EXPECT_EQ(lines[0], "<-- 220 Scripted FTP ready.");
-    EXPECT_EQ(lines[3], "--> PASS ******");
-    for (const std::string& line : lines) {
-        EXPECT_EQ(line.find("s3cr3t"), std::string::npos) << line;
-        EXPECT_EQ(line.find("pr1v"), std::string::npos) << line;
-    }
 }
 
 TEST_F(Connection, RefusedUserNameWithoutThePromptTemplateEndsTheOpen) {
