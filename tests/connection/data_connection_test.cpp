@@ -1,6 +1,5 @@
 // Data connections below the exports: waits for the server's connect and for a passive
-// connect that neither spin nor stop the messages, a default data port held elsewhere,
-// and passive addresses friendly and hostile.
+// connect that neither spin nor stop the messages, and a default data port held elsewhere.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -104,23 +103,4 @@ TEST(DataConnection, DefaultDataPortHeldElsewhereIsRetriedUntilTheTimeOut) {
     EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(1500));
     EXPECT_LT(ThreadCpuSeconds() - cpuBefore, 0.1);
     gModule.timeoutSeconds = TIMEOUT_SECONDS_DEFAULT;
-}
-
-TEST(DataConnection, PassiveAddressesAreReadFromTheReplyAndHostileOnesRefused) {
-    sockaddr_in address{};
-    for (const char* text : {"227 Entering Passive Mode (10,0,0,7,19,137).\n",
-                             "227 =10.0.0.7.19.137\n", "227 ( 10,,0, 0,7,19,137 )\n"}) {
-        ASSERT_EQ(ParsePassiveAddress(text, &address), 0) << text;
-        EXPECT_EQ(address.sin_addr.s_addr, inet_addr("10.0.0.7")) << text;
-        EXPECT_EQ(ntohs(address.sin_port), 5001) << text;
-    }
-    const std::string hostile[] = {
-        "227 (10,0,0,7,19)\n", "227 (10,0,0,7,19,)\n", "227 (10,0,0,256,19,137)\n",
-        "227 (10,0,0,7,19,-137)\n", "227 (10,0,0,7,0,0)\n", "227 (10,0,0,7,x,137)\n", "227 (1,2,3,4,4294967297,1)\n",
-        "227 (" + std::string(300, '9') + ",0,0,7,19,137)\n", "227", "",
-    };
-    for (const std::string& text : hostile) {
-        EXPECT_EQ(ParsePassiveAddress(text.c_str(), &address), FSE_FAILED) << text.substr(0, 40);
-        EXPECT_EQ(ntohs(address.sin_port), 5001) << "the address is left alone";
-    }
 }

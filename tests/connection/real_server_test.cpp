@@ -97,9 +97,7 @@ TEST_P(OpenRealServer, LogsOnTransfersAndClosesTwice) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, OpenRealServer, ::testing::ValuesIn(RealServer::Kinds()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name;
-                             for (char c : info.param) {
-                                 if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-                             }
+                             std::string name = info.param;
+                             std::erase(name, '-');
                              return name;
                          });

@@ -4,7 +4,6 @@
 // read-only folder give the errors the host expects.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -101,6 +100,6 @@ INSTANTIATE_TEST_SUITE_P(Kinds, PathOperationsOnRealServer,
                          ::testing::Values("vsftpd", "proftpd", "pure-ftpd", "pyftpdlib"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
-                             name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                             std::erase(name, '-');
                              return name;
                          });
