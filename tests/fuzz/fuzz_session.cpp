@@ -7,10 +7,16 @@
 #include <cstring>
 
 #include "platform/posix/hooks.h"
-#include "tests/fuzz/local_socket_pair.h"
 #include "util/orr.h"
 
 namespace tvfuzz {
+
+// Local socket pairs (local_socket_pair.cpp, apart from the platform header, whose Winsock
+// declarations clash with the system's): both ends blocking, with send buffers large enough
+// for all an input makes either side send; and a drain that throws away what arrives at the
+// server's end until the other end is closed, so that the module's sends never wait.
+bool OpenLocalSocketPair(int* moduleEnd, int* serverEnd);
+void DiscardUntilClosed(int serverEnd);
 
 namespace {
 
