@@ -7,10 +7,16 @@
 #include <cstring>
 
 #include "platform/posix/hooks.h"
-#include "tests/fuzz/local_socket_pair.h"
 #include "util/orr.h"
 
 namespace tvfuzz {
+
+// Local socket pairs (local_socket_pair.cpp, apart from the platform header, whose Winsock
+// declarations clash with the system's): both ends blocking, with send buffers large enough
+// for all an input makes either side send; and a drain that throws away what arrives at the
+// server's end until the other end is closed, so that the module's sends never wait.
+bool OpenLocalSocketPair(int* moduleEnd, int* serverEnd);
+void DiscardUntilClosed(int serverEnd);
 
 namespace {
 
@@ -18,21 +24,12 @@ namespace {
 const HGLOBAL kHostValue = reinterpret_cast<HGLOBAL>(uintptr_t{0x7e57});
 constexpr uint16_t kHostLength = 0xbeef;
 
-int Descriptor(SOCKET socket) { return static_cast<int>(socket); }
-
 }  // namespace
-
-bool Verbose() {
-    static const bool verbose = std::getenv("TVFUZZ_VERBOSE") != nullptr;
-    return verbose;
-}
 
 void Fail(const char* what, const char* file, int line) {
     std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", what, file, line);
     std::abort();
 }
-
-// ---------------------------------------------------------------------------------------
 
 uint8_t InputReader::Byte() {
     if (text_.empty()) return 0;
@@ -55,8 +52,6 @@ std::string_view InputReader::Rest(size_t limit) {
     text_ = {};
     return rest;
 }
-
-// ---------------------------------------------------------------------------------------
 
 ServerPeer::ServerPeer(std::string_view sent, bool discardReceived) {
     int moduleEnd = -1;
@@ -84,14 +79,8 @@ ServerPeer::~ServerPeer() {
 SOCKET ServerPeer::TakeModuleEnd() {
     const SOCKET end = moduleEnd_;
     moduleEnd_ = INVALID_SOCKET;
-    TVFUZZ_CHECK(Descriptor(end) >= 0);
+    TVFUZZ_CHECK(static_cast<int>(end) >= 0);
     return end;
-}
-
-// ---------------------------------------------------------------------------------------
-
-Conversion ConversionFrom(uint8_t bits) {
-    return static_cast<Conversion>(bits % static_cast<uint8_t>(Conversion::Count));
 }
 
 IncomingConversion::IncomingConversion(Conversion mode) : mode_(mode) {
@@ -102,12 +91,6 @@ IncomingConversion::IncomingConversion(Conversion mode) : mode_(mode) {
         library_.emplace(tvtest::StandInRules{.worstCase = static_cast<LONG>(mode)});
     }
 }
-
-int IncomingConversion::Factor() const {
-    return library_ ? static_cast<int>(tvtest::StandInConversion::rules().worstCase) : 1;
-}
-
-// ---------------------------------------------------------------------------------------
 
 FuzzConnection::FuzzConnection(std::string_view replies)
     : control_(replies, true), connection_(static_cast<FtpConnection*>(OrrAlloc(sizeof(FtpConnection)))) {
@@ -132,47 +115,19 @@ FuzzConnection::~FuzzConnection() {
     OrrFree(connection_);
 }
 
-// ---------------------------------------------------------------------------------------
-
-FuzzStateRecord::FuzzStateRecord(FtpConnection* connection, uint8_t hostType)
-    : handle_(GlobalAlloc(GHND, sizeof(FsStateRecord))) {
-    TVFUZZ_CHECK(handle_ != nullptr);
-    FsStateRecord* record = static_cast<FsStateRecord*>(GlobalLock(handle_));
-    record->connection = connection;
-    record->fsKind = FS_KIND_FTP;
-    record->hostType = hostType;
-    GlobalUnlock(handle_);
-}
-
-FuzzStateRecord::~FuzzStateRecord() { GlobalFree(handle_); }
-
-FsStateRecord* FuzzStateRecord::get() const {
-    FsStateRecord* record = static_cast<FsStateRecord*>(GlobalLock(handle_));
-    GlobalUnlock(handle_);
-    return record;
-}
-
-bool FuzzStateRecord::Unlocked() const { return (GlobalFlags(handle_) & GMEM_LOCKCOUNT) == 0; }
-
-// ---------------------------------------------------------------------------------------
-
-NoBlockLeftBehind::NoBlockLeftBehind() {
+size_t NoBlockLeftBehind::LiveBlocks() {
     TvGlobalMemoryUsage usage{};
     TvQueryGlobalMemory(&usage, FALSE);
-    blocks_ = usage.liveBlocks;
+    return usage.liveBlocks;
 }
 
 NoBlockLeftBehind::~NoBlockLeftBehind() {
-    TvGlobalMemoryUsage usage{};
-    TvQueryGlobalMemory(&usage, FALSE);
-    if (usage.liveBlocks != blocks_) {
-        std::fprintf(stderr, "%zu global memory blocks before the input, %zu after it\n",
-                     blocks_, usage.liveBlocks);
+    const size_t after = LiveBlocks();
+    if (after != blocks_) {
+        std::fprintf(stderr, "%zu global memory blocks before the input, %zu after it\n", blocks_, after);
         Fail("no global memory block is left behind", __FILE__, __LINE__);
     }
 }
-
-// ---------------------------------------------------------------------------------------
 
 HostEntries::HostEntries(int count) : count_(count), entries_(static_cast<size_t>(count) + 1) {
     for (DirEntry& entry : entries_) {
@@ -203,7 +158,6 @@ std::string TakeText(HGLOBAL block, uint16_t length) {
 
 std::vector<TakenEntry> HostEntries::TakeOver(int32_t result) {
     std::vector<TakenEntry> taken;
-    if (Verbose()) std::fprintf(stderr, "read of %d: %d\n", count_, result);
     // The record behind the array is never the module's to write.
     const DirEntry& behind = entries_[static_cast<size_t>(count_)];
     TVFUZZ_CHECK(behind.name == kHostValue && behind.line == kHostValue);
@@ -218,10 +172,6 @@ std::vector<TakenEntry> HostEntries::TakeOver(int32_t result) {
         out.hasLine = entry.line != kHostValue;
         if (out.hasLine) out.line = TakeText(entry.line, entry.lineLength);
         out.kind = entry.kind;
-        if (Verbose()) {
-            std::fprintf(stderr, "entry kind %u name [%s] line [%s]\n", out.kind, out.name.c_str(),
-                         out.hasLine ? out.line.c_str() : "-");
-        }
         taken.push_back(std::move(out));
     }
     for (int i = result; i < count_; ++i) {
@@ -230,27 +180,6 @@ std::vector<TakenEntry> HostEntries::TakeOver(int32_t result) {
     }
     return taken;
 }
-
-FuzzHandleBlock::FuzzHandleBlock(const FuzzStateRecord& record, bool glob, uint32_t kindMask,
-                                 SOCKET data)
-    : handle_(GlobalAlloc(GHND, sizeof(HostHandleBlock))),
-      block_(static_cast<HostHandleBlock*>(GlobalLock(handle_))),
-      listing_(static_cast<ListingHandle*>(OrrAlloc(sizeof(ListingHandle)))) {
-    TVFUZZ_CHECK(block_ != nullptr && listing_ != nullptr);
-    block_->handleSlot = listing_;
-    listing_->stateRecord = record.handle();
-    listing_->glob = glob ? 1 : 0;
-    listing_->kindMask = kindMask;
-    listing_->dataSocket = data;
-    listing_->listeningSocket = INVALID_SOCKET;
-}
-
-FuzzHandleBlock::~FuzzHandleBlock() {
-    GlobalUnlock(handle_);
-    GlobalFree(handle_);
-}
-
-// ---------------------------------------------------------------------------------------
 
 ListingInput::ListingInput(const uint8_t* data, size_t size) {
     InputReader input(data, size);
@@ -265,15 +194,46 @@ ListingInput::ListingInput(const uint8_t* data, size_t size) {
 ListingSession::ListingSession(const ListingInput& input, std::string_view replies)
     : conversion_(ConversionFrom(static_cast<uint8_t>((input.flags >> 3) & 7))),
       connection_(replies),
-      record_(connection_.get(), input.hostType),
       server_(input.listing),
-      handleBlock_(record_, input.glob(), (input.flags >> 1) & 3, server_.TakeModuleEnd()) {
+      record_(GlobalAlloc(GHND, sizeof(FsStateRecord))),
+      blockHandle_(GlobalAlloc(GHND, sizeof(HostHandleBlock))),
+      block_(static_cast<HostHandleBlock*>(GlobalLock(blockHandle_))),
+      listing_(static_cast<ListingHandle*>(OrrAlloc(sizeof(ListingHandle)))) {
+    TVFUZZ_CHECK(record_ != nullptr && block_ != nullptr && listing_ != nullptr);
+    FsStateRecord* state = record();
+    state->connection = connection_.get();
+    state->fsKind = FS_KIND_FTP;
+    state->hostType = input.hostType;
+    block_->handleSlot = listing_;
+    listing_->stateRecord = record_;
+    listing_->glob = input.glob() ? 1 : 0;
+    listing_->kindMask = (input.flags >> 1) & 3;
+    listing_->dataSocket = server_.TakeModuleEnd();
+    listing_->listeningSocket = INVALID_SOCKET;
     connection_->stateFlags = STATE_DATA_TRANSFER;
     if (input.flags & 0x40) connection_->stateFlags |= STATE_STAT_REPORTS_REPRESENTATION;
     if (input.flags & 0x80) {
         connection_->stateFlags |= STATE_DIRECTORY_KNOWN;
         std::strcpy(connection_->cachedWorkingDirectory, "/home/user");
     }
+}
+
+ListingSession::~ListingSession() {
+    GlobalUnlock(blockHandle_);
+    GlobalFree(blockHandle_);
+    GlobalFree(record_);
+}
+
+bool ListingSession::Unlocked() const {
+    const HGLOBAL buffer = listing_->listingBuffer;
+    return (GlobalFlags(record_) & GMEM_LOCKCOUNT) == 0 &&
+           (buffer == nullptr || (GlobalFlags(buffer) & GMEM_LOCKCOUNT) == 0);
+}
+
+FsStateRecord* ListingSession::record() const {
+    FsStateRecord* record = static_cast<FsStateRecord*>(GlobalLock(record_));
+    GlobalUnlock(record_);
+    return record;
 }
 
 }  // namespace tvfuzz

@@ -1,9 +1,9 @@
-// What the fuzz targets of the listing readers share: the input taken apart into header
-// bytes and parts, a server played from bytes written up front over local socket pairs, a
-// connection record on such a server, incoming conversion by a stand-in code-set library,
-// the host's entry array with its checks, and the check that an input leaves no global
-// memory block behind (the platform's heap keeps its blocks reachable, so LeakSanitizer
-// cannot see such a leak).
+// What the fuzz targets share: the check that keeps an input, the input taken apart into
+// header bytes and parts, a server played from bytes written up front over local socket
+// pairs, a connection record on such a server, incoming conversion by a stand-in code-set
+// library, the host's entry array with its checks, and the check that an input leaves no
+// global memory block behind (the platform's heap keeps its blocks reachable, so
+// LeakSanitizer cannot see such a leak).
 #pragma once
 
 #include <cstddef>
@@ -22,10 +22,6 @@ namespace tvfuzz {
 
 // Reports a broken expectation and aborts, so that the fuzzing engine keeps the input.
 [[noreturn]] void Fail(const char* what, const char* file, int line);
-
-// Set TVFUZZ_VERBOSE in the environment to see every entry a target takes over, for
-// checking what a seed reaches.
-bool Verbose();
 
 #define TVFUZZ_CHECK(condition) \
     ((condition) ? static_cast<void>(0) : ::tvfuzz::Fail(#condition, __FILE__, __LINE__))
@@ -60,8 +56,6 @@ class ServerPeer {
 public:
     explicit ServerPeer(std::string_view sent, bool discardReceived = false);
     ~ServerPeer();
-    ServerPeer(const ServerPeer&) = delete;
-    ServerPeer& operator=(const ServerPeer&) = delete;
 
     // The module's end; from now on the module closes it.
     SOCKET TakeModuleEnd();
@@ -78,7 +72,9 @@ private:
 // back the start of a character) and refuses any block that holds 0x7F.
 enum class Conversion : uint8_t { Off, Copy1, Copy2, Copy3, Widening, Count };
 
-Conversion ConversionFrom(uint8_t bits);
+inline Conversion ConversionFrom(uint8_t bits) {
+    return static_cast<Conversion>(bits % static_cast<uint8_t>(Conversion::Count));
+}
 
 // Installs the conversion for as long as the object lives, through the tests' stand-in
 // library; commands going out are never converted.
@@ -89,7 +85,7 @@ public:
     // it exactly.
     bool Predictable() const { return mode_ != Conversion::Widening; }
     // The worst case the library claims (1 without conversion).
-    int Factor() const;
+    int Factor() const { return library_ ? int(tvtest::StandInConversion::rules().worstCase) : 1; }
 
 private:
     Conversion mode_;
@@ -104,8 +100,6 @@ class FuzzConnection {
 public:
     explicit FuzzConnection(std::string_view replies);
     ~FuzzConnection();
-    FuzzConnection(const FuzzConnection&) = delete;
-    FuzzConnection& operator=(const FuzzConnection&) = delete;
 
     FtpConnection* get() const { return connection_; }
     FtpConnection* operator->() const { return connection_; }
@@ -115,53 +109,17 @@ private:
     FtpConnection* connection_;
 };
 
-// The host's state record in moveable global memory, pointing at the connection.
-class FuzzStateRecord {
-public:
-    FuzzStateRecord(FtpConnection* connection, uint8_t hostType);
-    ~FuzzStateRecord();
-    FuzzStateRecord(const FuzzStateRecord&) = delete;
-    FuzzStateRecord& operator=(const FuzzStateRecord&) = delete;
-
-    HGLOBAL handle() const { return handle_; }
-    // The record stays where it is while unlocked; every call must leave it unlocked.
-    FsStateRecord* get() const;
-    bool Unlocked() const;
-
-private:
-    HGLOBAL handle_;
-};
-
-// The host's handle block in moveable global memory, locked while this object lives, holding
-// a new listing record as the open leaves it once the listing command was accepted: the
-// state record, the handle kind, the kind mask and the data connection. Closing the listing
-// frees the record; the block goes with this object.
-class FuzzHandleBlock {
-public:
-    FuzzHandleBlock(const FuzzStateRecord& record, bool glob, uint32_t kindMask, SOCKET data);
-    ~FuzzHandleBlock();
-    FuzzHandleBlock(const FuzzHandleBlock&) = delete;
-    FuzzHandleBlock& operator=(const FuzzHandleBlock&) = delete;
-
-    HostHandleBlock* get() const { return block_; }
-    ListingHandle* listing() const { return listing_; }
-
-private:
-    HGLOBAL handle_;
-    HostHandleBlock* block_;
-    ListingHandle* listing_;
-};
-
 // Counts the live global memory blocks when made; the same count must be alive when it
 // goes, or the input is reported.
 class NoBlockLeftBehind {
 public:
-    NoBlockLeftBehind();
+    NoBlockLeftBehind() : blocks_(LiveBlocks()) {}
     ~NoBlockLeftBehind();
     NoBlockLeftBehind(const NoBlockLeftBehind&) = delete;
     NoBlockLeftBehind& operator=(const NoBlockLeftBehind&) = delete;
 
 private:
+    static size_t LiveBlocks();
     size_t blocks_;
 };
 
@@ -182,26 +140,38 @@ struct ListingInput {
 };
 
 // A listing as the open leaves it once the listing command was accepted, on such an input:
-// the connection on a server that sends `replies`, with the input's state flags, the host's
-// state record, and a handle block whose listing has the listing's data connection. Every
-// global memory block made while it lives must be gone when it goes.
+// the connection on a server that sends `replies`, with the input's state flags; the host's
+// state record in moveable global memory; and the host's handle block, locked while the
+// session lives, holding a new listing record (the state record, the handle kind, the kind
+// mask and the listing's data connection) that closing the listing frees. Every global
+// memory block made while the session lives must be gone when it goes.
 class ListingSession {
 public:
     ListingSession(const ListingInput& input, std::string_view replies);
+    ~ListingSession();
     FtpConnection* connection() const { return connection_.get(); }
-    const FuzzStateRecord& record() const { return record_; }
-    HostHandleBlock* block() const { return handleBlock_.get(); }
-    ListingHandle* handle() const { return handleBlock_.listing(); }
+    // The state record stays where it is while unlocked.
+    FsStateRecord* record() const;
+    // Every call must leave the state record and the listing's line buffer unlocked.
+    bool Unlocked() const;
+    HostHandleBlock* block() const { return block_; }
+    ListingHandle* handle() const { return listing_; }
     const IncomingConversion& conversion() const { return conversion_; }
 
 private:
     NoBlockLeftBehind blocks_;
     IncomingConversion conversion_;
     FuzzConnection connection_;
-    FuzzStateRecord record_;
     ServerPeer server_;
-    FuzzHandleBlock handleBlock_;
+    HGLOBAL record_;
+    HGLOBAL blockHandle_;
+    HostHandleBlock* block_;
+    ListingHandle* listing_;
 };
+
+// Where more reads of a listing than this would be needed, its reader has stopped making
+// progress.
+constexpr int kMostReads = 1 << 20;
 
 // What the host takes over from one entry.
 struct TakenEntry {

@@ -22,14 +22,6 @@ namespace {
 
 constexpr int32_t kDataCapacity = LISTING_LINE_BUFFER_SIZE - 1;
 
-// The longest line that reaches the parser: the buffer holds the line, its CR LF and the
-// NUL. While conversion runs each receive leaves room for the worst case and one byte
-// more, so the buffer never fills beyond 2047 - factor bytes.
-size_t LongestLine(const IncomingConversion& conversion, bool converting) {
-    const int32_t usable = converting ? kDataCapacity - conversion.Factor() : kDataCapacity;
-    return static_cast<size_t>(usable - 2);
-}
-
 // The lines the reader must hand over, as the parser sees them (cut at a NUL).
 std::vector<std::string> ExpectedLines(std::string_view data, size_t longest) {
     std::vector<std::string> lines;
@@ -66,8 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TVFUZZ_CHECK(handle.listingBuffer != nullptr);
     char* buffer = static_cast<char*>(GlobalLock(handle.listingBuffer));
 
-    const bool converting = mode != Conversion::Off;
-    const size_t longest = LongestLine(conversion, converting);
+    // The longest line that reaches the parser: the buffer holds the line, its CR LF and the
+    // NUL. While conversion runs each receive leaves room for the worst case and one byte
+    // more, so the buffer never fills beyond 2047 - factor bytes.
+    const int32_t usable = kDataCapacity - (mode != Conversion::Off ? conversion.Factor() : 0);
+    const size_t longest = static_cast<size_t>(usable - 2);
     std::vector<std::string> lines;
     int32_t result;
     char* line = nullptr;

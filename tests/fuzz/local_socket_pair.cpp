@@ -2,8 +2,6 @@
 // behind, where a fuzzing run opens millions of connections; loopback TCP would run out of
 // ports within a minute. Kept apart from every file that includes the platform header: the
 // system's socket declarations clash with Winsock's.
-#include "tests/fuzz/local_socket_pair.h"
-
 #include <sys/socket.h>
 
 #include <cerrno>

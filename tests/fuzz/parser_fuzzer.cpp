@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "listing/listing_parser.h"
+#include "tests/fuzz/fuzz_session.h"
 
 #ifndef TVFUZZ_HOST_TYPES
 #error "TVFUZZ_HOST_TYPES names the host types whose parser this target exercises"
@@ -20,15 +21,10 @@ constexpr uint8_t kHostTypes[] = {TVFUZZ_HOST_TYPES};
 // The line reader never hands over more than its buffer holds.
 constexpr size_t kLongestLine = LISTING_LINE_BUFFER_SIZE - 1;
 
-void FreeDeferred(ListingHandle* handle) {
-    if (handle->deferredBuffer != nullptr) GlobalFree(handle->deferredBuffer);
-    handle->deferredBuffer = nullptr;
-}
-
 void ParseOnce(const char* text, size_t length, uint8_t hostType, uint32_t kindMask,
                uint16_t glob, uint16_t lineCount) {
     ListingParser parser = SelectListingParser(hostType);
-    if (parser == nullptr) std::abort();  // each target names host types that have a parser
+    TVFUZZ_CHECK(parser != nullptr);  // each target names host types that have a parser
 
     // A block of exactly the line and its NUL, so that a read past the NUL is caught.
     char* line = static_cast<char*>(std::malloc(length + 1));
@@ -43,21 +39,17 @@ void ParseOnce(const char* text, size_t length, uint8_t hostType, uint32_t kindM
     const int32_t result = parser(&entry, line, &handle, hostType);
     // The contract: a name length, a skip, the end of the listing, no memory, or the
     // Macintosh parser's own error.
-    if (result < 0 && result != PARSE_SKIP && result != PARSE_NOT_THIS_FORMAT &&
-        result != FSE_NO_MEMORY && result != -2) {
-        std::abort();
-    }
+    TVFUZZ_CHECK(result >= 0 || result == PARSE_SKIP || result == PARSE_NOT_THIS_FORMAT ||
+                 result == FSE_NO_MEMORY || result == -2);
     if (result >= 0) {
-        if (entry.name == nullptr) std::abort();
+        TVFUZZ_CHECK(entry.name != nullptr);
         const char* name = static_cast<const char*>(GlobalLock(entry.name));
-        if (std::strlen(name) != entry.nameLength || static_cast<int32_t>(entry.nameLength) != result) {
-            std::abort();
-        }
+        TVFUZZ_CHECK(std::strlen(name) == entry.nameLength && static_cast<int32_t>(entry.nameLength) == result);
         GlobalUnlock(entry.name);
     }
     FreeEntryName(&entry);
     FreeEntryLine(&entry);
-    FreeDeferred(&handle);
+    if (handle.deferredBuffer != nullptr) GlobalFree(handle.deferredBuffer);
     std::free(line);
 }
 

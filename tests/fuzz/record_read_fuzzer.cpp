@@ -3,11 +3,10 @@
 // its count or the record buffer, and the lines must be the same however both are cut.
 // Input: two bytes that seed the block and read sizes, then the server's bytes.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/fuzz_session.h"
 #include "transfer/record_decoder.h"
 
 namespace {
@@ -41,10 +40,7 @@ std::string ReadAll(Server server) {
     for (int32_t read = 1; read > 0;) {
         std::vector<unsigned char> out(static_cast<size_t>(server.NextSize()));
         read = ReadRecords(&handle, buffer.data(), out.data(), static_cast<int32_t>(out.size()), Refill, &server);
-        if (read < 0 || read > static_cast<int32_t>(out.size())) {
-            std::fprintf(stderr, "record read: %d bytes for a count of %zu\n", read, out.size());
-            std::abort();
-        }
+        TVFUZZ_CHECK(read >= 0 && read <= static_cast<int32_t>(out.size()));
         lines.append(out.begin(), out.begin() + read);
     }
     return lines;
@@ -56,9 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const uint32_t seed = (static_cast<uint32_t>(data[0]) << 8 | data[1]) + 1;
     const std::string whole = ReadAll(Server{data + 2, size - 2, 0});
-    if (whole.size() > size || ReadAll(Server{data + 2, size - 2, seed}) != whole) {
-        std::fprintf(stderr, "record read: other lines for other cuts\n");
-        std::abort();
-    }
+    TVFUZZ_CHECK(whole.size() <= size);
+    TVFUZZ_CHECK(ReadAll(Server{data + 2, size - 2, seed}) == whole);  // the same lines for other cuts
     return 0;
 }

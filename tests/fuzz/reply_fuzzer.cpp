@@ -31,7 +31,6 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// ---------------------------------------------------------------------------------------
 // The reply reader
 
 // The characters the Telnet filter makes of received bytes: IAC IAC is one 255, other IAC
@@ -156,7 +155,6 @@ void FuzzReplyReader(const uint8_t* data, size_t size) {
     }
 }
 
-// ---------------------------------------------------------------------------------------
 // The 227 parser
 
 // What a field states: its digits after leading blanks (none: -1), and whether nothing
@@ -211,7 +209,6 @@ void FuzzPassiveAddress(const uint8_t* data, size_t size) {
     for (int i = 0; i < 6; ++i) TVFUZZ_CHECK(fields[i].value == numbers[i]);
 }
 
-// ---------------------------------------------------------------------------------------
 // The representation letters
 
 void FuzzRepresentationLetters(const uint8_t* data, size_t size) {
@@ -242,7 +239,6 @@ void FuzzRepresentationLetters(const uint8_t* data, size_t size) {
     TVFUZZ_CHECK(taken == letters);
 }
 
-// ---------------------------------------------------------------------------------------
 // The working directory
 
 void FuzzWorkingDirectory(const uint8_t* data, size_t size) {

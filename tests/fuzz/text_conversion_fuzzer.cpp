@@ -9,11 +9,10 @@
 //           put number (byte 1 & 7) + 1 on
 //   bytes 1-2: seed of the block lengths (0 to 2048, most of them short)
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "tests/fuzz/fuzz_session.h"
 #include "transfer/converters.h"
 #include "transfer/download_rules.h"
 #include "transfer/upload_rules.h"
@@ -44,12 +43,6 @@ constexpr Rule kRules[] = {
     {0, OutputSide::Local, ImageTypeText, nullptr},
 };
 
-void Check(bool holds, const char* what) {
-    if (holds) return;
-    std::fprintf(stderr, "text conversion: %s\n", what);
-    std::abort();
-}
-
 struct Sink {
     std::string bytes;
     int puts = 0;
@@ -58,7 +51,7 @@ struct Sink {
 
 int32_t SinkStep(const CopyOutput* output, const char* bytes, int32_t count, CopyContext*) {
     auto* sink = static_cast<Sink*>(output->sink);
-    Check(count > 0 && count <= COPY_BUFFER_SIZE, "a put of an impossible size");
+    TVFUZZ_CHECK(count > 0 && count <= COPY_BUFFER_SIZE);
     if (++sink->puts >= sink->failFrom && sink->failFrom != 0) return FSE_LOCAL_SHORT_WRITE;
     sink->bytes.append(bytes, static_cast<size_t>(count));
     return count;
@@ -96,11 +89,11 @@ int32_t Copy(const Rule& rule, const std::string& data, Lengths* lengths, Sink* 
             context.inputCount = uint32_t(length);
             result = SelectConverter(rule.textFormat, rule.side)(&output, &state, &context);
         }
-        Check(context.outputCount < COPY_BUFFER_SIZE, "the output buffer was left full");
+        TVFUZZ_CHECK(context.outputCount < COPY_BUFFER_SIZE);  // never left full
         if (result < 0) {
-            Check(result == FSE_NO_RECORD_MARKER || sink->puts == sink->failFrom,
-                  "a rule went on after its output failed");
-            Check(context.outputCount == 0, "bytes emitted after a failure");
+            // A rule stops at once when its output fails, and emits nothing more.
+            TVFUZZ_CHECK(result == FSE_NO_RECORD_MARKER || sink->puts == sink->failFrom);
+            TVFUZZ_CHECK(context.outputCount == 0);
             return result;
         }
         at += length;
@@ -115,7 +108,7 @@ int32_t Copy(const Rule& rule, const std::string& data, Lengths* lengths, Sink* 
 
 std::string Through(const Rule& rule, const std::string& data) {
     Sink sink;
-    Check(Copy(rule, data, nullptr, &sink) == 0, "a text rule failed without a failing output");
+    TVFUZZ_CHECK(Copy(rule, data, nullptr, &sink) == 0);  // only a failing output fails a rule
     return sink.bytes;
 }
 
@@ -132,9 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     Lengths lengths{uint32_t(bytes[1]) | uint32_t(bytes[2]) << 8};
     const int32_t wholeResult = Copy(rule, data, nullptr, &whole);
     const int32_t splitResult = Copy(rule, data, &lengths, &split);
-    Check(wholeResult == splitResult, "the result depends on where the blocks end");
-    Check(whole.bytes == split.bytes, "the bytes out depend on where the blocks end");
-    Check(whole.bytes.size() <= 3 * data.size() + 4, "more output than the rule can make");
+    // Where the blocks end changes neither the result nor the bytes out.
+    TVFUZZ_CHECK(wholeResult == splitResult);
+    TVFUZZ_CHECK(whole.bytes == split.bytes);
+    TVFUZZ_CHECK(whole.bytes.size() <= 3 * data.size() + 4);
 
     // What an upload sends, the download of the same structure gives back: without the
     // Ctrl-Z bytes for network text; with the end-of-file line end for records, where the
@@ -144,10 +138,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         if (c != '\x1A') withoutCtrlZ += c;
     }
     const std::string network = Through(kRules[kUploadText], data);
-    Check(Through(kRules[kDownloadText], network) == withoutCtrlZ, "network text round trip");
+    TVFUZZ_CHECK(Through(kRules[kDownloadText], network) == withoutCtrlZ);
     if (data.find('\xFF') == std::string::npos) {
         const std::string sent = Through(kRules[kUploadRecords], data);
-        Check(Through(kRules[kDownloadRecords], sent) == data + "\r\n", "record round trip");
+        TVFUZZ_CHECK(Through(kRules[kDownloadRecords], sent) == data + "\r\n");
     }
     return 0;
 }
