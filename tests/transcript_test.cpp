@@ -152,8 +152,7 @@ std::vector<std::string> Words(const std::string& line, bool unescape = true) {
     return words;
 }
 
-enum class Act { Send, Expect, Prefix, Pause, Close, Reset, Urgent, Passive, Port, DefaultPort,
-                 DataSend, DataReceive, DataClose, DataReset, Hold, Flood, Intruder, DataHold };
+using Act = ScriptedServer::Step;
 struct Step {
     Act act;
     std::string text, after;
@@ -545,6 +544,13 @@ LONG CALLBACK CopyProgress(DWORD, LONG code, LONG, LONG value) {
     return code == PROGRESS_CODE_YIELD && ++gYields == gStopAt ? -1 : 0;
 }
 
+LONG Copy(HostHandleBlock* from, FsStateRecord* source, HostHandleBlock* to, FsStateRecord* destination) {
+    auto context = std::make_unique<CopyContext>();
+    context->source = source, context->destination = destination;
+    context->progress = CopyProgress;
+    return FTP_Passthru(from, to, context.get());
+}
+
 // A copy as a host makes one: the remote file opened, the copy, the remote file closed.
 LONG Passthru(FsStateRecord* record, const std::vector<std::string>& args, Outputs& out) {
     const bool get = args.at(0) == "get";
@@ -559,11 +565,7 @@ LONG Passthru(FsStateRecord* record, const std::vector<std::string>& args, Outpu
     HostHandleBlock localFile{0, &local}, remote{};
     LONG result = FTP_File_Open(&remote, args.at(1).c_str(), record, Number(keys["mode"]).value_or(0), 0);
     if (result >= 0) {
-        auto context = std::make_unique<CopyContext>();
-        context->source = get ? record : &localRecord;
-        context->destination = get ? &localRecord : record;
-        context->progress = CopyProgress;
-        result = get ? FTP_Passthru(&remote, &localFile, context.get()) : FTP_Passthru(&localFile, &remote, context.get());
+        result = get ? Copy(&remote, record, &localFile, &localRecord) : Copy(&localFile, &localRecord, &remote, record);
         out["close"] = std::to_string(FTP_File_Close(&remote));
     }
     _lclose(local.file);
@@ -584,10 +586,7 @@ LONG CopyBetween(const std::unique_ptr<HostRecord>* hosts, const std::vector<std
         result = FTP_File_Open(&files[i], side.substr(2).c_str(), records[i], i == 0 ? 1 : 2, 0);
     }
     if (result < 0) return result;
-    auto context = std::make_unique<CopyContext>();
-    context->source = records[0], context->destination = records[1];
-    context->progress = CopyProgress;
-    result = FTP_Passthru(&files[0], &files[1], context.get());
+    result = Copy(&files[0], records[0], &files[1], records[1]);
     out["closes"] = std::to_string(FTP_File_Close(&files[0])) + "|" + std::to_string(FTP_File_Close(&files[1]));
     out["totals"] = gTotals;
     return result;
@@ -708,39 +707,18 @@ TEST_P(Transcript, Plays) {
     std::map<size_t, std::string> dataWanted[2];
     size_t dataCounts[2] = {0, 0};
     for (const Step& step : c.steps) {
-        ScriptedServer& server = servers[step.server];
-        bool& ended = ends[step.server];
-        size_t& dataConnections = dataCounts[step.server];
-        switch (step.act) {
-            case Act::Send: server.Send(step.text); break;
-            case Act::Expect:
-                server.Expect(step.text);
-                ended |= step.text == "QUIT\r\n";
-                received += step.text.size();
-                break;
-            case Act::Prefix: server.ExpectLineStartingWith(step.text); exact = false; break;
-            case Act::Pause: server.Pause(std::stoi(step.text)); break;
-            case Act::Close: server.Close(); ended = true; break;
-            case Act::Reset: server.Reset(); ended = true; break;
-            case Act::Urgent:
-                server.ExpectUrgent();
-                urgent += step.text;
-                offsets.push_back(exact ? received : SIZE_MAX);
-                break;
-            case Act::Passive: server.Passive(step.text, step.after); ++dataConnections; break;
-            case Act::Port: server.ConnectToPort(); ++dataConnections; break;
-            case Act::DefaultPort: server.ConnectToDefaultPort(); ++dataConnections; break;
-            case Act::DataSend: server.DataSend(step.text); break;
-            case Act::DataReceive:
-                server.DataReceiveUntilClose();
-                dataWanted[step.server][dataConnections - 1] = step.text;
-                break;
-            case Act::DataClose: server.DataClose(); break;
-            case Act::DataReset: server.DataReset(); break;
-            case Act::Hold: server.HoldUntilClientCloses(); ended = true; break;
-            case Act::Flood: server.SendUntilClientCloses(step.text); ended = true; break;
-            case Act::Intruder: server.IntrudeOnPort(step.text); break;
-            case Act::DataHold: server.DataHold(); break;
+        const int s = step.server;
+        servers[s].Add(step.act, step.text, step.after,
+                       step.act == Act::Pause ? std::stoul(step.text) : step.act == Act::Urgent);
+        ends[s] |= step.act == Act::Close || step.act == Act::Reset || step.act == Act::Hold ||
+                   step.act == Act::Flood || (step.act == Act::Expect && step.text == "QUIT\r\n");
+        exact &= step.act != Act::Prefix;
+        received += step.act == Act::Expect ? step.text.size() : 0;
+        dataCounts[s] += step.act == Act::Passive || step.act == Act::Port || step.act == Act::DefaultPort;
+        if (step.act == Act::DataReceive) dataWanted[s][dataCounts[s] - 1] = step.text;
+        if (step.act == Act::Urgent) {
+            urgent += step.text;
+            offsets.push_back(exact ? received : SIZE_MAX);
         }
     }
     for (int i = 0; i < 2; ++i) {
@@ -756,13 +734,14 @@ TEST_P(Transcript, Plays) {
             person.Expect(words[0]);
             for (const std::string& word : std::vector(words.begin() + 1, words.end())) {
                 const size_t equals = word.find('=');
-                if (equals != std::string::npos && equals > 0 && word[equals - 1] == '!') {
+                const char mark = equals != std::string::npos && equals > 0 ? word[equals - 1] : 0;
+                if (mark == '!') {
                     person.Inspect([id = std::stoi(word), want = word.substr(equals + 1)](HWND dialog) {
                         const std::vector<ControlView> controls = ReadControls(dialog);
                         const ControlView* c = FindControl(controls, id);
                         EXPECT_EQ(c ? std::string(c->check == BST_CHECKED ? "on" : "off") + (c->enabled ? ",enabled" : ",disabled") : "none", want) << "control " << id;
                     });
-                } else if (equals != std::string::npos && equals > 0 && word[equals - 1] == '?') {
+                } else if (mark == '?') {
                     person.Check(std::stoi(word), word.substr(equals + 1));
                 } else if (equals != std::string::npos) {
                     person.Enter(std::stoi(word), word.substr(equals + 1));

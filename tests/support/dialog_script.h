@@ -30,7 +30,6 @@ struct ControlView {
     std::string shown;  // what the screen shows (a password edit shows '*')
     DWORD style = 0;
     bool enabled = false;
-    bool visible = false;
     UINT check = BST_UNCHECKED;
     std::vector<std::string> items;  // list and combo boxes
     std::vector<int> selected;       // selected item indices
@@ -59,8 +58,6 @@ public:
     // The control's text must be `expected`; a list's items, parted by '|', '*' before a
     // selected one.
     DialogScript& Check(int id, const std::string& expected);
-    // WM_COMMAND with `id` and BN_CLICKED, whether or not such a button exists.
-    DialogScript& Command(int id);
     // Looks at the dialog at this point of the script.
     DialogScript& Inspect(std::function<void(HWND dialog)> look);
 

@@ -20,6 +20,7 @@
 #include "driver/library_entry.h"
 #include "driver/open.h"
 #include "records/module_state.h"
+#include "tests/support/loopback.h"
 #include "tests/support/scripted_server.h"
 #include "util/orr.h"
 
@@ -152,11 +153,7 @@ public:
         connection_->replyBufferSize = REPLY_BLOCK_SIZE;
         connection_->hooks = &kModuleHooks;
         SOCKET control = socket(AF_INET, SOCK_STREAM, 0);
-
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address = LoopbackAddress(port);
         connected_ = connect(control, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
         u_long nonBlocking = 1;
         ioctlsocket(control, FIONBIO, &nonBlocking);

@@ -218,24 +218,18 @@ struct ScriptedServer::Impl {
                                     std::to_string(passivePort & 0xff) + step.after, "control");
     }
 
-    // Waits for the client to close the socket, recording what comes on the control
-    // connection; with `flood`, sends it over and over meanwhile.
-    bool HoldUntilClosed(int fd, const std::string& flood) {
-        for (auto deadline = Deadline(); TimeLeft(deadline);) {
-            if (!flood.empty() && ::send(fd, flood.data(), flood.size(), MSG_NOSIGNAL) < 0 &&
-                errno != EAGAIN && errno != EWOULDBLOCK) {
-                return true;
-            }
-            if (!(PollSlice(fd, POLLIN, deadline) & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buffer[4096];
-            ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return true;
-            if (got > 0 && fd == control) {
-                std::lock_guard lock(mutex);
-                controlReceived.append(buffer, static_cast<size_t>(got));
-            }
-        }
-        return Fail("the client did not close the connection");
+    // Waits for the client to close the control connection, recording what comes on it;
+    // with `flood`, sends it over and over meanwhile.
+    bool HoldUntilClosed(const std::string& flood) {
+        std::string why;
+        bool broken = false;
+        ReadControlUntil([&] {
+            broken = !flood.empty() && ::send(control, flood.data(), flood.size(), MSG_NOSIGNAL) < 0 &&
+                     errno != EAGAIN && errno != EWOULDBLOCK;
+            return broken;
+        }, &why);
+        return broken || why.starts_with("the client closed") || why.starts_with("control receive") ||
+               Fail("the client did not close the connection");
     }
 
     // Connects to the address of the last PORT command, or to the client's end of the
@@ -358,8 +352,8 @@ struct ScriptedServer::Impl {
             case Step::DefaultPort: return ConnectBack(true);
             case Step::DataSend: return EnsureData() && SendAll(data, step.bytes, "data");
             case Step::DataReceive: return EnsureData() && DataReceiveUntilClose();
-            case Step::Hold: return HoldUntilClosed(control, {});
-            case Step::Flood: return HoldUntilClosed(control, step.bytes);
+            case Step::Hold: return HoldUntilClosed({});
+            case Step::Flood: return HoldUntilClosed(step.bytes);
             case Step::Intruder: return ConnectBack(false, &step.bytes);
             case Step::DataHold: keepData = true; return EnsureData();
             case Step::DataClose:

@@ -88,6 +88,11 @@ public:
     // Keeps the data connection open, reading nothing more, until the server is stopped.
     ScriptedServer& DataHold() { return Add(Step::DataHold); }
 
+    // Any step, as the builders above add it (`count`: the bytes of Any and Urgent, the
+    // milliseconds of Pause), for tests that hold their steps as data.
+    ScriptedServer& Add(Step step, std::string_view bytes = {}, std::string_view after = {},
+                        size_t count = 0);
+
     // Starts playing the transcript; the client may connect before or after.
     void Start();
     // Waits (bounded) for the transcript to end and stops the server. Returns "" when the
@@ -103,8 +108,6 @@ public:
     static constexpr int kStepTimeoutMs = 5000;
 
 private:
-    ScriptedServer& Add(Step step, std::string_view bytes = {}, std::string_view after = {},
-                        size_t count = 0);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
