@@ -229,6 +229,11 @@ Case ParseCase(const std::string& file, const std::string& name,
         {"port", Act::Port}, {"port default", Act::DefaultPort}, {"close", Act::Close},
         {"reset", Act::Reset}, {"data close", Act::DataClose}, {"data reset", Act::DataReset},
         {"hold", Act::Hold}, {"data hold", Act::DataHold}};
+    // The directives whose rest is the step's bytes, and what follows those.
+    static const std::map<std::string, std::pair<Act, std::string>> kTexts = {
+        {"S:", {Act::Send, "\r\n"}}, {"S~", {Act::Send, ""}}, {"S+", {Act::Flood, "\r\n"}},
+        {"D:", {Act::DataSend, "\r\n"}}, {"D~", {Act::DataSend, ""}}, {"D<", {Act::DataReceive, ""}},
+        {"intruder", {Act::Intruder, ""}}, {"pause", {Act::Pause, ""}}, {"urgent", {Act::Urgent, ""}}};
     std::vector<std::pair<int, std::string>> parted;
     for (auto [number, text] : lines) {
         for (const auto& [variable, value] : variables) {
@@ -286,16 +291,10 @@ Case ParseCase(const std::string& file, const std::string& name,
             step(prefix ? Act::Prefix : Act::Expect,
                  Unescape(prefix ? line.substr(0, line.size() - 3) : line + (head == "C:" ? "\r\n" : "")));
             if (paired) step(Act::Send, Unescape(reply[2].str()) + "\r\n");
-        } else if (head == "D<") {
-            step(Act::DataReceive, Unescape(rest));
-        } else if (head == "S+") {
-            step(Act::Flood, Unescape(rest) + "\r\n");
-        } else if (head == "intruder") {
-            step(Act::Intruder, Unescape(rest));
+        } else if (kTexts.count(head)) {
+            step(kTexts.at(head).first, Unescape(rest) + kTexts.at(head).second);
         } else if (head == "cancel" && !c.calls.empty()) {
             c.calls.back().cancelAfterMs = std::stoi(rest);
-        } else if (head == "S:" || head == "S~" || head == "D:" || head == "D~") {
-            step(head[0] == 'S' ? Act::Send : Act::DataSend, Unescape(rest) + (head[1] == ':' ? "\r\n" : ""));
         } else if (head == "pasv") {
             const size_t at = rest.find('%');
             step(Act::Passive, rest.empty() ? "227 Entering Passive Mode (" : Unescape(rest.substr(0, at)),
@@ -305,8 +304,6 @@ Case ParseCase(const std::string& file, const std::string& name,
             Options(c.steps);
         } else if (kBare.count(text)) {
             step(kBare.at(text));
-        } else if (head == "pause" || head == "urgent") {
-            step(head == "pause" ? Act::Pause : Act::Urgent, Unescape(rest));
         } else if (head == "port" && !rest.empty()) {
             step(Act::Prefix, "PORT 127,0,0,1,"), step(Act::Send, "200 PORT ok.\r\n");
             step(Act::Expect, Unescape(rest) + "\r\n"), step(Act::Send, "150 Here it comes.\r\n"), step(Act::Port);

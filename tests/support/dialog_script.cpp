@@ -165,7 +165,6 @@ BOOL DialogScript::Act(HWND dialog, const std::string& templateName) {
         return FALSE;
     }
     handled_.insert(dialog);
-    shown_.push_back(templateName);
     if (next_ >= dialogs_.size()) {
         problems_.push_back("unexpected dialog " + templateName);
         return FALSE;

@@ -61,8 +61,6 @@ public:
     // Looks at the dialog at this point of the script.
     DialogScript& Inspect(std::function<void(HWND dialog)> look);
 
-    // The template names of the dialogs the driver saw, in order.
-    const std::vector<std::string>& shown() const { return shown_; }
     const std::vector<std::string>& problems() const { return problems_; }
     // Whether every expected dialog has been shown.
     bool finished() const { return next_ == dialogs_.size(); }
@@ -81,7 +79,6 @@ private:
     std::vector<ExpectedDialog> dialogs_;
     size_t next_ = 0;
     std::set<HWND> handled_;
-    std::vector<std::string> shown_;
     std::vector<std::string> problems_;
     TvDialogDriverHook previous_;
 };

@@ -154,7 +154,7 @@ public:
         connection_->hooks = &kModuleHooks;
         SOCKET control = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address = LoopbackAddress(port);
-        connected_ = connect(control, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        connect(control, reinterpret_cast<sockaddr*>(&address), sizeof address);
         u_long nonBlocking = 1;
         ioctlsocket(control, FIONBIO, &nonBlocking);
         connection_->controlSocket = control;
@@ -169,14 +169,12 @@ public:
     TestConnection(const TestConnection&) = delete;
     TestConnection& operator=(const TestConnection&) = delete;
 
-    bool connected() const { return connected_; }
     FtpConnection* get() const { return connection_; }
     FtpConnection* operator->() const { return connection_; }
     ControlStream* stream() const { return &connection_->stream; }
 
 private:
     FtpConnection* connection_;
-    bool connected_ = false;
 };
 
 // Command lines the client must send, each with the reply it gets, CR LF added to both; a
@@ -222,9 +220,7 @@ public:
     std::string Finish() { return server_.Finish(); }
 
     FtpConnection* connection() const { return client_->get(); }
-    HGLOBAL recordHandle() const { return record_.handle(); }
     FsStateRecord* record() const { return record_.get(); }
-    void SetHostType(uint8_t hostType) { record_->hostType = hostType; }
 
 private:
     ScriptedServer server_;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -46,11 +47,6 @@ std::string LauncherPath() {
                            .string());
 }
 
-
-int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
 
 void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
@@ -107,7 +103,8 @@ std::string ReadLine(int fd, Clock::time_point deadline, std::string& before, Wa
         }
         pollfd entry{fd, POLLIN, 0};
         char buffer[4096];
-        int ready = ::poll(&entry, 1, RemainingMs(deadline));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        int ready = ::poll(&entry, 1, static_cast<int>(std::max<long>(left.count(), 0)));
         if (ready < 0 && errno == EINTR) continue;
         ssize_t count = ready > 0 ? ::read(fd, buffer, sizeof buffer) : 0;
         if (count < 0 && errno == EINTR) continue;

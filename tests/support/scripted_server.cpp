@@ -252,29 +252,22 @@ struct ScriptedServer::Impl {
             address.sin_port = htons(static_cast<uint16_t>((p1 << 8) | p2));
             address.sin_addr.s_addr = htonl((h1 << 24) | (h2 << 16) | (h3 << 8) | h4);
         }
-        int fd = NonBlocking(::socket(AF_INET, SOCK_STREAM, 0));
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         if (intrusion != nullptr) {
             sockaddr_in from{};
             from.sin_family = AF_INET;
             from.sin_addr.s_addr = htonl(0x7f000002);
             ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
         }
-        auto deadline = Deadline();
-        int result = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        if (result < 0 && errno == EINPROGRESS) {
-            short revents = 0;
-            while (TimeLeft(deadline) && (revents = PollSlice(fd, POLLOUT, deadline)) == 0) {
-            }
-            int error = 0;
-            socklen_t size = sizeof error;
-            getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
-            // A client that accepted and at once broke the connection off did connect.
-            result = (revents & POLLOUT) && (error == 0 || error == ECONNRESET) ? 0 : -1;
-        }
-        if (result < 0) {
+        // Bounded as every wait of a step; a client that accepted and at once broke the
+        // connection off did connect.
+        const timeval limit{kStepTimeoutMs / 1000, 0};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 && errno != ECONNRESET) {
             CloseSocket(fd);
             return Fail("cannot connect to the client's data port");
         }
+        NonBlocking(fd);
         if (intrusion != nullptr) {
             // Whether the client takes the bytes is for the test to see.
             ::send(fd, intrusion->data(), intrusion->size(), MSG_NOSIGNAL);
