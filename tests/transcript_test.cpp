@@ -178,21 +178,19 @@ struct Case {
 };
 void PrintTo(const Case& c, std::ostream* out) { *out << c.file; }
 
+// Client lines, each followed by the server's reply; CR LF added to every line.
+void Exchange(std::vector<Step>& steps, std::initializer_list<std::string> lines) {
+    for (size_t i = 0; i < lines.size(); ++i) steps.push_back({i % 2 ? Act::Send : Act::Expect, lines.begin()[i] + "\r\n", ""});
+}
+
 // The TYPE and STRU that end an open without open flags.
 void Options(std::vector<Step>& steps) {
-    for (const char* line : {"TYPE A", "200 Type set to A.", "STRU F", "200 Structure set to F."}) {
-        steps.push_back({line[0] == '2' ? Act::Send : Act::Expect, line + std::string("\r\n"), ""});
-    }
+    Exchange(steps, {"TYPE A", "200 Type set to A.", "STRU F", "200 Structure set to F."});
 }
 
 void StandardLogon(const Call& open, std::vector<Step>& steps) {
-    const std::string user = open.keys.count("user") ? open.keys.at("user") : "anonymous";
-    steps.push_back({Act::Expect, "USER " + user + "\r\n", ""});
-    steps.push_back({Act::Send, "230 Welcome.\r\n", ""});
-    if (open.keys.count("syst")) {
-        steps.push_back({Act::Expect, "SYST\r\n", ""});
-        steps.push_back({Act::Send, open.keys.at("syst") + "\r\n", ""});
-    }
+    Exchange(steps, {"USER " + (open.keys.count("user") ? open.keys.at("user") : "anonymous"), "230 Welcome."});
+    if (open.keys.count("syst")) Exchange(steps, {"SYST", open.keys.at("syst")});
     Options(steps);
 }
 
