@@ -152,8 +152,7 @@ std::vector<std::string> Words(const std::string& line, bool unescape = true) {
     return words;
 }
 
-enum class Act { Send, Expect, Prefix, Pause, Close, Reset, Urgent, Passive, Port, DefaultPort,
-                 DataSend, DataReceive, DataClose, DataReset, Hold, Flood, Intruder, DataHold };
+using Act = ScriptedServer::Step;
 struct Step {
     Act act;
     std::string text, after;
@@ -179,21 +178,19 @@ struct Case {
 };
 void PrintTo(const Case& c, std::ostream* out) { *out << c.file; }
 
+// Client lines, each followed by the server's reply; CR LF added to every line.
+void Exchange(std::vector<Step>& steps, std::initializer_list<std::string> lines) {
+    for (size_t i = 0; i < lines.size(); ++i) steps.push_back({i % 2 ? Act::Send : Act::Expect, lines.begin()[i] + "\r\n", ""});
+}
+
 // The TYPE and STRU that end an open without open flags.
 void Options(std::vector<Step>& steps) {
-    for (const char* line : {"TYPE A", "200 Type set to A.", "STRU F", "200 Structure set to F."}) {
-        steps.push_back({line[0] == '2' ? Act::Send : Act::Expect, line + std::string("\r\n"), ""});
-    }
+    Exchange(steps, {"TYPE A", "200 Type set to A.", "STRU F", "200 Structure set to F."});
 }
 
 void StandardLogon(const Call& open, std::vector<Step>& steps) {
-    const std::string user = open.keys.count("user") ? open.keys.at("user") : "anonymous";
-    steps.push_back({Act::Expect, "USER " + user + "\r\n", ""});
-    steps.push_back({Act::Send, "230 Welcome.\r\n", ""});
-    if (open.keys.count("syst")) {
-        steps.push_back({Act::Expect, "SYST\r\n", ""});
-        steps.push_back({Act::Send, open.keys.at("syst") + "\r\n", ""});
-    }
+    Exchange(steps, {"USER " + (open.keys.count("user") ? open.keys.at("user") : "anonymous"), "230 Welcome."});
+    if (open.keys.count("syst")) Exchange(steps, {"SYST", open.keys.at("syst")});
     Options(steps);
 }
 
@@ -230,6 +227,11 @@ Case ParseCase(const std::string& file, const std::string& name,
         {"port", Act::Port}, {"port default", Act::DefaultPort}, {"close", Act::Close},
         {"reset", Act::Reset}, {"data close", Act::DataClose}, {"data reset", Act::DataReset},
         {"hold", Act::Hold}, {"data hold", Act::DataHold}};
+    // The directives whose rest is the step's bytes, and what follows those.
+    static const std::map<std::string, std::pair<Act, std::string>> kTexts = {
+        {"S:", {Act::Send, "\r\n"}}, {"S~", {Act::Send, ""}}, {"S+", {Act::Flood, "\r\n"}},
+        {"D:", {Act::DataSend, "\r\n"}}, {"D~", {Act::DataSend, ""}}, {"D<", {Act::DataReceive, ""}},
+        {"intruder", {Act::Intruder, ""}}, {"pause", {Act::Pause, ""}}, {"urgent", {Act::Urgent, ""}}};
     std::vector<std::pair<int, std::string>> parted;
     for (auto [number, text] : lines) {
         for (const auto& [variable, value] : variables) {
@@ -287,16 +289,10 @@ Case ParseCase(const std::string& file, const std::string& name,
             step(prefix ? Act::Prefix : Act::Expect,
                  Unescape(prefix ? line.substr(0, line.size() - 3) : line + (head == "C:" ? "\r\n" : "")));
             if (paired) step(Act::Send, Unescape(reply[2].str()) + "\r\n");
-        } else if (head == "D<") {
-            step(Act::DataReceive, Unescape(rest));
-        } else if (head == "S+") {
-            step(Act::Flood, Unescape(rest) + "\r\n");
-        } else if (head == "intruder") {
-            step(Act::Intruder, Unescape(rest));
+        } else if (kTexts.count(head)) {
+            step(kTexts.at(head).first, Unescape(rest) + kTexts.at(head).second);
         } else if (head == "cancel" && !c.calls.empty()) {
             c.calls.back().cancelAfterMs = std::stoi(rest);
-        } else if (head == "S:" || head == "S~" || head == "D:" || head == "D~") {
-            step(head[0] == 'S' ? Act::Send : Act::DataSend, Unescape(rest) + (head[1] == ':' ? "\r\n" : ""));
         } else if (head == "pasv") {
             const size_t at = rest.find('%');
             step(Act::Passive, rest.empty() ? "227 Entering Passive Mode (" : Unescape(rest.substr(0, at)),
@@ -306,8 +302,6 @@ Case ParseCase(const std::string& file, const std::string& name,
             Options(c.steps);
         } else if (kBare.count(text)) {
             step(kBare.at(text));
-        } else if (head == "pause" || head == "urgent") {
-            step(head == "pause" ? Act::Pause : Act::Urgent, Unescape(rest));
         } else if (head == "port" && !rest.empty()) {
             step(Act::Prefix, "PORT 127,0,0,1,"), step(Act::Send, "200 PORT ok.\r\n");
             step(Act::Expect, Unescape(rest) + "\r\n"), step(Act::Send, "150 Here it comes.\r\n"), step(Act::Port);
@@ -545,6 +539,13 @@ LONG CALLBACK CopyProgress(DWORD, LONG code, LONG, LONG value) {
     return code == PROGRESS_CODE_YIELD && ++gYields == gStopAt ? -1 : 0;
 }
 
+LONG Copy(HostHandleBlock* from, FsStateRecord* source, HostHandleBlock* to, FsStateRecord* destination) {
+    auto context = std::make_unique<CopyContext>();
+    context->source = source, context->destination = destination;
+    context->progress = CopyProgress;
+    return FTP_Passthru(from, to, context.get());
+}
+
 // A copy as a host makes one: the remote file opened, the copy, the remote file closed.
 LONG Passthru(FsStateRecord* record, const std::vector<std::string>& args, Outputs& out) {
     const bool get = args.at(0) == "get";
@@ -559,11 +560,7 @@ LONG Passthru(FsStateRecord* record, const std::vector<std::string>& args, Outpu
     HostHandleBlock localFile{0, &local}, remote{};
     LONG result = FTP_File_Open(&remote, args.at(1).c_str(), record, Number(keys["mode"]).value_or(0), 0);
     if (result >= 0) {
-        auto context = std::make_unique<CopyContext>();
-        context->source = get ? record : &localRecord;
-        context->destination = get ? &localRecord : record;
-        context->progress = CopyProgress;
-        result = get ? FTP_Passthru(&remote, &localFile, context.get()) : FTP_Passthru(&localFile, &remote, context.get());
+        result = get ? Copy(&remote, record, &localFile, &localRecord) : Copy(&localFile, &localRecord, &remote, record);
         out["close"] = std::to_string(FTP_File_Close(&remote));
     }
     _lclose(local.file);
@@ -584,10 +581,7 @@ LONG CopyBetween(const std::unique_ptr<HostRecord>* hosts, const std::vector<std
         result = FTP_File_Open(&files[i], side.substr(2).c_str(), records[i], i == 0 ? 1 : 2, 0);
     }
     if (result < 0) return result;
-    auto context = std::make_unique<CopyContext>();
-    context->source = records[0], context->destination = records[1];
-    context->progress = CopyProgress;
-    result = FTP_Passthru(&files[0], &files[1], context.get());
+    result = Copy(&files[0], records[0], &files[1], records[1]);
     out["closes"] = std::to_string(FTP_File_Close(&files[0])) + "|" + std::to_string(FTP_File_Close(&files[1]));
     out["totals"] = gTotals;
     return result;
@@ -708,39 +702,18 @@ TEST_P(Transcript, Plays) {
     std::map<size_t, std::string> dataWanted[2];
     size_t dataCounts[2] = {0, 0};
     for (const Step& step : c.steps) {
-        ScriptedServer& server = servers[step.server];
-        bool& ended = ends[step.server];
-        size_t& dataConnections = dataCounts[step.server];
-        switch (step.act) {
-            case Act::Send: server.Send(step.text); break;
-            case Act::Expect:
-                server.Expect(step.text);
-                ended |= step.text == "QUIT\r\n";
-                received += step.text.size();
-                break;
-            case Act::Prefix: server.ExpectLineStartingWith(step.text); exact = false; break;
-            case Act::Pause: server.Pause(std::stoi(step.text)); break;
-            case Act::Close: server.Close(); ended = true; break;
-            case Act::Reset: server.Reset(); ended = true; break;
-            case Act::Urgent:
-                server.ExpectUrgent();
-                urgent += step.text;
-                offsets.push_back(exact ? received : SIZE_MAX);
-                break;
-            case Act::Passive: server.Passive(step.text, step.after); ++dataConnections; break;
-            case Act::Port: server.ConnectToPort(); ++dataConnections; break;
-            case Act::DefaultPort: server.ConnectToDefaultPort(); ++dataConnections; break;
-            case Act::DataSend: server.DataSend(step.text); break;
-            case Act::DataReceive:
-                server.DataReceiveUntilClose();
-                dataWanted[step.server][dataConnections - 1] = step.text;
-                break;
-            case Act::DataClose: server.DataClose(); break;
-            case Act::DataReset: server.DataReset(); break;
-            case Act::Hold: server.HoldUntilClientCloses(); ended = true; break;
-            case Act::Flood: server.SendUntilClientCloses(step.text); ended = true; break;
-            case Act::Intruder: server.IntrudeOnPort(step.text); break;
-            case Act::DataHold: server.DataHold(); break;
+        const int s = step.server;
+        servers[s].Add(step.act, step.text, step.after,
+                       step.act == Act::Pause ? std::stoul(step.text) : step.act == Act::Urgent);
+        ends[s] |= step.act == Act::Close || step.act == Act::Reset || step.act == Act::Hold ||
+                   step.act == Act::Flood || (step.act == Act::Expect && step.text == "QUIT\r\n");
+        exact &= step.act != Act::Prefix;
+        received += step.act == Act::Expect ? step.text.size() : 0;
+        dataCounts[s] += step.act == Act::Passive || step.act == Act::Port || step.act == Act::DefaultPort;
+        if (step.act == Act::DataReceive) dataWanted[s][dataCounts[s] - 1] = step.text;
+        if (step.act == Act::Urgent) {
+            urgent += step.text;
+            offsets.push_back(exact ? received : SIZE_MAX);
         }
     }
     for (int i = 0; i < 2; ++i) {
@@ -756,13 +729,14 @@ TEST_P(Transcript, Plays) {
             person.Expect(words[0]);
             for (const std::string& word : std::vector(words.begin() + 1, words.end())) {
                 const size_t equals = word.find('=');
-                if (equals != std::string::npos && equals > 0 && word[equals - 1] == '!') {
+                const char mark = equals != std::string::npos && equals > 0 ? word[equals - 1] : 0;
+                if (mark == '!') {
                     person.Inspect([id = std::stoi(word), want = word.substr(equals + 1)](HWND dialog) {
                         const std::vector<ControlView> controls = ReadControls(dialog);
                         const ControlView* c = FindControl(controls, id);
                         EXPECT_EQ(c ? std::string(c->check == BST_CHECKED ? "on" : "off") + (c->enabled ? ",enabled" : ",disabled") : "none", want) << "control " << id;
                     });
-                } else if (equals != std::string::npos && equals > 0 && word[equals - 1] == '?') {
+                } else if (mark == '?') {
                     person.Check(std::stoi(word), word.substr(equals + 1));
                 } else if (equals != std::string::npos) {
                     person.Enter(std::stoi(word), word.substr(equals + 1));

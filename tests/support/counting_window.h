@@ -2,8 +2,6 @@
 // waiting messages a pump took.
 #pragma once
 
-#include <map>
-
 #include "platform/platform.h"
 
 namespace tvtest {
@@ -19,33 +17,25 @@ public:
         RegisterClassA(&windowClass);
         window_ = CreateWindowExA(0, "TvTestCountingWindow", "", 0, 0, 0, 10, 10, nullptr, nullptr,
                                   nullptr, nullptr);
-        Counts()[window_] = 0;
+        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
-    ~CountingWindow() {
-        DestroyWindow(window_);
-        Counts().erase(window_);
-    }
+    ~CountingWindow() { DestroyWindow(window_); }
     CountingWindow(const CountingWindow&) = delete;
     CountingWindow& operator=(const CountingWindow&) = delete;
 
     HWND handle() const { return window_; }
     void Post() const { PostMessageA(window_, COUNTED_MESSAGE, 0, 0); }
-    int dispatched() const { return Counts()[window_]; }
+    int dispatched() const { return dispatched_; }
 
 private:
-    static std::map<HWND, int>& Counts() {
-        static std::map<HWND, int> counts;
-        return counts;
-    }
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == COUNTED_MESSAGE) {
-            ++Counts()[window];
-            return 0;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
+        if (message != COUNTED_MESSAGE) return DefWindowProcA(window, message, wParam, lParam);
+        ++reinterpret_cast<CountingWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA))->dispatched_;
+        return 0;
     }
 
     HWND window_;
+    int dispatched_ = 0;
 };
 
 }  // namespace tvtest

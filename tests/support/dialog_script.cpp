@@ -7,17 +7,11 @@ namespace tvtest {
 
 namespace {
 
-std::string TextOf(HWND window) {
+// The window's text as GetWindowTextA reads it, or as TvGetControlDisplayText shows it.
+std::string TextOf(HWND window, bool shown = false) {
     int length = GetWindowTextLengthA(window);
     std::string text(static_cast<size_t>(length) + 1, '\0');
-    text.resize(static_cast<size_t>(GetWindowTextA(window, text.data(), length + 1)));
-    return text;
-}
-
-std::string ShownTextOf(HWND window) {
-    int length = GetWindowTextLengthA(window);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    text.resize(static_cast<size_t>(TvGetControlDisplayText(window, text.data(), length + 1)));
+    text.resize(static_cast<size_t>((shown ? TvGetControlDisplayText : GetWindowTextA)(window, text.data(), length + 1)));
     return text;
 }
 
@@ -36,56 +30,6 @@ void ReadItems(ControlView& view) {
         if (selected) view.selected.push_back(static_cast<int>(i));
     }
 }
-
-}  // namespace
-
-std::vector<ControlView> ReadControls(HWND dialog) {
-    std::vector<ControlView> controls;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        ControlView view;
-        view.window = child;
-        view.id = GetDlgCtrlID(child);
-        view.kind = TvGetControlKind(child);
-        view.text = TextOf(child);
-        view.shown = ShownTextOf(child);
-        view.style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
-        view.enabled = IsWindowEnabled(child) != FALSE;
-        view.visible = IsWindowVisible(child) != FALSE;
-        if (view.kind == TV_CONTROL_CHECK_BOX || view.kind == TV_CONTROL_RADIO_BUTTON)
-            view.check = static_cast<UINT>(SendMessageA(child, BM_GETCHECK, 0, 0));
-        if (view.kind == TV_CONTROL_LIST_BOX || view.kind == TV_CONTROL_COMBO_BOX) ReadItems(view);
-        controls.push_back(std::move(view));
-    }
-    return controls;
-}
-
-const ControlView* FindControl(const std::vector<ControlView>& controls, int id) {
-    for (const ControlView& control : controls) {
-        if (control.id == id) return &control;
-    }
-    return nullptr;
-}
-
-DialogScript::DialogScript() { previous_ = TvSetDialogDriver({&DialogScript::Drive, this}); }
-
-DialogScript::~DialogScript() { TvSetDialogDriver(previous_); }
-
-DialogScript& DialogScript::Expect(const std::string& templateName) {
-    dialogs_.push_back({templateName, {}});
-    return *this;
-}
-
-DialogScript& DialogScript::AddStep(Step step) {
-    if (dialogs_.empty()) {
-        problems_.push_back("a step before any Expect");
-    } else {
-        dialogs_.back().steps.push_back(std::move(step));
-    }
-    return *this;
-}
-
-namespace {
 
 std::string TypeInto(HWND dialog, int id, const std::string& text) {
     HWND control = GetDlgItem(dialog, id);
@@ -116,6 +60,51 @@ std::string ChooseIn(HWND dialog, int id, const std::string& item) {
 }
 
 }  // namespace
+
+std::vector<ControlView> ReadControls(HWND dialog) {
+    std::vector<ControlView> controls;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        ControlView view;
+        view.window = child;
+        view.id = GetDlgCtrlID(child);
+        view.kind = TvGetControlKind(child);
+        view.text = TextOf(child);
+        view.shown = TextOf(child, true);
+        view.style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+        view.enabled = IsWindowEnabled(child) != FALSE;
+        if (view.kind == TV_CONTROL_CHECK_BOX || view.kind == TV_CONTROL_RADIO_BUTTON)
+            view.check = static_cast<UINT>(SendMessageA(child, BM_GETCHECK, 0, 0));
+        if (IsList(child)) ReadItems(view);
+        controls.push_back(std::move(view));
+    }
+    return controls;
+}
+
+const ControlView* FindControl(const std::vector<ControlView>& controls, int id) {
+    for (const ControlView& control : controls) {
+        if (control.id == id) return &control;
+    }
+    return nullptr;
+}
+
+DialogScript::DialogScript() { previous_ = TvSetDialogDriver({&DialogScript::Drive, this}); }
+
+DialogScript::~DialogScript() { TvSetDialogDriver(previous_); }
+
+DialogScript& DialogScript::Expect(const std::string& templateName) {
+    dialogs_.push_back({templateName, {}});
+    return *this;
+}
+
+DialogScript& DialogScript::AddStep(Step step) {
+    if (dialogs_.empty()) {
+        problems_.push_back("a step before any Expect");
+    } else {
+        dialogs_.back().steps.push_back(std::move(step));
+    }
+    return *this;
+}
 
 DialogScript& DialogScript::Type(int id, const std::string& text) {
     return AddStep([id, text](HWND dialog) { return TypeInto(dialog, id, text); });
@@ -159,14 +148,6 @@ DialogScript& DialogScript::Check(int id, const std::string& expected) {
     });
 }
 
-DialogScript& DialogScript::Command(int id) {
-    return AddStep([id](HWND dialog) -> std::string {
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-        return "";
-    });
-}
-
 DialogScript& DialogScript::Inspect(std::function<void(HWND dialog)> look) {
     return AddStep([look = std::move(look)](HWND dialog) -> std::string {
         look(dialog);
@@ -184,7 +165,6 @@ BOOL DialogScript::Act(HWND dialog, const std::string& templateName) {
         return FALSE;
     }
     handled_.insert(dialog);
-    shown_.push_back(templateName);
     if (next_ >= dialogs_.size()) {
         problems_.push_back("unexpected dialog " + templateName);
         return FALSE;

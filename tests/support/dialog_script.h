@@ -30,7 +30,6 @@ struct ControlView {
     std::string shown;  // what the screen shows (a password edit shows '*')
     DWORD style = 0;
     bool enabled = false;
-    bool visible = false;
     UINT check = BST_UNCHECKED;
     std::vector<std::string> items;  // list and combo boxes
     std::vector<int> selected;       // selected item indices
@@ -59,13 +58,9 @@ public:
     // The control's text must be `expected`; a list's items, parted by '|', '*' before a
     // selected one.
     DialogScript& Check(int id, const std::string& expected);
-    // WM_COMMAND with `id` and BN_CLICKED, whether or not such a button exists.
-    DialogScript& Command(int id);
     // Looks at the dialog at this point of the script.
     DialogScript& Inspect(std::function<void(HWND dialog)> look);
 
-    // The template names of the dialogs the driver saw, in order.
-    const std::vector<std::string>& shown() const { return shown_; }
     const std::vector<std::string>& problems() const { return problems_; }
     // Whether every expected dialog has been shown.
     bool finished() const { return next_ == dialogs_.size(); }
@@ -84,7 +79,6 @@ private:
     std::vector<ExpectedDialog> dialogs_;
     size_t next_ = 0;
     std::set<HWND> handled_;
-    std::vector<std::string> shown_;
     std::vector<std::string> problems_;
     TvDialogDriverHook previous_;
 };

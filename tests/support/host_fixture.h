@@ -20,6 +20,7 @@
 #include "driver/library_entry.h"
 #include "driver/open.h"
 #include "records/module_state.h"
+#include "tests/support/loopback.h"
 #include "tests/support/scripted_server.h"
 #include "util/orr.h"
 
@@ -152,12 +153,8 @@ public:
         connection_->replyBufferSize = REPLY_BLOCK_SIZE;
         connection_->hooks = &kModuleHooks;
         SOCKET control = socket(AF_INET, SOCK_STREAM, 0);
-
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = connect(control, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        sockaddr_in address = LoopbackAddress(port);
+        connect(control, reinterpret_cast<sockaddr*>(&address), sizeof address);
         u_long nonBlocking = 1;
         ioctlsocket(control, FIONBIO, &nonBlocking);
         connection_->controlSocket = control;
@@ -172,14 +169,12 @@ public:
     TestConnection(const TestConnection&) = delete;
     TestConnection& operator=(const TestConnection&) = delete;
 
-    bool connected() const { return connected_; }
     FtpConnection* get() const { return connection_; }
     FtpConnection* operator->() const { return connection_; }
     ControlStream* stream() const { return &connection_->stream; }
 
 private:
     FtpConnection* connection_;
-    bool connected_ = false;
 };
 
 // Command lines the client must send, each with the reply it gets, CR LF added to both; a
@@ -225,9 +220,7 @@ public:
     std::string Finish() { return server_.Finish(); }
 
     FtpConnection* connection() const { return client_->get(); }
-    HGLOBAL recordHandle() const { return record_.handle(); }
     FsStateRecord* record() const { return record_.get(); }
-    void SetHostType(uint8_t hostType) { record_->hostType = hostType; }
 
 private:
     ScriptedServer server_;

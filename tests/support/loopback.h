@@ -19,13 +19,6 @@ inline sockaddr_in LoopbackAddress(u_short port = 0) {
     return address;
 }
 
-inline sockaddr_in LocalAddress(SOCKET socket) {
-    sockaddr_in address{};
-    int length = sizeof address;
-    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-    return address;
-}
-
 // A listener on a free loopback port; with a backlog of 0 its queue is full after one
 // connection, and the system drops further requests, so that their connects wait.
 inline SOCKET LoopbackListener(int backlog, sockaddr_in* address) {
@@ -33,7 +26,8 @@ inline SOCKET LoopbackListener(int backlog, sockaddr_in* address) {
     *address = LoopbackAddress();
     bind(listener, reinterpret_cast<sockaddr*>(address), sizeof *address);
     listen(listener, backlog);
-    *address = LocalAddress(listener);
+    int length = sizeof *address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(address), &length);
     return listener;
 }
 

@@ -5,10 +5,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -48,11 +48,6 @@ std::string LauncherPath() {
 }
 
 
-int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
 void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -67,35 +62,27 @@ pid_t Launch(std::vector<std::string> arguments, int* input, int* output) {
         ::close(in[0]), ::close(in[1]);
         throw std::runtime_error("pipe failed");
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
-    // Sockets of the test must not stay open in the launcher.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    sigemptyset(&none);
-    for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGCHLD}) sigaddset(&defaults, signal);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
-                                              POSIX_SPAWN_SETSIGMASK);
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    pid_t pid = -1;
-    int failure = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // The test process has threads: up to the exec only calls that are safe after a fork.
+        ::setpgid(0, 0);
+        ::dup2(in[0], 0), ::dup2(out[1], 1), ::dup2(out[1], 2);
+        // Sockets of the test must not stay open in the launcher.
+        ::close_range(3, ~0U, 0);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGCHLD}) ::signal(signal, SIG_DFL);
+        ::execve(argv[0], argv.data(), environ);
+        ::_exit(127);
+    }
     ::close(in[0]), ::close(out[1]);
-    if (failure != 0) {
+    if (pid < 0) {
         ::close(in[1]), ::close(out[0]);
-        throw std::runtime_error("cannot run " + arguments[0] + ": " + std::strerror(failure));
+        throw std::runtime_error("cannot run " + arguments[0] + ": " + std::strerror(errno));
     }
     *input = in[1];
     *output = out[0];
@@ -116,7 +103,8 @@ std::string ReadLine(int fd, Clock::time_point deadline, std::string& before, Wa
         }
         pollfd entry{fd, POLLIN, 0};
         char buffer[4096];
-        int ready = ::poll(&entry, 1, RemainingMs(deadline));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        int ready = ::poll(&entry, 1, static_cast<int>(std::max<long>(left.count(), 0)));
         if (ready < 0 && errno == EINTR) continue;
         ssize_t count = ready > 0 ? ::read(fd, buffer, sizeof buffer) : 0;
         if (count < 0 && errno == EINTR) continue;
@@ -125,16 +113,17 @@ std::string ReadLine(int fd, Clock::time_point deadline, std::string& before, Wa
     }
 }
 
-// Waits for the process to end within the time limit: its output closes when it exits.
-// True when it was reaped.
-bool AwaitExit(pid_t pid, int output, int limitMs, int* status) {
+// Waits a bounded time for the process to end (its output closes when it exits), else
+// kills its process group; reaps it. True when it ended by itself.
+bool AwaitExit(pid_t pid, int output, int* status) {
     std::string ignored;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kStopLimitMs);
     ReadLine(output, deadline, ignored, [](const std::string&) { return false; });
-    if (Clock::now() >= deadline) return false;
+    const bool ended = Clock::now() < deadline;
+    if (!ended) ::kill(-pid, SIGKILL);
     while (::waitpid(pid, status, 0) < 0 && errno == EINTR) {
     }
-    return true;
+    return ended;
 }
 
 // A value of the launcher's flat, one-line JSON object (ASCII; "" when absent).
@@ -192,10 +181,7 @@ void RealServer::Stop() {
     // End of input tells the launcher to stop the server and remove its folder.
     CloseFd(stdinFd_);
     int status = 0;
-    if (!AwaitExit(pid_, stdoutFd_, kStopLimitMs, &status)) {
-        ::kill(-pid_, SIGKILL);
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+    if (!AwaitExit(pid_, stdoutFd_, &status)) {
         // The read-only folder of the tree must be made writable to be removed.
         std::error_code ignored;
         if (folder_.empty()) folder_ = root_;
@@ -238,9 +224,7 @@ std::string RealServer::Unavailable(std::string_view kind) {
         CloseFd(input);
         ReadLine(output, Clock::now() + std::chrono::milliseconds(kStopLimitMs), reason,
                  [](const std::string&) { return false; });
-        if (!AwaitExit(pid, output, kStopLimitMs, &status)) {
-            ::kill(-pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
+        if (!AwaitExit(pid, output, &status)) {
             reason = "the launcher did not answer";
         } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
             reason.clear();

@@ -37,7 +37,6 @@ public:
     RealServer(const RealServer&) = delete;
     RealServer& operator=(const RealServer&) = delete;
 
-    const std::string& Kind() const { return kind_; }
     const std::string& Host() const { return host_; }
     uint16_t Port() const { return port_; }
     const std::string& User() const { return user_; }
@@ -53,7 +52,6 @@ public:
     static const std::vector<std::string>& Kinds();
     // "" when this kind can run here, else why not (not installed, needs root...).
     static std::string Unavailable(std::string_view kind);
-    static bool Available(std::string_view kind) { return Unavailable(kind).empty(); }
     // Set TVFTP_REQUIRE_SERVERS=1 (CI) to turn a missing server into a failure.
     static bool Required();
 

@@ -218,24 +218,18 @@ struct ScriptedServer::Impl {
                                     std::to_string(passivePort & 0xff) + step.after, "control");
     }
 
-    // Waits for the client to close the socket, recording what comes on the control
-    // connection; with `flood`, sends it over and over meanwhile.
-    bool HoldUntilClosed(int fd, const std::string& flood) {
-        for (auto deadline = Deadline(); TimeLeft(deadline);) {
-            if (!flood.empty() && ::send(fd, flood.data(), flood.size(), MSG_NOSIGNAL) < 0 &&
-                errno != EAGAIN && errno != EWOULDBLOCK) {
-                return true;
-            }
-            if (!(PollSlice(fd, POLLIN, deadline) & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buffer[4096];
-            ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return true;
-            if (got > 0 && fd == control) {
-                std::lock_guard lock(mutex);
-                controlReceived.append(buffer, static_cast<size_t>(got));
-            }
-        }
-        return Fail("the client did not close the connection");
+    // Waits for the client to close the control connection, recording what comes on it;
+    // with `flood`, sends it over and over meanwhile.
+    bool HoldUntilClosed(const std::string& flood) {
+        std::string why;
+        bool broken = false;
+        ReadControlUntil([&] {
+            broken = !flood.empty() && ::send(control, flood.data(), flood.size(), MSG_NOSIGNAL) < 0 &&
+                     errno != EAGAIN && errno != EWOULDBLOCK;
+            return broken;
+        }, &why);
+        return broken || why.starts_with("the client closed") || why.starts_with("control receive") ||
+               Fail("the client did not close the connection");
     }
 
     // Connects to the address of the last PORT command, or to the client's end of the
@@ -258,29 +252,22 @@ struct ScriptedServer::Impl {
             address.sin_port = htons(static_cast<uint16_t>((p1 << 8) | p2));
             address.sin_addr.s_addr = htonl((h1 << 24) | (h2 << 16) | (h3 << 8) | h4);
         }
-        int fd = NonBlocking(::socket(AF_INET, SOCK_STREAM, 0));
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         if (intrusion != nullptr) {
             sockaddr_in from{};
             from.sin_family = AF_INET;
             from.sin_addr.s_addr = htonl(0x7f000002);
             ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
         }
-        auto deadline = Deadline();
-        int result = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        if (result < 0 && errno == EINPROGRESS) {
-            short revents = 0;
-            while (TimeLeft(deadline) && (revents = PollSlice(fd, POLLOUT, deadline)) == 0) {
-            }
-            int error = 0;
-            socklen_t size = sizeof error;
-            getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
-            // A client that accepted and at once broke the connection off did connect.
-            result = (revents & POLLOUT) && (error == 0 || error == ECONNRESET) ? 0 : -1;
-        }
-        if (result < 0) {
+        // Bounded as every wait of a step; a client that accepted and at once broke the
+        // connection off did connect.
+        const timeval limit{kStepTimeoutMs / 1000, 0};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 && errno != ECONNRESET) {
             CloseSocket(fd);
             return Fail("cannot connect to the client's data port");
         }
+        NonBlocking(fd);
         if (intrusion != nullptr) {
             // Whether the client takes the bytes is for the test to see.
             ::send(fd, intrusion->data(), intrusion->size(), MSG_NOSIGNAL);
@@ -358,8 +345,8 @@ struct ScriptedServer::Impl {
             case Step::DefaultPort: return ConnectBack(true);
             case Step::DataSend: return EnsureData() && SendAll(data, step.bytes, "data");
             case Step::DataReceive: return EnsureData() && DataReceiveUntilClose();
-            case Step::Hold: return HoldUntilClosed(control, {});
-            case Step::Flood: return HoldUntilClosed(control, step.bytes);
+            case Step::Hold: return HoldUntilClosed({});
+            case Step::Flood: return HoldUntilClosed(step.bytes);
             case Step::Intruder: return ConnectBack(false, &step.bytes);
             case Step::DataHold: keepData = true; return EnsureData();
             case Step::DataClose:

@@ -33,6 +33,13 @@ struct UrgentByte {
 
 class ScriptedServer {
 public:
+    // The steps; those without a builder below: Urgent waits for `count` more urgent
+    // bytes; Hold says nothing more and waits for the client to close the control
+    // connection, Flood sends its bytes over and over meanwhile; DefaultPort connects to the
+    // client's end of the control connection, its default data port; Intruder, a third
+    // host, connects from 127.0.0.2 to the address of the last PORT command, sends its bytes
+    // and closes; DataHold keeps the data connection open, reading nothing more, until the
+    // server is stopped.
     enum class Step { Send, Expect, Prefix, Any, Urgent, Pause, Close, Reset, Passive, Port,
                       DefaultPort, DataSend, DataReceive, DataClose, DataReset,
                       Hold, Flood, Intruder, DataHold };
@@ -44,8 +51,12 @@ public:
 
     uint16_t Port() const;
 
+    // Any step (`count`: the bytes of Any and Urgent, the milliseconds of Pause), for tests
+    // that hold their steps as data; the builders below add the common ones.
+    ScriptedServer& Add(Step step, std::string_view bytes = {}, std::string_view after = {},
+                        size_t count = 0);
+
     // ---- control connection steps
-    ScriptedServer& Send(std::string_view bytes) { return Add(Step::Send, bytes); }
     ScriptedServer& Reply(std::string_view bytes) { return Add(Step::Send, bytes); }
     // The client's next bytes must be exactly these (a line with its CR LF, or raw bytes).
     ScriptedServer& Expect(std::string_view bytes) { return Add(Step::Expect, bytes); }
@@ -56,16 +67,10 @@ public:
     }
     // Waits for `count` more control bytes, whatever they are.
     ScriptedServer& ExpectAny(size_t count) { return Add(Step::Any, {}, {}, count); }
-    // Waits for `count` more urgent bytes.
-    ScriptedServer& ExpectUrgent(size_t count = 1) { return Add(Step::Urgent, {}, {}, count); }
     ScriptedServer& Pause(int milliseconds) { return Add(Step::Pause, {}, {}, milliseconds); }
     ScriptedServer& Close() { return Add(Step::Close); }
     // Closes with SO_LINGER 0, so that the client sees a reset.
     ScriptedServer& Reset() { return Add(Step::Reset); }
-    // Says nothing more and waits for the client to close the control connection.
-    ScriptedServer& HoldUntilClientCloses() { return Add(Step::Hold); }
-    // Sends the bytes over and over until the client closes the control connection.
-    ScriptedServer& SendUntilClientCloses(std::string_view bytes) { return Add(Step::Flood, bytes); }
 
     // ---- data connection steps
     // Opens a passive listener, announced: before + "127,0,0,1," (none after a ",") + "p1,p2" + after.
@@ -73,20 +78,13 @@ public:
                             std::string_view after = ").\r\n") {
         return Add(Step::Passive, before, after);
     }
-    // A third host: connects from 127.0.0.2 to the address of the last PORT command, sends
-    // the bytes and closes.
-    ScriptedServer& IntrudeOnPort(std::string_view bytes) { return Add(Step::Intruder, bytes); }
     // Connects to the address of the last PORT command received on the control connection.
     ScriptedServer& ConnectToPort() { return Add(Step::Port); }
-    // Connects to the client's end of the control connection: its default data port.
-    ScriptedServer& ConnectToDefaultPort() { return Add(Step::DefaultPort); }
-    // The data steps accept the passive connection first when it is not yet open.
+    // The data steps accept the passive connection first when it is not yet open; DataReset
+    // closes it with SO_LINGER 0.
     ScriptedServer& DataSend(std::string_view bytes) { return Add(Step::DataSend, bytes); }
     ScriptedServer& DataReceiveUntilClose() { return Add(Step::DataReceive); }
     ScriptedServer& DataClose() { return Add(Step::DataClose); }
-    ScriptedServer& DataReset() { return Add(Step::DataReset); }
-    // Keeps the data connection open, reading nothing more, until the server is stopped.
-    ScriptedServer& DataHold() { return Add(Step::DataHold); }
 
     // Starts playing the transcript; the client may connect before or after.
     void Start();
@@ -103,8 +101,6 @@ public:
     static constexpr int kStepTimeoutMs = 5000;
 
 private:
-    ScriptedServer& Add(Step step, std::string_view bytes = {}, std::string_view after = {},
-                        size_t count = 0);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -37,25 +37,16 @@ if [ "$(pe_machine "$program")" = 014c ]; then
         esac
     done
     inside+=(--chdir "$(dirname "$program")" --)
-    wine=(/usr/lib/wine/wine)
+    wine=("${inside[@]}" /usr/lib/wine/wine)
     wineserver=("${inside[@]}" /usr/lib/wine/wineserver)
-    wine=("${inside[@]}" "${wine[@]}")
 else
     wine=/usr/lib/wine/wine64
     [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
     wineserver=/usr/lib/wine/wineserver64
     [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-    wine=("$wine")
-    wineserver=("$wineserver")
 fi
 
-if [ -n "${TVFTP_WINEPREFIX:-}" ]; then
-    export WINEPREFIX=$TVFTP_WINEPREFIX
-    keep_prefix=1
-else
-    export WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tvftp-wine.XXXXXX")
-    keep_prefix=0
-fi
+export WINEPREFIX=${TVFTP_WINEPREFIX:-$(mktemp -d "${TMPDIR:-/tmp}/tvftp-wine.XXXXXX")}
 export WINEDEBUG=-all
 # No Mono or Gecko: the prefix set-up would otherwise offer to fetch them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -65,7 +56,7 @@ cleanup() {
     # nothing holds the test's output open or the prefix's files.
     "${wineserver[@]}" -k >/dev/null 2>&1 || true
     "${wineserver[@]}" -w >/dev/null 2>&1 || true
-    if [ "$keep_prefix" = 0 ]; then rm -rf "$WINEPREFIX"; fi
+    [ -n "${TVFTP_WINEPREFIX:-}" ] || rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
 
