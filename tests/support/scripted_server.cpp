@@ -253,6 +253,12 @@ struct ScriptedServer::Impl {
             address.sin_addr.s_addr = htonl((h1 << 24) | (h2 << 16) | (h3 << 8) | h4);
         }
         int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        // The port the system gives this connection may later serve another test's control
+        // connection, whose default data port is that same port: a client binds it with
+        // reuse-address, which a connection in TIME-WAIT refuses for a minute unless it had
+        // reuse-address too.
+        const int reuse = 1;
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
         if (intrusion != nullptr) {
             sockaddr_in from{};
             from.sin_family = AF_INET;
