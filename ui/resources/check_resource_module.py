@@ -8,7 +8,11 @@ controls (class, text, id, position). So the Windows resource module and the tab
 POSIX build come from one reading of the scripts, and a script that windres takes one way
 and the generator another fails the build.
 
+The module's own icons are checked the same way: the icon group of that name in the library
+must hold the images of the icon file.
+
 Usage: check_resource_module.py QUENTL32.DLL script.rc...
+       check_resource_module.py --icon NAME FILE.ico LIBRARY.DLL
 """
 
 import os
@@ -18,8 +22,10 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import rc_to_tables  # noqa: E402
 
+RT_ICON = 3
 RT_DIALOG = 5
 RT_STRING = 6
+RT_GROUP_ICON = 14
 # The predefined control classes of a template, by their atoms.
 CLASS_ATOMS = {0x80: "Button", 0x81: "Edit", 0x82: "Static", 0x83: "ListBox",
                0x84: "ScrollBar", 0x85: "ComboBox"}
@@ -211,7 +217,34 @@ def compare(dll, scripts):
     return problems
 
 
+def compare_icon(dll, name, icon_file):
+    """The icon group NAME of the library against the icon file: the same images in order."""
+    resources = Image(open(dll, "rb").read()).resources()
+    group = {str(key).upper(): data for key, data in resources.get(RT_GROUP_ICON, {}).items()}
+    built = group.get(name.upper())
+    if built is None:
+        return [f"icon {name} is missing"]
+    wanted = open(icon_file, "rb").read()
+    count = struct.unpack_from("<H", built, 4)[0]
+    if count != struct.unpack_from("<H", wanted, 4)[0]:
+        return [f"icon {name}: {count} images instead of those of {icon_file}"]
+    for i in range(count):
+        ordinal = struct.unpack_from("<H", built, 6 + 14 * i + 12)[0]
+        size, offset = struct.unpack_from("<II", wanted, 6 + 16 * i + 8)
+        if resources.get(RT_ICON, {}).get(ordinal) != wanted[offset:offset + size]:
+            return [f"icon {name}: image {i} is not that of {icon_file}"]
+    return []
+
+
 def main(argv):
+    if len(argv) == 4 and argv[0] == "--icon":
+        try:
+            problems = compare_icon(argv[3], argv[1], argv[2])
+        except (OSError, ValueError, struct.error) as error:
+            problems = [str(error)]
+        for problem in problems:
+            print(f"{argv[3]}: {problem}", file=sys.stderr)
+        return 1 if problems else 0
     if len(argv) < 2:
         print(__doc__, file=sys.stderr)
         return 2
